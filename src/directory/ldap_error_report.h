@@ -1,0 +1,18 @@
+// The one report of a failed LDAP call.
+#pragma once
+
+#include <string>
+
+#include "directory/ldap_client.h"
+
+namespace talvex {
+
+// Writes "<label>: [<server>] Error 0x<hex> (<dec>) - <client text>\n" to
+// standard error and, when a connection is given and the code is not 0, the
+// line "Extended Error: <server diagnostic>\n". An empty server text with a
+// connection shows the connection's host name.
+void ReportLdapError(LdapClient& client, const std::string& label,
+                     const std::string& server, int code,
+                     LdapConnection* connection);
+
+}  // namespace talvex

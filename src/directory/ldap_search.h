@@ -1,0 +1,37 @@
+// Reading from the directory: one entry, a paged search, or just a DN.
+#pragma once
+
+#include <map>
+#include <set>
+#include <string>
+
+#include "directory/ldap_client.h"
+#include "directory/record_set.h"
+
+namespace talvex {
+
+// Server controls by keyword ("SHOWDEL", "EXTNAME", ...) to value.
+using ControlMap = std::map<std::string, std::string>;
+using AttributeSet = std::set<std::string>;
+
+// Reads exactly one entry into *record (size limit 1). The filter is given
+// without its outer parentheses; scope is a keyword text ("base", "one",
+// "" or anything else for subtree). Returns the LDAP result code.
+int LdapGetRec(LdapConnection& connection, const std::string& base,
+               const std::string& scope, const std::string& filter,
+               const AttributeSet& attributes, const ControlMap& controls,
+               Record* record);
+
+// Paged search; appends one record per entry to *records. Returns the LDAP
+// result code (0 when every page was read).
+int LdapGetRecs(LdapConnection& connection, const std::string& base,
+                const std::string& scope, const std::string& filter,
+                const AttributeSet& attributes, const ControlMap& controls,
+                int pageSize, int timeLimitSeconds, int sizeLimit,
+                RecordSet* records);
+
+// The DN of the first entry matching the filter, or "" (also on failure).
+std::string GetDN(LdapConnection& connection, const std::string& base,
+                  const std::string& scope, const std::string& filter);
+
+}  // namespace talvex

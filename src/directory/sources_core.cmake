@@ -1,0 +1,4 @@
+# Directory routines above the client seam (listed by file, no globs).
+list(APPEND TALVEX_DIRECTORY_CORE_SOURCES
+  ${CMAKE_CURRENT_LIST_DIR}/connection_cache.cc
+)

@@ -1,0 +1,56 @@
+// The run configuration: everything the command line asked for.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "policy/policy_record.h"
+
+namespace talvex {
+
+// Single-bit values; the executor prints the number in a debug line.
+enum class ActionCode : std::int32_t {
+  kNone = 0,
+  kModify = 1,
+  kDelete = 2,
+  kMultiDelete = 4,
+  kRename = 8,
+  kAdd = 16,
+  kView = 32,
+  kQuickStart = 64,
+  kApplied = 512,
+  kApplyTo = 1024,
+  kUnApplyTo = 2048,
+  kClearApplied = 4096,
+  kEffective = 8192,
+};
+
+struct RunConfig {
+  ActionCode action = ActionCode::kNone;
+  std::string gcHost;
+  std::string host;
+  std::string domain;
+  int port = 0;
+  bool simpleBind = false;
+  std::string userId;
+  std::string password;
+  bool override = false;
+  bool forReal = false;
+  bool dnOnly = false;
+  bool dnWithPrecedence = false;
+  int sortByPrecedence = 0;
+  bool domainPolicySelected = false;
+  bool allDomainsForDomainPolicy = false;
+  bool allDomainsForPsos = false;
+  bool psoSelected = false;
+  std::string psoName;
+  bool usedOnly = false;
+  bool unusedOnly = false;
+  std::string renameTo;
+  std::string memberTarget;
+  std::string effectiveUser;
+  PolicyRecord addSpec{true};
+  PolicyRecord modSpec{false, true};
+};
+
+}  // namespace talvex

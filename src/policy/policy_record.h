@@ -1,0 +1,121 @@
+// One password policy: a Password Settings Object or a domain's policy.
+#pragma once
+
+#include <set>
+#include <string>
+
+namespace talvex {
+
+class PolicyRecord {
+ public:
+  // Without defaults: a domain policy, every setting 0 or false.
+  PolicyRecord();
+  // With defaults: a PSO with the default settings.
+  explicit PolicyRecord(bool withDefaults);
+  PolicyRecord(bool withDefaults, bool changeSpecification);
+
+  // Identity setters. Those that take a key word mark it as specified when
+  // the text is not empty.
+  void SetDN(const std::string& dn);                      // "dn"
+  void SetName(const std::string& name);                  // "name"
+  void SetDisplayName(const std::string& name);           // "displayname"
+  void SetAdminDisplayName(const std::string& name);      // "admindisplayname"
+  void SetCanonicalName(const std::string& name);
+  void SetDomain(const std::string& domain);
+  void SetRawProperties(const std::string& properties);
+  void SetIsPSO(bool isPso);
+
+  // Directory form: interval texts of 100-ns units.
+  void SetLockoutDurationInterval(const std::string& interval);     // minutes
+  void SetLockoutObservationInterval(const std::string& interval);  // minutes
+  void SetMaxPwdAgeInterval(const std::string& interval);           // days
+  void SetMinPwdAgeInterval(const std::string& interval);           // days
+  // Count form: decimal texts of minutes or days.
+  void SetLockoutDuration(const std::string& minutes);
+  void SetLockoutObservation(const std::string& minutes);
+  void SetMaxPwdAge(const std::string& days);
+  void SetMinPwdAge(const std::string& days);
+  void SetLockoutThreshold(const std::string& count);
+  void SetMinPwdLength(const std::string& length);
+  void SetPwdHistory(const std::string& count);
+  void SetPrecedence(const std::string& precedence);
+  void SetComplexity(const std::string& value);   // "TRUE"/"FALSE", any case
+  void SetReversible(const std::string& value);
+
+  // Text getters.
+  const std::string& dn() const { return dn_; }
+  const std::string& domain() const { return domain_; }
+  const std::string& name() const { return name_; }
+  const std::string& canonicalName() const { return canonicalName_; }
+  const std::string& displayName() const { return displayName_; }
+  const std::string& adminDisplayName() const { return adminDisplayName_; }
+  const std::string& rawProperties() const { return rawProperties_; }
+  bool isPSO() const { return isPso_; }
+  bool isChangeSpecification() const { return changeSpecification_; }
+  bool IsSpecified(const std::string& keyWord) const;
+  const std::set<std::string>& specified() const { return specified_; }
+
+  // Settings as numbers.
+  int precedence() const { return precedence_; }
+  int lockoutThreshold() const { return lockoutThreshold_; }
+  int lockoutDuration() const { return lockoutDuration_; }
+  int lockoutObservation() const { return lockoutObservation_; }
+  int maxPwdAge() const { return maxPwdAge_; }
+  int minPwdAge() const { return minPwdAge_; }
+  int minPwdLength() const { return minPwdLength_; }
+  int pwdHistory() const { return pwdHistory_; }
+  bool complexity() const { return complexity_; }
+  bool reversible() const { return reversible_; }
+
+  // Settings as text: decimal, or "TRUE"/"FALSE".
+  std::string PrecedenceText() const;
+  std::string LockoutThresholdText() const;
+  std::string LockoutDurationText() const;
+  std::string LockoutObservationText() const;
+  std::string MaxPwdAgeText() const;
+  std::string MinPwdAgeText() const;
+  std::string MinPwdLengthText() const;
+  std::string PwdHistoryText() const;
+  std::string ComplexityText() const;
+  std::string ReversibleText() const;
+
+  // Directory interval texts of the four durations.
+  std::string LockoutDurationInterval() const;
+  std::string LockoutObservationInterval() const;
+  std::string MaxPwdAgeInterval() const;
+  std::string MinPwdAgeInterval() const;
+
+ private:
+  void Mark(const std::string& keyWord, const std::string& text);
+
+  std::string dn_;
+  std::string domain_;
+  std::string name_;
+  std::string canonicalName_;
+  std::string displayName_;
+  std::string adminDisplayName_;
+  std::string rawProperties_;
+  bool isPso_ = false;
+  bool changeSpecification_ = false;
+  std::set<std::string> specified_;
+  int precedence_ = 0;
+  int lockoutThreshold_ = 0;
+  int lockoutDuration_ = 0;
+  int lockoutObservation_ = 0;
+  int maxPwdAge_ = 0;
+  int minPwdAge_ = 0;
+  int minPwdLength_ = 0;
+  int pwdHistory_ = 0;
+  bool complexity_ = false;
+  bool reversible_ = false;
+};
+
+// Same type and equal values of the nine settings (precedence and names are
+// not compared).
+bool SameSettings(const PolicyRecord& a, const PolicyRecord& b);
+// The nine settings and the precedence of `from` into `to`.
+void CopySettings(PolicyRecord& to, const PolicyRecord& from);
+// Merges `from` into `to`, keeping the stricter value of each setting.
+void Tighten(PolicyRecord& to, const PolicyRecord& from);
+
+}  // namespace talvex

@@ -1,0 +1,9 @@
+#include "support/run_exit.h"
+
+#include <cstdlib>
+
+namespace talvex {
+
+void EndRun(int exitCode) { std::exit(exitCode); }
+
+}  // namespace talvex

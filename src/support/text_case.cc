@@ -1,0 +1,90 @@
+#include "support/text_case.h"
+
+#include <locale.h>
+#include <wctype.h>
+
+namespace talvex {
+namespace {
+
+// A UTF-8 character-type locale of its own, so that the conversion does not
+// depend on the user's locale settings. C.UTF-8 ships with glibc.
+locale_t Utf8Locale() {
+  static locale_t locale = newlocale(LC_CTYPE_MASK, "C.UTF-8", nullptr);
+  return locale;
+}
+
+// Decodes one UTF-8 sequence at text[*pos]; returns -1 for an invalid one.
+long DecodeOne(std::string_view text, std::size_t* pos) {
+  auto byte = [&](std::size_t i) {
+    return static_cast<unsigned char>(text[i]);
+  };
+  unsigned char lead = byte(*pos);
+  int length = lead < 0x80 ? 1 : (lead >> 5) == 0x6 ? 2 : (lead >> 4) == 0xE ? 3
+                           : (lead >> 3) == 0x1E ? 4 : 0;
+  if (length == 0 || *pos + length > text.size()) return -1;
+  long code = length == 1 ? lead : lead & (0x7F >> length);
+  for (int i = 1; i < length; ++i) {
+    unsigned char next = byte(*pos + i);
+    if ((next & 0xC0) != 0x80) return -1;
+    code = (code << 6) | (next & 0x3F);
+  }
+  *pos += length;
+  return code;
+}
+
+void EncodeOne(long code, std::string* out) {
+  if (code < 0x80) {
+    *out += static_cast<char>(code);
+  } else if (code < 0x800) {
+    *out += static_cast<char>(0xC0 | (code >> 6));
+    *out += static_cast<char>(0x80 | (code & 0x3F));
+  } else if (code < 0x10000) {
+    *out += static_cast<char>(0xE0 | (code >> 12));
+    *out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+    *out += static_cast<char>(0x80 | (code & 0x3F));
+  } else {
+    *out += static_cast<char>(0xF0 | (code >> 18));
+    *out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
+    *out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+    *out += static_cast<char>(0x80 | (code & 0x3F));
+  }
+}
+
+std::string ConvertCase(std::string_view text, bool lower) {
+  std::string result;
+  result.reserve(text.size());
+  locale_t locale = Utf8Locale();
+  std::size_t pos = 0;
+  while (pos < text.size()) {
+    unsigned char lead = static_cast<unsigned char>(text[pos]);
+    if (lead < 0x80) {  // fast path for ASCII
+      char c = static_cast<char>(lead);
+      if (lower && c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+      if (!lower && c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+      result += c;
+      ++pos;
+      continue;
+    }
+    std::size_t start = pos;
+    long code = DecodeOne(text, &pos);
+    if (code < 0) {
+      result += text[start];
+      pos = start + 1;
+      continue;
+    }
+    if (locale != nullptr) {
+      wint_t wide = static_cast<wint_t>(code);
+      code = static_cast<long>(lower ? towlower_l(wide, locale)
+                                     : towupper_l(wide, locale));
+    }
+    EncodeOne(code, &result);
+  }
+  return result;
+}
+
+}  // namespace
+
+std::string LowerCase(std::string_view text) { return ConvertCase(text, true); }
+std::string UpperCase(std::string_view text) { return ConvertCase(text, false); }
+
+}  // namespace talvex

@@ -1,0 +1,14 @@
+#include "support/usage_hint.h"
+
+#include "support/output.h"
+#include "support/program_info.h"
+#include "support/run_exit.h"
+
+namespace talvex {
+
+void ShowUsageHint() {
+  PrintLine("\nType " + Program().displayName + " /? for usage assistance.\n\n");
+  EndRun(1);
+}
+
+}  // namespace talvex

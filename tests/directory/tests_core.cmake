@@ -1,0 +1,1 @@
+# Unit tests of the directory routines above the seam, and the fakes.

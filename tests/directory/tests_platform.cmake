@@ -1,0 +1,1 @@
+# Unit tests of the platform implementations (libldap, krb5, DNS/CLDAP).

@@ -1,0 +1,1 @@
+# End-to-end tests that run the built talvex binary.

@@ -1,0 +1,1 @@
+# Unit tests of src/policy.

@@ -1,0 +1,44 @@
+#include "support/output.h"
+
+#include <gtest/gtest.h>
+
+#include "support/text_case.h"
+
+namespace talvex {
+namespace {
+
+TEST(OutputTest, FormatHexBytesWritesPairsThenSingleByte) {
+  const unsigned char bytes[] = {0x01, 0x02, 0x03, 0x04, 0x05};
+  EXPECT_EQ("0102 0304 05 ", FormatHexBytes(bytes, 5));
+  EXPECT_EQ("0102 ", FormatHexBytes(bytes, 2));
+  EXPECT_EQ("", FormatHexBytes(bytes, 0));
+  const unsigned char high[] = {0xAB, 0xFF, 0x0C};
+  EXPECT_EQ("ABFF 0C ", FormatHexBytes(high, 3));
+}
+
+TEST(OutputTest, ZeroPadAndFormatBool) {
+  EXPECT_EQ("007", ZeroPad("7", 3));
+  EXPECT_EQ("1234", ZeroPad("1234", 3));
+  EXPECT_EQ("FALSE", FormatBool(false));
+  EXPECT_EQ("TRUE", FormatBool(true));
+}
+
+TEST(OutputTest, SystemErrorUsesLocatorTextsAndDefaultPrefix) {
+  EXPECT_EQ(
+      "ERROR: DsGetDcName (1355) The specified domain either does not exist "
+      "or could not be contacted.\n",
+      FormatSystemError("ERROR: DsGetDcName ", 1355));
+  EXPECT_EQ("ERROR:(99999) Unknown Error\n", FormatSystemError("", 99999));
+  EXPECT_EQ("x(2) No such file or directory\n", FormatSystemError("x", 2));
+}
+
+TEST(TextCaseTest, FoldsUnicodeLettersNotOnlyAscii) {
+  EXPECT_EQ("ärzte-öl", LowerCase("ÄRZTE-Öl"));
+  EXPECT_EQ("ÄRZTE", UpperCase("ärzte"));
+  EXPECT_EQ("cn=pso1,dc=corp", LowerCase("CN=pso1,DC=Corp"));
+  // Invalid UTF-8 passes through unchanged.
+  EXPECT_EQ(std::string("a\xff"), LowerCase(std::string("A\xff")));
+}
+
+}  // namespace
+}  // namespace talvex
