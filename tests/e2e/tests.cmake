@@ -1,1 +1,11 @@
-# End-to-end tests that run the built talvex binary.
+# End-to-end tests: Python (standard library only) scripts that run the
+# built talvex binary and compare whole outputs. Tests that need the lab
+# domain controller fail in CI when it is missing and skip only in a
+# developer's local run.
+find_package(Python3 REQUIRED COMPONENTS Interpreter)
+set(TALVEX_E2E_ENV
+  TALVEX_BINARY=$<TARGET_FILE:talvex>
+  TALVEX_SOURCE_DIR=${CMAKE_SOURCE_DIR})
+include(${CMAKE_CURRENT_LIST_DIR}/frontend.cmake)
+include(${CMAKE_CURRENT_LIST_DIR}/directory.cmake)
+include(${CMAKE_CURRENT_LIST_DIR}/operations.cmake)

@@ -1,0 +1,27 @@
+// Finding and reading Password Settings Objects.
+#pragma once
+
+#include <string>
+
+#include "directory/directory_access.h"
+#include "directory/ldap_client.h"
+#include "policy/policy_list.h"
+
+namespace talvex {
+
+struct PsoSelection {
+  std::string name;  // -pso value; "" selects all
+  bool usedOnly = false;
+  bool unusedOnly = false;
+};
+
+// Searches under base on the connection (a global catalog when
+// globalCatalog, which re-reads each PSO from its own domain's controller)
+// and enters one record per PSO. On failure returns false with *ldapError
+// or *systemError set.
+bool GetPSOs(DirectoryAccess& access, PolicyList* policies,
+             LdapConnection& connection, const std::string& searchBase,
+             bool globalCatalog, const PsoSelection& selection,
+             int* ldapError, int* systemError);
+
+}  // namespace talvex

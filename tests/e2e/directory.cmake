@@ -1,0 +1,1 @@
+# End-to-end tests of the directory layer (add_test with ENVIRONMENT ${TALVEX_E2E_ENV}).
