@@ -172,6 +172,26 @@ lab_teardown() {
   rm -f "$LAB_CURRENT_ENV"
 }
 
+# Provision drops `ldap server require strong auth` given as --option, and
+# without it simple binds on 389 fail with 8 "Transport encryption required".
+# It also copies the namespace's resolver (the DC itself) as DNS forwarder,
+# which makes the DC's DNS forward to itself and spin: the line goes.
+lab_fix_conf() {
+  local conf="$1" run="$2" logname="$3"
+  # samba makes the socket directories itself, with the modes it insists on.
+  mkdir -p "$run"
+  sed -i '/^[[:space:]]*dns forwarder[[:space:]]*=/d' "$conf"
+  sed -i "/^\[global\]/a\\
+\tldap server require strong auth = no\\
+\tpid directory = $run\\
+\tncalrpc dir = $run/ncalrpc\\
+\twinbindd socket directory = $run/winbindd\\
+\tntp signd socket directory = $run/ntp_signd\\
+\tlog file = $LAB_STATE/log/$logname.log\\
+\tmax log size = 10000" "$conf"
+  grep -q 'ldap server require strong auth = no' "$conf" || lab_die "could not edit $conf"
+}
+
 # Runs a command inside a namespace with the lab's Kerberos environment.
 lab_ns_run() {
   local ns="$1"
