@@ -1,0 +1,19 @@
+// The action sections the executor dispatches to. Each runs on the state
+// the preparation built.
+#pragma once
+
+#include "operations/run_state.h"
+
+namespace talvex {
+
+void RunView(RunState& state);           // view and applied
+void RunAdd(RunState& state);
+void RunDelete(RunState& state);         // del and multidel
+void RunRename(RunState& state);
+void RunModify(RunState& state);
+void RunQuickStart(RunState& state);
+void RunApplyTo(RunState& state);        // applyto and unapplyto
+void RunClearApplied(RunState& state);
+void RunEffective(RunState& state);
+
+}  // namespace talvex

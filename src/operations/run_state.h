@@ -1,0 +1,34 @@
+// What the executor's preparation built, shared by every action.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "directory/connection_cache.h"
+#include "directory/dc_locator.h"
+#include "directory/directory_access.h"
+#include "directory/ldap_client.h"
+#include "directory/server_info.h"
+#include "operations/run_config.h"
+#include "policy/domain_list.h"
+#include "policy/policy_list.h"
+
+namespace talvex {
+
+struct RunState {
+  RunConfig* config = nullptr;
+  LdapClient* client = nullptr;
+  DcLocator* locator = nullptr;
+  ConnectionCache cache;
+  DirectoryAccess access;  // points at client, locator and cache
+  LdapConnection* mainConnection = nullptr;  // owned by the cache
+  std::unique_ptr<LdapConnection> gcConnection;
+  ServerInfo serverInfo;
+  std::string domainDn;
+  std::vector<std::string> domainList;
+  DomainNameTable domainNames;
+  PolicyList policies;
+};
+
+}  // namespace talvex
