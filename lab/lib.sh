@@ -315,3 +315,22 @@ EOF
   mv -f "$LAB_ENV_FILE.tmp" "$LAB_ENV_FILE"
   cp -f "$LAB_ENV_FILE" "$LAB_CURRENT_ENV"
 }
+
+# Loads the running lab's environment (for the wrapper scripts): $LAB_ENV if
+# set, else the fixed copy of the running lab's lab.env.
+lab_load_env() {
+  local env_file="${LAB_ENV:-$LAB_CURRENT_ENV}"
+  [ -f "$env_file" ] || lab_die "the lab is not running ($env_file missing): run lab/start.sh"
+  local state
+  state="$(sed -n 's/^export LAB_STATE=//p' "$env_file" | tr -d "'\"")"
+  [ -n "$state" ] || lab_die "$env_file names no LAB_STATE"
+  lab_set_paths "$state"
+  # shellcheck disable=SC1090
+  . "$env_file"
+  lab_ns_exists "$LAB_NS" || lab_die "namespace $LAB_NS is missing: run lab/start.sh"
+}
+
+# Renews the lab's Administrator ticket when it is missing or expired.
+lab_ensure_ticket() {
+  lab_ns_run "$LAB_NS" klist -s 2>/dev/null || lab_kinit || lab_die "kinit Administrator@$LAB_REALM failed"
+}
