@@ -1,1 +1,3 @@
-# End-to-end tests of the operations layer (add_test with ENVIRONMENT ${TALVEX_E2E_ENV}).
+# End-to-end tests of the actions against the lab domain controller.
+include(${CMAKE_CURRENT_LIST_DIR}/operations_executor.cmake)
+include(${CMAKE_CURRENT_LIST_DIR}/operations_changes.cmake)

@@ -1,0 +1,1 @@
+# Add, modify, rename, delete, quick start against the lab.

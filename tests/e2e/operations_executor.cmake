@@ -1,0 +1,1 @@
+# View, applied, membership, effective against the lab.

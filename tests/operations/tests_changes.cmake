@@ -1,0 +1,1 @@
+# Unit tests of add, modify/rename, delete, quick start.

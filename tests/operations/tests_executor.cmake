@@ -1,0 +1,1 @@
+# Unit tests of the executor, View, validation, membership, effective.
