@@ -1,0 +1,249 @@
+"""Shared helpers of the end-to-end tests that run talvex against the lab.
+
+The lab is a Samba AD domain controller (dc1.corp.example.com) in the network
+namespace the lab scripts build; talvex runs inside that namespace through
+lab/exec.sh, with the lab's Kerberos configuration and ticket cache. The
+directory is read back independently with ldapsearch (simple bind as
+Administrator), never through talvex itself.
+
+When the lab is missing a test fails if the environment variable CI is set
+(the lab is part of the test run there) and is skipped otherwise, with a
+message that says how to start it.
+
+Standard library only.
+"""
+
+import base64
+import os
+import shlex
+import subprocess
+import unittest
+
+SOURCE_DIR = os.environ.get(
+    "TALVEX_SOURCE_DIR",
+    os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__)))))
+LAB_DIR = os.path.join(SOURCE_DIR, "lab")
+DEFAULT_ENV_FILES = ("/tmp/talvex-lab/lab.env", "/tmp/talvex-lab.env")
+
+TALVEX_TIMEOUT = 120
+LDAP_TIMEOUT = 60
+
+SUCCESS_TAIL = "\nThe command completed successfully.\n\n"
+USAGE_HINT = "\nType Talvex /? for usage assistance.\n\n\n"
+
+
+def env_file():
+    """The lab.env to use: $TALVEX_LAB_ENV, else the default places."""
+    explicit = os.environ.get("TALVEX_LAB_ENV")
+    if explicit:
+        return explicit
+    for candidate in DEFAULT_ENV_FILES:
+        if os.path.isfile(candidate):
+            return candidate
+    return DEFAULT_ENV_FILES[0]
+
+
+def read_env(path):
+    """The KEY='value' assignments of a lab.env (functions are ignored)."""
+    values = {}
+    with open(path, encoding="utf-8") as f:
+        for line in f:
+            line = line.strip()
+            if line.startswith("export "):
+                line = line[len("export "):]
+            if "=" not in line or line.startswith("#") or "(" in line.split("=", 1)[0]:
+                continue
+            key, raw = line.split("=", 1)
+            if not key.isidentifier():
+                continue
+            parts = shlex.split(raw) if raw else [""]
+            values[key] = parts[0] if parts else ""
+    return values
+
+
+_lab = None
+_lab_problem = None
+
+
+def lab():
+    """The lab's environment as a dict, or None when there is no lab."""
+    global _lab, _lab_problem
+    if _lab is not None or _lab_problem is not None:
+        return _lab
+    path = env_file()
+    if not os.path.isfile(path):
+        _lab_problem = f"no lab environment at {path}"
+        return None
+    values = read_env(path)
+    namespace = values.get("LAB_NS", "talvexlab")
+    listing = subprocess.run(["ip", "netns", "list"], capture_output=True, text=True)
+    if namespace not in [l.split()[0] for l in listing.stdout.splitlines() if l.strip()]:
+        _lab_problem = f"network namespace {namespace} is missing"
+        return None
+    _lab = values
+    return _lab
+
+
+def require_lab():
+    """Fails (under CI) or skips (locally) when the lab is not running."""
+    if lab() is not None:
+        return lab()
+    message = (f"the lab is not running ({_lab_problem}); start it with "
+               "lab/start.sh && lab/seed.sh")
+    if os.environ.get("CI"):
+        raise AssertionError(message)
+    raise unittest.SkipTest(message + " [skipped in a local run only]")
+
+
+def talvex_binary():
+    binary = os.environ.get("TALVEX_BINARY")
+    if binary:
+        return binary
+    return os.path.join(SOURCE_DIR, "build", "src", "frontend", "talvex")
+
+
+def _lab_subprocess_env():
+    env = dict(os.environ)
+    env["LAB_ENV"] = env_file()
+    return env
+
+
+def run_talvex(*args, timeout=TALVEX_TIMEOUT, stdin=None, env=None):
+    """Runs talvex inside the lab namespace; returns (stdout, stderr, code)."""
+    require_lab()
+    command = [os.path.join(LAB_DIR, "exec.sh")]
+    if env:
+        command += ["env"] + [f"{k}={v}" for k, v in env.items()]
+    command += [talvex_binary()] + list(args)
+    done = subprocess.run(command, capture_output=True, timeout=timeout,
+                          input=stdin.encode() if stdin is not None else None,
+                          env=_lab_subprocess_env())
+    return (done.stdout.decode("utf-8", "replace"),
+            done.stderr.decode("utf-8", "replace"), done.returncode)
+
+
+def _parse_ldif(text):
+    """LDIF (unwrapped, -LLL) to a list of (dn, {attribute: [values]})."""
+    entries = []
+    dn = None
+    attributes = {}
+    for line in text.splitlines() + [""]:
+        if not line.strip():
+            if dn is not None:
+                entries.append((dn, attributes))
+            dn, attributes = None, {}
+            continue
+        if line.startswith("#"):
+            continue
+        name, _, rest = line.partition(":")
+        if rest.startswith(":"):
+            value = base64.b64decode(rest[1:].strip()).decode("utf-8", "replace")
+        else:
+            value = rest[1:] if rest.startswith(" ") else rest
+        if name.lower() == "dn" and dn is None:
+            dn = value
+        else:
+            attributes.setdefault(name, []).append(value)
+    return entries
+
+
+def ldapsearch(base=None, scope="sub", filter="(objectClass=*)", attributes=(),
+               extra=()):
+    """An independent read of the directory; returns [(dn, attributes)]."""
+    require_lab()
+    command = [os.path.join(LAB_DIR, "ldapsearch.sh"), "-LLL", "-s", scope]
+    if base is not None:
+        command += ["-b", base]
+    command += list(extra) + [filter] + list(attributes)
+    done = subprocess.run(command, capture_output=True, timeout=LDAP_TIMEOUT,
+                          env=_lab_subprocess_env())
+    # 32: the base does not exist, which reads as no entries.
+    if done.returncode not in (0, 32):
+        raise AssertionError(
+            f"ldapsearch failed ({done.returncode}): {done.stderr.decode()}")
+    return _parse_ldif(done.stdout.decode("utf-8", "replace"))
+
+
+def read_entry(dn, attributes=()):
+    """One entry's attributes (case-preserving names), or None if absent."""
+    entries = ldapsearch(base=dn, scope="base", attributes=attributes)
+    return entries[0][1] if entries else None
+
+
+def attribute(entry, name):
+    """Values of an attribute looked up without regard to case."""
+    if entry is None:
+        return []
+    for key, values in entry.items():
+        if key.lower() == name.lower():
+            return values
+    return []
+
+
+def highest_committed_usn():
+    """The RootDSE's highestCommittedUSN: unchanged means nothing written."""
+    entries = ldapsearch(base="", scope="base", attributes=["highestCommittedUSN"])
+    return int(attribute(entries[0][1], "highestCommittedUSN")[0])
+
+
+def ldapmodify(ldif, check=True, extra=()):
+    """Applies LDIF changes as Administrator; returns (code, stderr)."""
+    require_lab()
+    command = [os.path.join(LAB_DIR, "ldapmodify.sh")] + list(extra)
+    done = subprocess.run(command, input=ldif.encode(), capture_output=True,
+                          timeout=LDAP_TIMEOUT, env=_lab_subprocess_env())
+    if check and done.returncode != 0:
+        raise AssertionError(
+            f"ldapmodify failed ({done.returncode}): {done.stderr.decode()}\n{ldif}")
+    return done.returncode, done.stderr.decode("utf-8", "replace")
+
+
+def delete_if_present(dn):
+    """Removes an entry a test made; absent entries are fine."""
+    code, err = ldapmodify(f"dn: {dn}\nchangetype: delete\n", check=False)
+    if code not in (0, 32):
+        raise AssertionError(f"could not delete {dn}: {err}")
+
+
+def set_values(dn, attribute_name, values):
+    """Replaces every value of an attribute (none: removes the attribute)."""
+    lines = [f"dn: {dn}", "changetype: modify", f"replace: {attribute_name}"]
+    lines += [f"{attribute_name}: {v}" for v in values]
+    ldapmodify("\n".join(lines) + "\n-\n")
+
+
+class LabTestCase(unittest.TestCase):
+    """Base class: the lab's names as attributes, the lab required."""
+
+    maxDiff = None
+
+    @classmethod
+    def setUpClass(cls):
+        super().setUpClass()
+        env = require_lab()
+        cls.env = env
+        cls.base_dn = env["LAB_BASE_DN"]
+        cls.domain = env["LAB_DOMAIN"]
+        cls.netbios = env["LAB_NETBIOS"]
+        cls.dc_host = env["LAB_DC_HOST"]
+        cls.pso_container = env.get(
+            "LAB_PSO_CONTAINER", "CN=Password Settings Container,CN=System," + cls.base_dn)
+        cls.staff_dn = env.get("LAB_STAFF_DN", "OU=Staff," + cls.base_dn)
+
+    def pso_dn(self, name):
+        return f"CN={name},{self.pso_container}"
+
+    def staff(self, name):
+        return f"CN={name},{self.staff_dn}"
+
+    def talvex(self, *args, **kwargs):
+        return run_talvex(*args, **kwargs)
+
+    def assertRun(self, args, stdout, code=0, stderr=""):
+        """Runs talvex and compares the whole outputs and the exit code."""
+        out, err, rc = run_talvex(*args)
+        self.assertEqual(stdout, out, f"stdout of talvex {' '.join(args)}")
+        if stderr is not None:
+            self.assertEqual(stderr, err, f"stderr of talvex {' '.join(args)}")
+        self.assertEqual(code, rc, f"exit code of talvex {' '.join(args)}\n{out}\n{err}")
+        return out, err
