@@ -14,4 +14,9 @@ bool DefaultOrder(const PolicyRecord& a, const PolicyRecord& b);
 // By domain (byte order), then by precedence.
 bool PrecedenceOrder(const PolicyRecord& a, const PolicyRecord& b);
 
+// The record as debug lines: the heading ("Domain Policy" or "Password
+// Settings Object"), then seventeen labelled lines. The caller checks the
+// debug level.
+void DebugPolicy(const std::string& heading, const PolicyRecord& record);
+
 }  // namespace talvex

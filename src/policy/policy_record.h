@@ -6,6 +6,10 @@
 
 namespace talvex {
 
+class PolicyRecord;
+void CopySettings(PolicyRecord& to, const PolicyRecord& from);
+void Tighten(PolicyRecord& to, const PolicyRecord& from);
+
 class PolicyRecord {
  public:
   // Without defaults: a domain policy, every setting 0 or false.
@@ -86,6 +90,9 @@ class PolicyRecord {
   std::string MinPwdAgeInterval() const;
 
  private:
+  friend void CopySettings(PolicyRecord& to, const PolicyRecord& from);
+  friend void Tighten(PolicyRecord& to, const PolicyRecord& from);
+
   void Mark(const std::string& keyWord, const std::string& text);
 
   std::string dn_;

@@ -15,6 +15,12 @@ struct PsoSelection {
   bool unusedOnly = false;
 };
 
+// The search filter for the selection, without its outer parentheses:
+// the PSO class, narrowed to used or unused PSOs, then to a name (matched
+// against name, adminDisplayName and displayName) or a DN (any text holding
+// "dc="). "*" in the name stays a wildcard.
+std::string BuildPsoFilter(const PsoSelection& selection);
+
 // Searches under base on the connection (a global catalog when
 // globalCatalog, which re-reads each PSO from its own domain's controller)
 // and enters one record per PSO. On failure returns false with *ldapError

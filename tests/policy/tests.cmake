@@ -1,1 +1,4 @@
 # Unit tests of src/policy.
+list(APPEND TALVEX_TEST_SOURCES
+  ${CMAKE_CURRENT_LIST_DIR}/policy_record_test.cc
+)
