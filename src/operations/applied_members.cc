@@ -1,0 +1,67 @@
+#include "operations/applied_members.h"
+
+#include "directory/ldap_filter.h"
+#include "directory/ldap_search.h"
+#include "operations/record_attribute.h"
+#include "support/text_case.h"
+
+namespace talvex {
+namespace {
+
+constexpr std::size_t kTypeFieldWidth = 18;
+constexpr int kPageSize = 100;
+
+char ResultantFlag(const Record& member, const std::string& psoDn) {
+  const std::vector<std::string>* resultant =
+      FindAttribute(member, "msDS-ResultantPSO");
+  if (resultant == nullptr || resultant->empty()) return ' ';
+  // DNs compare without regard to case.
+  return LowerCase(resultant->front()) == LowerCase(psoDn) ? '+' : '-';
+}
+
+std::string TypeField(const Record& member) {
+  const std::vector<std::string>* classes = FindAttribute(member, "objectClass");
+  // The server lists the classes from the most general to the most specific.
+  std::string field = "[";
+  if (classes != nullptr && !classes->empty()) field += classes->back();
+  field += "]";
+  if (field.size() < kTypeFieldWidth) field.append(kTypeFieldWidth - field.size(), ' ');
+  return field;
+}
+
+}  // namespace
+
+std::string FormatMemberLine(const Record& member, const std::string& psoDn) {
+  std::string line(1, ResultantFlag(member, psoDn));
+  line += TypeField(member);
+  line += " ";
+  line += FirstValue(member, kDnKey);
+  std::string account = FirstAttributeValue(member, "sAMAccountName");
+  if (!account.empty()) {
+    line += "  (" + account;
+    std::string upn = FirstAttributeValue(member, "userPrincipalName");
+    if (!upn.empty()) line += " | " + upn;
+    line += ")";
+  }
+  if (FindAttribute(member, "member") != nullptr) line += " ***Nesting Detected***";
+  return line;
+}
+
+int GetAppliedMembers(LdapConnection& connection, const std::string& searchBase,
+                      const std::string& psoDn, std::vector<std::string>* lines) {
+  // The DN is escaped like any assertion value: a PSO named "a*" or "a(b)"
+  // must match itself, not act as a wildcard or break the filter.
+  std::string filter =
+      "(msDS-PSOApplied=" + EscapeFilterValue(psoDn, /*keepWildcard=*/false) + ")";
+  static const AttributeSet kAttributes = {"objectClass", "samaccountname",
+                                           "userprincipalname", "member",
+                                           "msDS-ResultantPSO"};
+  RecordSet members;
+  int status = LdapGetRecs(connection, searchBase, "subtree", filter, kAttributes,
+                           ControlMap(), kPageSize, 0, 0, &members);
+  if (status != 0) return status;
+  for (const Record& member : members) lines->push_back(FormatMemberLine(member, psoDn));
+  return 0;
+}
+
+}  // namespace talvex

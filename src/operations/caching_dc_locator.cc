@@ -1,0 +1,22 @@
+#include "operations/caching_dc_locator.h"
+
+#include "support/text_case.h"
+
+namespace talvex {
+
+int CachingDcLocator::Locate(const std::string& computer,
+                             const std::string& domain, std::uint32_t flags,
+                             DomainControllerInfo* info) {
+  // Computer and domain names are not case-sensitive.
+  Question question{LowerCase(computer), LowerCase(domain), flags};
+  auto it = answers_.find(question);
+  if (it == answers_.end()) {
+    Answer answer;
+    answer.status = inner_.Locate(computer, domain, flags, &answer.info);
+    it = answers_.emplace(std::move(question), std::move(answer)).first;
+  }
+  if (it->second.status == 0) *info = it->second.info;
+  return it->second.status;
+}
+
+}  // namespace talvex
