@@ -1,4 +1,5 @@
 # Unit tests of src/policy.
 list(APPEND TALVEX_TEST_SOURCES
+  ${CMAKE_CURRENT_LIST_DIR}/policy_display_test.cc
   ${CMAKE_CURRENT_LIST_DIR}/policy_record_test.cc
 )
