@@ -1,5 +1,4 @@
-// The application's switch table and the reading of every switch into the
-// run configuration.
+// Reading every application switch into the run configuration.
 #pragma once
 
 #include "frontend/command_line.h"

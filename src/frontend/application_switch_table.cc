@@ -1,0 +1,24 @@
+#include "frontend/application_switch_table.h"
+
+namespace talvex {
+
+const SwitchTable& ApplicationSwitchTable() {
+  // "simple" is a value switch on purpose: a token after -simple is taken as
+  // its (ignored) value rather than as a stray argument.
+  static const SwitchTable table = {
+      ":?",          ":??",         ":help",     ":q",
+      ":vv",         "d",           "v",         ":view",
+      ":allpwdpols", ":used",       ":unused",   ":alldoms",
+      ":dompol",     ":override",   ":del",      ":multidel",
+      ":forreal",    ":dn",         ":dnprec",   ":quickstart",
+      ":applied",    ":clearapplied", "add",     "domain",
+      "gch",         "h",           "p",         "u",
+      "up",          "simple",      "pso",       "sort",
+      "lockout",     "pwdage",      "pwdlen",    "pwdhist",
+      "pwdcomplex",  "pwdreverse",  "rename",    "mod",
+      "applyto",     "unapplyto",   "effective",
+  };
+  return table;
+}
+
+}  // namespace talvex

@@ -1,0 +1,290 @@
+#include "frontend/application_switches.h"
+
+#include <initializer_list>
+#include <string>
+#include <vector>
+
+#include "frontend/application_switch_table.h"
+#include "frontend/policy_specification.h"
+#include "frontend/standard_switches.h"
+#include "support/decimal_integer.h"
+#include "support/output.h"
+#include "support/password_prompt.h"
+#include "support/text_case.h"
+#include "support/usage_hint.h"
+
+namespace talvex {
+namespace {
+
+// The value of -up that asks for the password on the terminal.
+constexpr char kAskForPassword[] = "*";
+
+// An error block, then the usage hint (exit code 1).
+[[noreturn]] void Fail(std::initializer_list<const char*> lines) {
+  PrintLine("ERROR:");
+  for (const char* line : lines) PrintLine(line);
+  PrintLine("ERROR:");
+  ShowUsageHint();
+}
+
+void ReadConnection(const CommandLine& commandLine, RunConfig* config) {
+  config->gcHost = commandLine.SwitchValue("gch", "");
+  config->host = commandLine.SwitchValue("h", "");
+  config->domain = commandLine.SwitchValue("domain", "");
+  config->port = ToInteger(commandLine.SwitchValue("p", "0"), 0);
+  config->simpleBind = commandLine.HasSwitch("simple");
+  config->userId = commandLine.SwitchValue("u", "");
+  config->password = commandLine.SwitchValue("up", "");
+  if (config->password == kAskForPassword) {
+    std::string typed;
+    config->password = PromptPassword(&typed) ? typed : std::string();
+  }
+}
+
+void ReadSelectionAndOutput(const CommandLine& commandLine,
+                            RunConfig* config) {
+  config->override = commandLine.HasSwitch("override");
+  config->forReal = commandLine.HasSwitch("forreal");
+  config->dnOnly = commandLine.HasSwitch("dn");
+  config->dnWithPrecedence = commandLine.HasSwitch("dnprec");
+  if (config->dnWithPrecedence) {
+    config->dnOnly = true;
+    config->sortByPrecedence = 1;
+  }
+  if (commandLine.HasSwitch("alldoms")) {
+    if (!config->domain.empty()) {
+      PrintLine("WARN:");
+      PrintLine("WARN: Switch -alldoms overridden by -domain switch.");
+      PrintLine("WARN:");
+    } else {
+      config->allDomainsForDomainPolicy = true;
+      config->allDomainsForPsos = true;
+    }
+  }
+  if (commandLine.HasSwitch("pso")) {
+    config->psoSelected = true;
+    config->psoName = commandLine.SwitchValue("pso", "");
+  }
+  config->domainPolicySelected = commandLine.HasSwitch("dompol");
+  if (commandLine.HasSwitch("allpwdpols")) {
+    config->domainPolicySelected = true;
+    config->psoSelected = true;
+    config->psoName.clear();
+  }
+  if (LowerCase(commandLine.SwitchValue("sort", "")) == "precedence") {
+    config->sortByPrecedence = 1;
+  }
+  config->usedOnly = commandLine.HasSwitch("used");
+  config->unusedOnly = commandLine.HasSwitch("unused");
+}
+
+bool AnyAllDomains(const RunConfig& config) {
+  return config.allDomainsForDomainPolicy || config.allDomainsForPsos;
+}
+
+// Parses the value of -add or -mod into *record and prints the parser's
+// messages; a failed specification ends the run.
+void ParseSpecification(const CommandLine& commandLine,
+                        const char* switchName, bool isAdd,
+                        PolicyRecord* record) {
+  std::vector<std::string> fields = SplitFields(
+      commandLine.SwitchValue(switchName, ""), kSpecificationFieldCount);
+  std::vector<std::string> messages;
+  bool parsed = ParsePolicySpecification(commandLine, record,
+                                         std::move(fields), isAdd, &messages);
+  for (const std::string& message : messages) PrintLine(message);
+  if (!parsed) ShowUsageHint();
+}
+
+void ApplyView(const CommandLine&, RunConfig* config) {
+  config->action = ActionCode::kView;
+  if (!config->domainPolicySelected && !config->psoSelected) {
+    Fail({"ERROR: Must specify -pso, -dompol, or -allpwdpols."});
+  }
+}
+
+void ApplyAdd(const CommandLine& commandLine, RunConfig* config) {
+  if (config->usedOnly || config->unusedOnly) {
+    Fail({"ERROR: -used and -unused switches not valid with -add."});
+  }
+  if (AnyAllDomains(*config)) {
+    Fail({"ERROR: -alldoms switch not valid with -add."});
+  }
+  config->action = ActionCode::kAdd;
+  config->addSpec.SetIsPSO(true);
+  ParseSpecification(commandLine, "add", /*isAdd=*/true, &config->addSpec);
+  config->psoSelected = true;
+  config->psoName.clear();
+}
+
+void ApplyDelete(const CommandLine& commandLine, RunConfig* config) {
+  if (config->domainPolicySelected) {
+    Fail({"ERROR: Cannot use -del or -multidel with Domain Policy Objects, "
+          "only PSOs."});
+  }
+  if (config->allDomainsForPsos) {
+    Fail({"ERROR: Cannot use -del or -multidel with -alldoms."});
+  }
+  if (commandLine.HasSwitch("del")) config->action = ActionCode::kDelete;
+  if (commandLine.HasSwitch("multidel")) {
+    config->action = ActionCode::kMultiDelete;
+  }
+  // A PSO with members still governs their passwords; deleting it silently
+  // changes their policy, so only unused PSOs go unless -override says so.
+  if (config->usedOnly && !config->override) {
+    Fail({"ERROR: Cannot use -used with -del or -multidel for safety.",
+          "ERROR: Remove members from PSO that you want to delete.",
+          "ERROR: Or use -override to allow deletion of any PSO."});
+  }
+  if (!config->unusedOnly && !config->override) {
+    config->unusedOnly = true;
+    PrintLine("WARN: Added -unused switch for safety.");
+  }
+}
+
+void ApplyRename(const CommandLine& commandLine, RunConfig* config) {
+  if (config->domainPolicySelected) {
+    Fail({"ERROR: Cannot use -rename with Domain Policy Objects, only PSOs."});
+  }
+  if (AnyAllDomains(*config)) {
+    Fail({"ERROR: Cannot use -rename against multiple domains."});
+  }
+  config->action = ActionCode::kRename;
+  config->renameTo = commandLine.SwitchValue("rename", "");
+  if (config->renameTo.empty()) {
+    Fail({"ERROR: Need to specify new RDN for -rename."});
+  }
+}
+
+void ApplyModify(const CommandLine& commandLine, RunConfig* config) {
+  if (AnyAllDomains(*config)) {
+    Fail({"ERROR: -alldom switch not valid with -mod."});
+  }
+  config->action = ActionCode::kModify;
+  if (config->psoSelected) config->modSpec.SetIsPSO(true);
+  ParseSpecification(commandLine, "mod", /*isAdd=*/false, &config->modSpec);
+  const PolicyRecord& spec = config->modSpec;
+  if (config->domainPolicySelected &&
+      (!spec.name().empty() || !spec.displayName().empty() ||
+       spec.precedence() > 0)) {
+    Fail({"ERROR: Cannot modify name, displayname, or precedence of Domain "
+          "Policy."});
+  }
+}
+
+void ApplyQuickStart(const CommandLine&, RunConfig* config) {
+  config->action = ActionCode::kQuickStart;
+  config->psoSelected = false;
+  config->psoName.clear();
+  config->domainPolicySelected = true;
+}
+
+void ApplyApplied(const CommandLine&, RunConfig* config) {
+  if (config->domainPolicySelected) {
+    Fail({"ERROR: -applied does not apply to domain policy switches."});
+  }
+  if (config->allDomainsForPsos) {
+    Fail({"ERROR: -applied cannot be used with -alldoms."});
+  }
+  config->action = ActionCode::kApplied;
+}
+
+void ApplyClearApplied(const CommandLine&, RunConfig* config) {
+  config->action = ActionCode::kClearApplied;
+  if (config->domainPolicySelected) {
+    Fail({"ERROR: -clearapplied does not apply to domain policy switches."});
+  }
+}
+
+void ApplyMembership(const CommandLine& commandLine, RunConfig* config) {
+  if (config->domainPolicySelected) {
+    Fail({"ERROR: -applyto/-unapplyto does not work with domain policy "
+          "switches."});
+  }
+  if (commandLine.HasSwitch("applyto")) {
+    config->action = ActionCode::kApplyTo;
+    config->memberTarget = commandLine.SwitchValue("applyto", "");
+  } else {
+    config->action = ActionCode::kUnApplyTo;
+    config->memberTarget = commandLine.SwitchValue("unapplyto", "");
+  }
+  if (config->memberTarget.empty()) {
+    Fail({"ERROR: Must specify DN or sAMAccountName for "
+          "-applyto/-unapplyto."});
+  }
+}
+
+void ApplyEffective(const CommandLine& commandLine, RunConfig* config) {
+  if (config->domainPolicySelected) {
+    Fail({"ERROR: -effective does not work with domain policy switches."});
+  }
+  config->action = ActionCode::kEffective;
+  config->effectiveUser = commandLine.SwitchValue("effective", "");
+  // The effective policy is the user's own: no selection applies.
+  config->usedOnly = false;
+  config->unusedOnly = false;
+  config->domainPolicySelected = false;
+  config->allDomainsForDomainPolicy = false;
+  config->allDomainsForPsos = false;
+  config->psoSelected = false;
+  if (config->effectiveUser.empty()) {
+    Fail({"ERROR: Must specify DN or sAMAccountName for -effective."});
+  }
+}
+
+// An action rule runs when any of its switches was given. The order only
+// decides which message appears first.
+struct ActionRule {
+  std::vector<const char*> switches;
+  void (*apply)(const CommandLine&, RunConfig*);
+};
+
+const std::vector<ActionRule>& ActionRules() {
+  static const std::vector<ActionRule> rules = {
+      {{"view"}, ApplyView},
+      {{"add"}, ApplyAdd},
+      {{"del", "multidel"}, ApplyDelete},
+      {{"rename"}, ApplyRename},
+      {{"mod"}, ApplyModify},
+      {{"quickstart"}, ApplyQuickStart},
+      {{"applied"}, ApplyApplied},
+      {{"clearapplied"}, ApplyClearApplied},
+      {{"applyto", "unapplyto"}, ApplyMembership},
+      {{"effective"}, ApplyEffective},
+  };
+  return rules;
+}
+
+bool AnyGiven(const CommandLine& commandLine,
+              const std::vector<const char*>& switches) {
+  for (const char* name : switches) {
+    if (commandLine.HasSwitch(name)) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+void ProcessApplicationSwitches(CommandLine& commandLine, RunConfig* config) {
+  ProcessStandardSwitches(commandLine, ApplicationSwitchTable());
+
+  ReadConnection(commandLine, config);
+  ReadSelectionAndOutput(commandLine, config);
+
+  for (const ActionRule& rule : ActionRules()) {
+    if (!AnyGiven(commandLine, rule.switches)) continue;
+    if (config->action != ActionCode::kNone) {
+      Fail({"ERROR: Only one Action switch can be specified."});
+    }
+    rule.apply(commandLine, config);
+  }
+
+  if (config->usedOnly && config->unusedOnly) {
+    Fail({"ERROR: Cannot specify Used and Unused PSO switches."});
+  }
+  if (config->action == ActionCode::kNone) {
+    Fail({"ERROR: No action specified."});
+  }
+}
+
+}  // namespace talvex
