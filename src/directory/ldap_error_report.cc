@@ -1,0 +1,31 @@
+#include "directory/ldap_error_report.h"
+
+#include <cstdint>
+#include <cstdio>
+
+#include "support/output.h"
+
+namespace talvex {
+
+void ReportLdapError(LdapClient& client, const std::string& label,
+                     const std::string& server, int code,
+                     LdapConnection* connection) {
+  std::string host = server;
+  if (host.empty() && connection != nullptr) host = connection->HostName();
+
+  // Built in a growing string, so a long label, host or client text is shown
+  // whole.
+  char hex[16];
+  std::snprintf(hex, sizeof hex, "%x", static_cast<std::uint32_t>(code));
+  std::string text = label + ": [" + host + "] Error 0x" + hex + " (" +
+                     std::to_string(code) + ") - " + client.ErrorText(code) +
+                     "\n";
+  PrintErrorText(text, false);
+
+  if (code == 0 || connection == nullptr) return;
+  std::string diagnostic = connection->DiagnosticMessage();
+  if (diagnostic.empty()) diagnostic = "No extended error info available.";
+  PrintErrorText("Extended Error: " + diagnostic + "\n", false);
+}
+
+}  // namespace talvex
