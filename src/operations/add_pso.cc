@@ -1,0 +1,136 @@
+// The add action and the request that creates a PSO.
+#include "operations/add_pso.h"
+
+#include <map>
+
+#include "operations/actions.h"
+#include "operations/pso_dn.h"
+#include "operations/run_failure.h"
+#include "policy/policy_display.h"
+#include "support/output.h"
+#include "support/text_case.h"
+#include "support/usage_hint.h"
+
+namespace talvex {
+namespace {
+
+// The name travels in the DN, never as an attribute of the request.
+std::map<std::string, std::string> PsoAttributeMap(const PolicyRecord& r) {
+  return {
+      {"objectClass", "msDS-PasswordSettings"},
+      {"displayName", r.displayName()},
+      {"adminDisplayName", r.adminDisplayName()},
+      {"msDS-PasswordSettingsPrecedence", r.PrecedenceText()},
+      {"msDS-LockoutDuration", r.LockoutDurationInterval()},
+      {"msDS-LockoutObservationWindow", r.LockoutObservationInterval()},
+      {"msDS-LockoutThreshold", r.LockoutThresholdText()},
+      {"msDS-MaximumPasswordAge", r.MaxPwdAgeInterval()},
+      {"msDS-MinimumPasswordAge", r.MinPwdAgeInterval()},
+      {"msDS-MinimumPasswordLength", r.MinPwdLengthText()},
+      {"msDS-PasswordHistoryLength", r.PwdHistoryText()},
+      {"msDS-PasswordComplexityEnabled", r.ComplexityText()},
+      {"msDS-PasswordReversibleEncryptionEnabled", r.ReversibleText()},
+  };
+}
+
+void CheckUniqueName(const PolicyRecord& added, const PolicyRecord& existing) {
+  // Letter case never distinguishes two names in the directory, also beyond
+  // ASCII ("Ärzte" and "ärzte").
+  if (LowerCase(added.name()) != LowerCase(existing.name())) return;
+  PrintLine("ERROR:");
+  PrintLine("ERROR: Password Settings Object Name is not unique.");
+  PrintLine("ERROR: Existing Object: ");
+  PrintLine("ERROR:     " + existing.dn());
+  PrintLine("ERROR:");
+  ShowUsageHint();
+}
+
+void CheckSameSettings(const PolicyRecord& added, const PolicyRecord& existing,
+                       bool override) {
+  if (!SameSettings(added, existing)) return;
+  PrintLine("  WARN:");
+  PrintLine("  WARN: A policy setting object already exists with the same settings.");
+  PrintLine("  WARN: Policy Setting object - " + existing.name() + " (" +
+            existing.dn() + ")");
+  if (override) {
+    PrintLine("  WARN: Override specified, creating object.");
+    PrintLine("  WARN:");
+    return;
+  }
+  PrintLine("  ERROR: Creation of new policy terminated.");
+  PrintLine("  ERROR: Use -override switch to force object creation.");
+  PrintLine("  ERROR:");
+  ShowUsageHint();
+}
+
+void WarnSamePrecedence(const PolicyRecord& added,
+                        const PolicyRecord& existing) {
+  if (added.precedence() != existing.precedence()) return;
+  PrintLine("  WARN:");
+  PrintLine("  WARN: A policy setting object already exists with the same precedence.");
+  PrintLine("  WARN: Policy Setting object - " + existing.name());
+  PrintLine("  WARN:     (" + existing.dn() + ")");
+  PrintLine("  WARN: When a single user has two policies assigned with the same");
+  PrintLine("  WARN: precedence at the same scope (i.e. directly applied or");
+  PrintLine("  WARN: or applied via group), the policy with the lowest GUID will apply.");
+}
+
+}  // namespace
+
+std::vector<std::pair<std::string, std::string>> PsoAddAttributes(
+    const PolicyRecord& record) {
+  auto map = PsoAttributeMap(record);
+  return {map.begin(), map.end()};
+}
+
+int AddPSO(const PolicyRecord& record, LdapConnection& connection) {
+  if (record.dn().empty()) return ldap_result::kInvalidDnSyntax;
+  auto attributes = PsoAddAttributes(record);
+  bool detail = Output().debugLevel >= 5;
+  if (detail) PrintDebugLine("Adding Object: " + record.dn());
+  std::vector<LdapModification> request;
+  request.reserve(attributes.size());
+  for (const auto& [name, value] : attributes) {
+    if (detail) PrintDebugLine("   " + name + " = " + value);
+    request.push_back(
+        {.op = LdapModOp::kAdd, .attribute = name, .values = {value}});
+  }
+  return connection.Add(record.dn(), request);
+}
+
+void RunAdd(RunState& state) {
+  RunConfig& config = *state.config;
+  if (Output().debugLevel >= 1) PrintDebugLine("Operation: Add");
+  PrintLine("Checking existing policies...");
+
+  PolicyRecord record = config.addSpec;
+  // Every existing PSO passes all three tests before anything is written.
+  for (const auto& [key, existing] : state.policies) {
+    if (!existing.isPSO()) continue;
+    CheckUniqueName(record, existing);
+    CheckSameSettings(record, existing, config.override);
+    WarnSamePrecedence(record, existing);
+  }
+
+  std::string dn = PsoDn(record.name(), state.serverInfo.defaultNamingContext);
+  PrintLine("");
+  record.SetDN(dn);
+
+  if (config.forReal) {
+    PrintLine("Creating new PSO: " + dn);
+    int code = AddPSO(record, *state.mainConnection);
+    if (code != ldap_result::kSuccess) {
+      FailLdapCall(state, "ERROR: ldap_add_s (" + dn + "): ", config.host,
+                   code);
+    }
+    PrintLine("PSO successfully created.");
+  } else {
+    PrintNotForRealBanner();
+    PrintLine("PSO that would have been created had this been for real.");
+  }
+  PrintLine("");
+  DisplayPolicy(record, "");
+  PrintLine("");
+}
+
+}  // namespace talvex

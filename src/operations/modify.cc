@@ -1,0 +1,91 @@
+// The modify action: writes the modify specification to the one selected
+// policy and shows the policy as the directory holds it afterwards.
+#include "operations/actions.h"
+#include "operations/modify_policy.h"
+#include "operations/run_failure.h"
+#include "policy/domain_policy_retrieval.h"
+#include "policy/policy_display.h"
+#include "policy/pso_retrieval.h"
+#include "support/output.h"
+#include "support/usage_hint.h"
+
+namespace talvex {
+namespace {
+
+// Reads the policy at dn again into a fresh list; a failed read ends the
+// run.
+PolicyList ReadBack(RunState& state, const PolicyRecord& specification) {
+  PolicyList fresh;
+  int ldapError = 0;
+  int systemError = 0;
+  if (specification.isPSO()) {
+    PsoSelection selection{.name = "*",
+                           .usedOnly = state.config->usedOnly,
+                           .unusedOnly = state.config->unusedOnly};
+    if (!GetPSOs(state.access, &fresh, *state.mainConnection,
+                 specification.dn(), false, selection, &ldapError,
+                 &systemError)) {
+      FailPsoRetrieval(state, ldapError, systemError);
+    }
+  } else {
+    if (!GetDomGPOs(state.access, &fresh, state.domainDn, false,
+                    state.domainList, &ldapError, &systemError)) {
+      FailDomainPolicyRetrieval(state, ldapError, systemError);
+    }
+  }
+  return fresh;
+}
+
+}  // namespace
+
+void RunModify(RunState& state) {
+  RunConfig& config = *state.config;
+  if (Output().debugLevel >= 1) PrintDebugLine("Operation: Modify");
+  if (state.policies.empty()) {
+    PrintLine("");
+    PrintLine("No PSO to modify with the specified criteria.");
+    PrintLine("");
+    return;
+  }
+  if (state.policies.size() > 1) {
+    PrintLine("ERROR:");
+    PrintLine("ERROR: Can only modify one object at a time, be more specific with selection criteria.");
+    PrintLine("ERROR:");
+    ShowUsageHint();
+  }
+
+  const PolicyRecord& target = state.policies.begin()->second;
+  // A change specification derives nothing from its DN.
+  PolicyRecord specification = config.modSpec;
+  specification.SetDN(target.dn());
+  specification.SetRawProperties(target.rawProperties());
+  bool isPso = specification.isPSO();
+
+  if (config.forReal) {
+    PrintLine(isPso ? "Modifying PSO:" : "Modifying Domain Policy:");
+    PrintLine("  " + specification.dn());
+    std::string dn = specification.dn();
+    int code = ModifyPolicy(specification, *state.client, *state.mainConnection);
+    if (code != 0) {
+      FailLdapCall(state,
+                   "ERROR: ldap_modify_s/ldap_rename_ext_s (" + dn + "): ",
+                   config.host, code);
+    }
+    PrintLine(isPso ? "PSO successfully updated."
+                    : "Domain Policy successfully updated.");
+  } else {
+    PrintLine("");
+    PrintNotForRealBanner();
+    PrintLine("DN to be modified had this been for real.");
+    PrintLine("  " + specification.dn());
+  }
+
+  PrintLine("");
+  PrintLine("Current Policy Settings - " + specification.dn());
+  PolicyList fresh = ReadBack(state, specification);
+  // Without -forreal this shows what exists, not what would be written.
+  if (!fresh.empty()) DisplayPolicy(fresh.begin()->second, "");
+  PrintLine("");
+}
+
+}  // namespace talvex

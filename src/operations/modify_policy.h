@@ -1,0 +1,31 @@
+// Writing a modify specification to a PSO or to a domain's policy.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "directory/ldap_client.h"
+#include "policy/policy_record.h"
+
+namespace talvex {
+
+// One "attribute:value" line per setting named in the specification, in a
+// fixed order; for a domain policy complexity and reversible encryption
+// become one "pwdProperties:" line, last, that keeps every other bit of the
+// record's raw properties.
+std::vector<std::string> PolicyChangeLines(const PolicyRecord& record);
+
+// The DN with the value of its first RDN replaced by the (escaped) value,
+// the RDN's attribute type kept.
+std::string ReplaceFirstRdnValue(const std::string& dn,
+                                 const std::string& value);
+
+// Writes the change lines to the record's DN and then, for a PSO whose
+// specification names a new name, renames it; on a successful rename the
+// record's DN becomes the new DN. A failed modification is returned at once
+// and nothing is renamed. Returns the LDAP result code; 34 for a record
+// without a DN.
+int ModifyPolicy(PolicyRecord& record, LdapClient& client,
+                 LdapConnection& connection);
+
+}  // namespace talvex

@@ -1,0 +1,95 @@
+"""-del and -multidel against the lab: unused PSOs only unless -override, a
+single delete that matches two stops before any change, and a multi-delete
+whose third delete is refused keeps the first two deleted and exits with the
+refusal's code."""
+
+import unittest
+
+import labtest
+from labtest import SUCCESS_TAIL, USAGE_HINT, read_entry
+from pso_lab import NOT_FOR_REAL, create_pso, deny_delete, text, using_host
+
+ADDED_UNUSED = "WARN: Added -unused switch for safety."
+
+
+class DeleteTest(labtest.LabTestCase):
+
+    def made(self, name, precedence, **kwargs):
+        dn = self.pso_dn(name)
+        labtest.delete_if_present(dn)
+        self.addCleanup(labtest.delete_if_present, dn)
+        return create_pso(dn, precedence, **kwargs)
+
+    def test_multidel_dry_run_lists_unused_psos_and_deletes_nothing(self):
+        first = self.made("tvxchg-dry-a", 730)
+        second = self.made("tvxchg-dry-b", 731)
+        self.made("tvxchg-dry-used", 732, applies_to=[self.staff("carol")])
+        before = labtest.highest_committed_usn()
+        out, err, rc = self.talvex("-multidel", "-pso", "tvxchg-dry-*")
+        self.assertEqual(before, labtest.highest_committed_usn())
+        self.assertEqual(0, rc, out + err)
+        self.assertEqual(text([ADDED_UNUSED, using_host(), "Retrieving PSOs...", ""] +
+                              NOT_FOR_REAL +
+                              ["PSO(s) that would have been deleted had this been for real.",
+                               f"  DN:{first}", f"  DN:{second}"]) + SUCCESS_TAIL, out)
+        for dn in (first, second):
+            self.assertIsNotNone(read_entry(dn))
+
+    def test_multidel_takes_used_psos_only_with_override(self):
+        free = self.made("tvxchg-use-free", 733)
+        used = self.made("tvxchg-use-used", 734, applies_to=[self.staff("carol")])
+        out, err, rc = self.talvex("-multidel", "-pso", "tvxchg-use-*", "-forreal")
+        self.assertEqual(0, rc, out + err)
+        self.assertEqual(text([ADDED_UNUSED, using_host(), "Retrieving PSOs...",
+                               "Deleting PSO(s):", f"  DN:{free}",
+                               "PSO(s) successfully deleted."]) + SUCCESS_TAIL, out)
+        self.assertIsNone(read_entry(free))
+        self.assertIsNotNone(read_entry(used))
+
+        out, err, rc = self.talvex("-multidel", "-pso", "tvxchg-use-*", "-forreal", "-override")
+        self.assertEqual(0, rc, out + err)
+        self.assertEqual(text([using_host(), "Retrieving PSOs...", "Deleting PSO(s):",
+                               f"  DN:{used}", "PSO(s) successfully deleted."]) + SUCCESS_TAIL,
+                         out)
+        self.assertIsNone(read_entry(used))
+
+    def test_single_delete_matching_two_stops_before_any_change(self):
+        first = self.made("tvxchg-one-a", 735)
+        second = self.made("tvxchg-one-b", 736)
+        before = labtest.highest_committed_usn()
+        out, err, rc = self.talvex("-del", "-pso", "tvxchg-one-*", "-forreal")
+        self.assertEqual(1, rc, out + err)
+        self.assertEqual(before, labtest.highest_committed_usn())
+        self.assertEqual(text([ADDED_UNUSED, using_host(), "Retrieving PSOs...", "ERROR:",
+                               "ERROR: Single delete action specified but multiple polices "
+                               "match criteria.", "ERROR:"]) + USAGE_HINT, out)
+        for dn in (first, second):
+            self.assertIsNotNone(read_entry(dn))
+
+        out, err, rc = self.talvex("-del", "-pso", "tvxchg-one-a", "-forreal")
+        self.assertEqual(0, rc, out + err)
+        self.assertIsNone(read_entry(first))
+        self.assertIsNotNone(read_entry(second))
+
+    def test_refused_third_delete_keeps_the_first_two_deleted(self):
+        dns = [self.made(f"tvxchg-acl-{n}", 737 + n) for n in (1, 2, 3, 4)]
+        deny_delete(self, dns[2], self.pso_container)
+        out, err, rc = self.talvex("-multidel", "-pso", "tvxchg-acl-*", "-forreal")
+        self.assertEqual(50, rc, out + err)
+        self.assertEqual(text([ADDED_UNUSED, using_host(), "Retrieving PSOs...",
+                               "Deleting PSO(s):"] + [f"  DN:{dn}" for dn in dns[:3]] +
+                              ["", "The command did not complete successfully.", ""]), out)
+        lines = err.splitlines()
+        self.assertEqual(2, len(lines), err)
+        self.assertTrue(lines[0].startswith(
+            f"ERROR: ldap_delete_s ({dns[2]}): : [{self.dc_host}] Error 0x32 (50) - "), err)
+        self.assertTrue(lines[1].startswith("Extended Error: "), err)
+        self.assertIsNone(read_entry(dns[0]))
+        self.assertIsNone(read_entry(dns[1]))
+        self.assertIsNotNone(read_entry(dns[2]))
+        # Later ones are not tried.
+        self.assertIsNotNone(read_entry(dns[3]))
+
+
+if __name__ == "__main__":
+    unittest.main()

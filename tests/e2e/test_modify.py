@@ -1,0 +1,194 @@
+"""-mod and -rename against the lab: only the named attributes change, the
+domain policy keeps its other pwdProperties bits, a refused value writes
+nothing, renames land in the Password Settings Container, and a selection
+of two policies is refused."""
+
+import unittest
+
+import labtest
+from labtest import SUCCESS_TAIL, USAGE_HINT, attribute, read_entry
+from pso_lab import (NOT_FOR_REAL, create_pso, display, domain_policy_settings, pso_dns,
+                     read_domain_policy, text, using_host, write_domain_policy)
+
+# Attributes the server changes on every write.
+BOOKKEEPING = {"usnchanged", "whenchanged"}
+
+
+def comparable(entry):
+    return {k.lower(): v for k, v in entry.items() if k.lower() not in BOOKKEEPING}
+
+
+class ModifyTest(labtest.LabTestCase):
+
+    def made(self, name):
+        dn = self.pso_dn(name)
+        labtest.delete_if_present(dn)
+        self.addCleanup(labtest.delete_if_present, dn)
+        return dn
+
+    def pso_display(self, dn, name, precedence, **settings):
+        return display(domain=self.domain, precedence=precedence, dn=dn, name=name,
+                       canonical=f"{self.domain}/System/Password Settings Container/{name}",
+                       display_name=name, **settings)
+
+    def domain_display(self, values):
+        rdn = self.base_dn.split(",")[0][3:]
+        return display(type_="Domain Policy", domain=self.domain, precedence=2147483647,
+                       dn=self.base_dn, name=rdn, canonical=self.domain + "/",
+                       display_name=rdn, **domain_policy_settings(values))
+
+    def assertNothingWritten(self, *args, code=0):
+        before = labtest.highest_committed_usn()
+        out, err, rc = self.talvex(*args)
+        self.assertEqual(before, labtest.highest_committed_usn(), out)
+        self.assertEqual(code, rc, out + err)
+        return out, err
+
+    def test_lockout_values_alone_change_and_are_shown(self):
+        settings = dict(threshold=0, duration=30, window=30, maxage=50, minage=1, minlen=9,
+                        history=4, complexity=False)
+        dn = create_pso(self.made("tvxchg-mod-lock"), 720, **settings)
+        before = read_entry(dn, ["*"])
+
+        out, _ = self.assertNothingWritten("-mod", "::::::3:10:20", "-pso", "tvxchg-mod-lock")
+        self.assertEqual(text([using_host(), "Retrieving PSOs...", ""] + NOT_FOR_REAL + [
+            "DN to be modified had this been for real.", f"  {dn}", "",
+            f"Current Policy Settings - {dn}"] +
+            self.pso_display(dn, "tvxchg-mod-lock", 720, **settings) + [""]) + SUCCESS_TAIL, out)
+
+        out, err, rc = self.talvex("-mod", "::::::3:10:20", "-pso", "tvxchg-mod-lock",
+                                   "-forreal")
+        self.assertEqual(0, rc, out + err)
+        settings.update(threshold=3, duration=10, window=20)
+        self.assertEqual(text([using_host(), "Retrieving PSOs...", "Modifying PSO:", f"  {dn}",
+                               "PSO successfully updated.", "",
+                               f"Current Policy Settings - {dn}"] +
+                              self.pso_display(dn, "tvxchg-mod-lock", 720, **settings) + [""]) +
+                         SUCCESS_TAIL, out)
+        after = read_entry(dn, ["*"])
+        self.assertEqual(["3"], attribute(after, "msDS-LockoutThreshold"))
+        self.assertEqual(["-6000000000"], attribute(after, "msDS-LockoutDuration"))
+        self.assertEqual(["-12000000000"], attribute(after, "msDS-LockoutObservationWindow"))
+        changed = {"msds-lockoutthreshold", "msds-lockoutduration",
+                   "msds-lockoutobservationwindow"}
+        self.assertEqual({k: v for k, v in comparable(before).items() if k not in changed},
+                         {k: v for k, v in comparable(after).items() if k not in changed})
+
+    def test_domain_complexity_off_keeps_every_other_pwdproperties_bit(self):
+        original = read_domain_policy(self.base_dn)
+        self.addCleanup(write_domain_policy, self.base_dn, original)
+        write_domain_policy(self.base_dn, {"pwdProperties": "17"})
+        current = read_domain_policy(self.base_dn)
+
+        out, _ = self.assertNothingWritten("-mod", "::::::::::false", "-dompol")
+        self.assertEqual(text([using_host(), "Retrieving Domain Policy...", ""] + NOT_FOR_REAL + [
+            "DN to be modified had this been for real.", f"  {self.base_dn}", "",
+            f"Current Policy Settings - {self.base_dn}"] + self.domain_display(current) +
+            [""]) + SUCCESS_TAIL, out)
+
+        out, err, rc = self.talvex("-mod", "::::::::::false", "-dompol", "-forreal")
+        self.assertEqual(0, rc, out + err)
+        after = read_domain_policy(self.base_dn)
+        self.assertEqual("16", after["pwdProperties"])
+        self.assertEqual({k: v for k, v in current.items() if k != "pwdProperties"},
+                         {k: v for k, v in after.items() if k != "pwdProperties"})
+        self.assertEqual(text([using_host(), "Retrieving Domain Policy...",
+                               "Modifying Domain Policy:", f"  {self.base_dn}",
+                               "Domain Policy successfully updated.", "",
+                               f"Current Policy Settings - {self.base_dn}"] +
+                              self.domain_display(after) + [""]) + SUCCESS_TAIL, out)
+
+    def test_modify_with_a_new_name_writes_then_renames(self):
+        old = create_pso(self.made("tvxchg-mod-old"), 721)
+        new = self.made("tvxchg-mod-new")
+        out, err, rc = self.talvex("-mod", "tvxchg-mod-new::::::5", "-pso", "tvxchg-mod-old",
+                                   "-forreal")
+        self.assertEqual(0, rc, out + err)
+        self.assertIsNone(read_entry(old))
+        entry = read_entry(new, ["*"])
+        self.assertEqual(["5"], attribute(entry, "msDS-LockoutThreshold"))
+        self.assertEqual(["tvxchg-mod-new"], attribute(entry, "name"))
+        # The display names were not named, so they stay.
+        self.assertEqual(["tvxchg-mod-old"], attribute(entry, "displayName"))
+        shown = self.pso_display(new, "tvxchg-mod-new", 721, threshold=5)
+        shown[6] = "    Display Name       : tvxchg-mod-old"
+        self.assertEqual(text([using_host(), "Retrieving PSOs...", "Modifying PSO:", f"  {old}",
+                               "PSO successfully updated.", "",
+                               f"Current Policy Settings - {new}"] + shown + [""]) +
+                         SUCCESS_TAIL, out)
+
+    def test_refused_value_ends_with_the_code_and_writes_nothing(self):
+        old = create_pso(self.made("tvxchg-mod-ref"), 722, minlen=8, history=3)
+        self.made("tvxchg-mod-ref2")
+        before = read_entry(old, ["*"])
+        usn = labtest.highest_committed_usn()
+        # The schema's range of msDS-MinimumPasswordLength starts at 0.
+        out, err, rc = self.talvex("-mod", "tvxchg-mod-ref2::::-1:9", "-pso", "tvxchg-mod-ref",
+                                   "-forreal")
+        self.assertEqual(21, rc, out + err)
+        self.assertEqual(usn, labtest.highest_committed_usn())
+        self.assertEqual(comparable(before), comparable(read_entry(old, ["*"])))
+        self.assertEqual([], pso_dns("(name=tvxchg-mod-ref2)"))
+        self.assertEqual(text([using_host(), "Retrieving PSOs...", "Modifying PSO:", f"  {old}",
+                               "", "The command did not complete successfully.", ""]), out)
+        lines = err.splitlines()
+        self.assertEqual(4, len(lines), err)
+        self.assertTrue(lines[0].startswith(f"LDAP_MODIFY_SW: [{old}] Error 0x15 (21) - "), err)
+        self.assertTrue(lines[1].startswith("Extended Error: "), err)
+        self.assertTrue(lines[2].startswith(
+            f"ERROR: ldap_modify_s/ldap_rename_ext_s ({old}): : ["), err)
+        self.assertIn("] Error 0x15 (21) - ", lines[2])
+        self.assertIn("msDS-MinimumPasswordLength", lines[3])
+
+    def test_rename_without_and_with_forreal(self):
+        old = create_pso(self.made("tvxchg-ren-old"), 723)
+        new = self.made("tvxchg-ren-new")
+        out, _ = self.assertNothingWritten("-rename", "tvxchg-ren-new", "-pso", "tvxchg-ren-old")
+        self.assertEqual(text([using_host(), "Retrieving PSOs...", ""] + NOT_FOR_REAL + [
+            "DN to be renamed had this been for real. (newname=tvxchg-ren-new)", f"  {old}"]) +
+            SUCCESS_TAIL, out)
+        self.assertIsNotNone(read_entry(old))
+
+        out, err, rc = self.talvex("-rename", "CN=tvxchg-ren-new", "-pso", "tvxchg-ren-old",
+                                   "-forreal")
+        self.assertEqual(0, rc, out + err)
+        self.assertEqual(text([using_host(), "Retrieving PSOs...", "Renaming PSO:", f"  {old}",
+                               "PSO successfully renamed."]) + SUCCESS_TAIL, out)
+        self.assertIsNone(read_entry(old))
+        self.assertEqual(["tvxchg-ren-new"], attribute(read_entry(new, ["name"]), "name"))
+
+    def test_new_names_with_dn_characters_stay_in_the_container(self):
+        create_pso(self.made("tvxchg-ren-esc"), 724)
+        create_pso(self.made("tvxchg-mod-esc"), 725)
+        for args, name in ((["-rename", "tvxchg-r,OU=x", "-pso", "tvxchg-ren-esc"],
+                            "tvxchg-r,OU=x"),
+                           (["-mod", "tvxchg-m,OU=y+CN=z", "-pso", "tvxchg-mod-esc"],
+                            "tvxchg-m,OU=y+CN=z")):
+            with self.subTest(args=args):
+                out, err, rc = self.talvex(*args, "-forreal")
+                self.assertEqual(0, rc, out + err)
+                found = labtest.ldapsearch(filter=f"(name={name})", attributes=["name"])
+                self.assertEqual(1, len(found), found)
+                found_dn, entry = found[0]
+                self.addCleanup(labtest.delete_if_present, found_dn)
+                self.assertEqual([name], attribute(entry, "name"))
+                self.assertTrue(found_dn.lower().endswith("," + self.pso_container.lower()))
+                # The whole name is the RDN value: nothing before its comma.
+                self.assertEqual([], pso_dns(f"(name={name.split(',')[0]})"))
+
+    def test_two_matching_policies_are_refused(self):
+        create_pso(self.made("tvxchg-two-a"), 726)
+        create_pso(self.made("tvxchg-two-b"), 727)
+        for args, verb in ((["-rename", "tvxchg-two-c"], "rename"),
+                           (["-mod", "::::::3"], "modify")):
+            with self.subTest(verb=verb):
+                out, _ = self.assertNothingWritten(*args, "-pso", "tvxchg-two-*", "-forreal",
+                                                   code=1)
+                self.assertEqual(text([using_host(), "Retrieving PSOs...", "ERROR:",
+                                       f"ERROR: Can only {verb} one object at a time, be more "
+                                       "specific with selection criteria.", "ERROR:"]) +
+                                 USAGE_HINT, out)
+
+
+if __name__ == "__main__":
+    unittest.main()

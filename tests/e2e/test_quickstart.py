@@ -1,0 +1,122 @@
+"""-quickstart against the lab: the three PSOs and their settings, derived
+from the lab's domain policy (also changed for the 30-day and threshold-10
+cases, and restored), a dry run that writes nothing, and a second run that
+skips all three."""
+
+import unittest
+
+import labtest
+from labtest import SUCCESS_TAIL, attribute, read_entry
+from pso_lab import (DAY, DEFAULT_SETTINGS, MINUTE, NOT_FOR_REAL, display,
+                     domain_policy_settings, pso_values, read_domain_policy, text, using_host,
+                     write_domain_policy)
+
+
+def tighten(to, source):
+    """The stricter of two policies, setting by setting."""
+    result = dict(to)
+    for key in ("duration", "window", "minage", "minlen", "history"):
+        result[key] = max(to[key], source[key])
+    if source["threshold"] != 0 and source["threshold"] < to["threshold"]:
+        result["threshold"] = source["threshold"]
+    result["maxage"] = min(to["maxage"], source["maxage"])
+    result["complexity"] = to["complexity"] or source["complexity"]
+    result["reversible"] = to["reversible"] and source["reversible"]
+    return result
+
+
+class QuickStartTest(labtest.LabTestCase):
+
+    def setUp(self):
+        self.names = [f"DomPol_{self.domain}", "pwd_policy_admin", "pwd_policy_serviceid"]
+        self.dns = [self.pso_dn(name) for name in self.names]
+        for dn in self.dns:
+            labtest.delete_if_present(dn)
+            self.addCleanup(labtest.delete_if_present, dn)
+
+    def expected(self, domain_values):
+        """(name, display name, precedence, settings) of the three PSOs."""
+        domain = domain_policy_settings(domain_values)
+        admin = tighten(dict(DEFAULT_SETTINGS, maxage=35), domain)
+        service = tighten(dict(DEFAULT_SETTINGS), domain)
+        service.update(maxage=364, threshold=0, duration=0, window=0)
+        return [
+            (self.names[0], f"TALVEX: Copy of Domain Policy for {self.domain}", 2147483646,
+             domain),
+            (self.names[1], "TALVEX: Admin Password Policy", 100, admin),
+            (self.names[2], "TALVEX: Service ID Password Policy", 100, service),
+        ]
+
+    def blocks(self, domain_values, created):
+        lines = []
+        for dn, (name, shown, precedence, settings) in zip(self.dns,
+                                                           self.expected(domain_values)):
+            lines.append(f"  {dn}")
+            if created:
+                lines.append("  PSO successfully created.")
+            lines += [""] + display(domain=self.domain, precedence=precedence, dn=dn, name=name,
+                                    display_name=shown, **settings) + ["", ""]
+        return lines
+
+    def assertCreated(self, domain_values):
+        for dn, (name, shown, precedence, settings) in zip(self.dns,
+                                                           self.expected(domain_values)):
+            entry = read_entry(dn, ["*"])
+            self.assertIsNotNone(entry, dn)
+            for attribute_name, value in pso_values(precedence, **settings).items():
+                self.assertEqual([value], attribute(entry, attribute_name),
+                                 f"{name} {attribute_name}")
+            self.assertEqual([shown], attribute(entry, "displayName"))
+            self.assertEqual([name], attribute(entry, "adminDisplayName"))
+
+    def test_dry_run_lists_three_psos_and_writes_nothing(self):
+        values = read_domain_policy(self.base_dn)
+        before = labtest.highest_committed_usn()
+        out, err, rc = self.talvex("-quickstart")
+        self.assertEqual(before, labtest.highest_committed_usn())
+        self.assertEqual(0, rc, out + err)
+        self.assertEqual(text([using_host(), "Retrieving Domain Policy..."] + NOT_FOR_REAL +
+                              ["PSOs that would have been created had this been for real.",
+                               ""] + self.blocks(values, created=False)) + SUCCESS_TAIL, out)
+        for dn in self.dns:
+            self.assertIsNone(read_entry(dn))
+
+    def test_creates_three_psos_and_a_second_run_skips_them(self):
+        values = read_domain_policy(self.base_dn)
+        out, err, rc = self.talvex("-quickstart", "-forreal")
+        self.assertEqual(0, rc, out + err)
+        self.assertEqual(text([using_host(), "Retrieving Domain Policy...",
+                               "Creating new PSOs:"] + self.blocks(values, created=True)) +
+                         SUCCESS_TAIL, out)
+        self.assertCreated(values)
+
+        before = labtest.highest_committed_usn()
+        out, err, rc = self.talvex("-quickstart", "-forreal")
+        self.assertEqual(0, rc, out + err)
+        self.assertEqual(before, labtest.highest_committed_usn())
+        skipped = []
+        for dn in self.dns:
+            skipped += [f"  {dn}", "  WARN: Policy Name specified already exists. Skipping.", ""]
+        self.assertEqual(text([using_host(), "Retrieving Domain Policy...",
+                               "Creating new PSOs:"] + skipped) + SUCCESS_TAIL, out)
+
+    def test_tightening_follows_a_30_day_domain_with_threshold_10(self):
+        original = read_domain_policy(self.base_dn)
+        self.addCleanup(write_domain_policy, self.base_dn, original)
+        write_domain_policy(self.base_dn, {"maxPwdAge": str(-30 * DAY),
+                                           "lockoutThreshold": "10",
+                                           "lockoutDuration": str(-30 * MINUTE)})
+        values = read_domain_policy(self.base_dn)
+        out, err, rc = self.talvex("-quickstart", "-forreal")
+        self.assertEqual(0, rc, out + err)
+        self.assertCreated(values)
+        admin = read_entry(self.dns[1])
+        service = read_entry(self.dns[2])
+        self.assertEqual([str(-30 * DAY)], attribute(admin, "msDS-MaximumPasswordAge"))
+        self.assertEqual(["10"], attribute(admin, "msDS-LockoutThreshold"))
+        self.assertEqual([str(-364 * DAY)], attribute(service, "msDS-MaximumPasswordAge"))
+        self.assertEqual(["0"], attribute(service, "msDS-LockoutThreshold"))
+
+
+if __name__ == "__main__":
+    unittest.main()
