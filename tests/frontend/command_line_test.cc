@@ -1,0 +1,145 @@
+#include "frontend/command_line.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "frontend/application_switch_table.h"
+
+namespace talvex {
+namespace {
+
+using Strings = std::vector<std::string>;
+
+CommandLine Parse(const Strings& tokens) {
+  std::vector<const char*> argv = {"/usr/bin/talvex"};
+  for (const std::string& token : tokens) argv.push_back(token.c_str());
+  return BuildCommandLine(static_cast<int>(argv.size()), argv.data(),
+                          /*keepCase=*/false);
+}
+
+TEST(CommandLineTest, ProgramPathIsNeverAnArgument) {
+  CommandLine commandLine = Parse({});
+  EXPECT_EQ("/usr/bin/talvex", commandLine.programPath);
+  EXPECT_EQ(0, commandLine.ArgumentCount());
+  EXPECT_EQ(0, commandLine.SwitchCount());
+  EXPECT_EQ(-1, commandLine.unknownCount);
+}
+
+TEST(CommandLineTest, NoArgumentVectorAtAll) {
+  CommandLine commandLine = BuildCommandLine(0, nullptr, false);
+  EXPECT_EQ("", commandLine.programPath);
+  EXPECT_EQ(0, commandLine.SwitchCount());
+}
+
+TEST(CommandLineTest, NamesAreLowerCasedValuesKeepTheirCase) {
+  CommandLine commandLine = Parse({"/VIEW", "/Pso", "Test"});
+  EXPECT_EQ(2, commandLine.SwitchCount());
+  EXPECT_TRUE(commandLine.HasSwitch("view"));
+  EXPECT_TRUE(commandLine.HasSwitch("VIEW"));
+  EXPECT_EQ("", commandLine.SwitchValue("view", "default"));
+  EXPECT_EQ("Test", commandLine.SwitchValue("PSO", ""));
+  EXPECT_EQ("default", commandLine.SwitchValue("dompol", "default"));
+}
+
+TEST(CommandLineTest, KeepCaseKeepsNames) {
+  const char* argv[] = {"talvex", "-View"};
+  CommandLine commandLine = BuildCommandLine(2, argv, /*keepCase=*/true);
+  EXPECT_TRUE(commandLine.HasSwitch("View"));
+  EXPECT_FALSE(commandLine.HasSwitch("view"));
+}
+
+TEST(CommandLineTest, UnicodeSwitchNamesAreLowerCased) {
+  CommandLine commandLine = Parse({"-ÄRZTE"});
+  EXPECT_TRUE(commandLine.HasSwitch("ärzte"));
+}
+
+TEST(CommandLineTest, DashDigitIsAValueSlashDigitASwitch) {
+  CommandLine commandLine = Parse({"-p", "-5", "/5", "-12"});
+  EXPECT_EQ("-5", commandLine.SwitchValue("p", ""));
+  EXPECT_EQ("-12", commandLine.SwitchValue("5", ""));
+  EXPECT_EQ(0, commandLine.ArgumentCount());
+}
+
+TEST(CommandLineTest, LoneDashOrSlashIsASwitchWithEmptyName) {
+  CommandLine commandLine = Parse({"-", "x"});
+  EXPECT_TRUE(commandLine.HasSwitch(""));
+  // The empty name takes no value.
+  EXPECT_EQ(Strings{"x"}, commandLine.arguments);
+  EXPECT_EQ(1, commandLine.ValidateSwitches(ApplicationSwitchTable()));
+  EXPECT_EQ(Strings{""}, commandLine.unknownSwitches);
+  EXPECT_TRUE(Parse({"/"}).HasSwitch(""));
+}
+
+TEST(CommandLineTest, SwitchTakesOnlyTheTokenDirectlyAfterIt) {
+  CommandLine commandLine = Parse({"/pso", "a", "b", "c"});
+  EXPECT_EQ("a", commandLine.SwitchValue("pso", ""));
+  EXPECT_EQ((Strings{"b", "c"}), commandLine.arguments);
+}
+
+TEST(CommandLineTest, RepeatedSwitchKeepsTheLastValue) {
+  EXPECT_EQ("b", Parse({"/pso", "a", "/pso", "b"}).SwitchValue("pso", ""));
+  // Repeated without a value: the earlier value is lost.
+  EXPECT_EQ("", Parse({"/pso", "a", "/pso"}).SwitchValue("pso", "x"));
+}
+
+TEST(CommandLineTest, EmptyTokenIsAValue) {
+  CommandLine commandLine = Parse({"-pso", "", ""});
+  EXPECT_EQ("", commandLine.SwitchValue("pso", "x"));
+  EXPECT_EQ(Strings{""}, commandLine.arguments);
+}
+
+TEST(CommandLineTest, ValidationMovesFlagValuesToArguments) {
+  CommandLine commandLine = Parse({"/view", "extra", "/pso", "p"});
+  EXPECT_EQ("extra", commandLine.SwitchValue("view", ""));
+  EXPECT_EQ(0, commandLine.ValidateSwitches(ApplicationSwitchTable()));
+  EXPECT_EQ("", commandLine.SwitchValue("view", "x"));
+  EXPECT_EQ(Strings{"extra"}, commandLine.arguments);
+  EXPECT_EQ("p", commandLine.SwitchValue("pso", ""));
+  EXPECT_EQ(0, commandLine.unknownCount);
+  // Validating again changes nothing.
+  EXPECT_EQ(0, commandLine.ValidateSwitches(ApplicationSwitchTable()));
+  EXPECT_EQ(Strings{"extra"}, commandLine.arguments);
+}
+
+TEST(CommandLineTest, SimpleIsAValueSwitch) {
+  CommandLine commandLine = Parse({"-simple", "foo"});
+  EXPECT_EQ(0, commandLine.ValidateSwitches(ApplicationSwitchTable()));
+  EXPECT_EQ(0, commandLine.ArgumentCount());
+}
+
+TEST(CommandLineTest, UnknownSwitchesInNameOrderWithoutAbbreviations) {
+  CommandLine commandLine = Parse({"/zeta", "/view", "/vie", "/Alpha"});
+  EXPECT_EQ(3, commandLine.ValidateSwitches(ApplicationSwitchTable()));
+  EXPECT_EQ((Strings{"alpha", "vie", "zeta"}), commandLine.unknownSwitches);
+  EXPECT_EQ(3, commandLine.unknownCount);
+  EXPECT_EQ(0, commandLine.missingCount);
+}
+
+TEST(CommandLineTest, RequiredSwitchesAreReportedMissing) {
+  const SwitchTable table = {"^host", ":flag", "^port", "name"};
+  CommandLine commandLine = Parse({"-port", "1", "-flag", "arg"});
+  EXPECT_EQ(1, commandLine.ValidateSwitches(table));
+  EXPECT_EQ(Strings{"host"}, commandLine.missingSwitches);
+  EXPECT_EQ(1, commandLine.missingCount);
+  EXPECT_EQ(0, commandLine.unknownCount);
+  EXPECT_EQ(Strings{"arg"}, commandLine.arguments);
+}
+
+TEST(CommandLineTest, ApplicationTableDeclaresFortyThreeSwitches) {
+  const SwitchTable& table = ApplicationSwitchTable();
+  ASSERT_EQ(43u, table.size());
+  EXPECT_EQ(":?", table.front());
+  EXPECT_EQ("effective", table.back());
+  int flags = 0;
+  for (const std::string& entry : table) {
+    SwitchDeclaration declaration = ReadSwitchDeclaration(entry);
+    EXPECT_NE(SwitchKind::kRequiredValue, declaration.kind) << entry;
+    if (declaration.kind == SwitchKind::kFlag) ++flags;
+  }
+  EXPECT_EQ(20, flags);
+}
+
+}  // namespace
+}  // namespace talvex
