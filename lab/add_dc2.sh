@@ -20,6 +20,7 @@ if [ -n "${1:-}" ]; then
   LAB_ENV="$1/lab.env"
 fi
 lab_load_env
+lab_lock
 started_ms=$(lab_now_ms)
 
 dc2_running() {
@@ -37,8 +38,8 @@ fi
 # cleaned up by the join itself.
 lab_kill_ns_processes "$LAB_NS2"
 lab_kill_pidfile "$LAB_PID_FILE2"
-lab_ns_exists "$LAB_NS2" && ip netns del "$LAB_NS2"
-ip link show "$LAB_HOST_VETH2" >/dev/null 2>&1 && ip link del "$LAB_HOST_VETH2"
+if lab_ns_exists "$LAB_NS2"; then ip netns del "$LAB_NS2" 2>/dev/null || true; fi
+ip link del "$LAB_HOST_VETH2" 2>/dev/null || true
 rm -rf "/etc/netns/$LAB_NS2" "$LAB_TARGET2" "$LAB_STATE/run/dc2"
 mkdir -p "$LAB_STATE/run/dc2"
 
@@ -102,7 +103,7 @@ lab_fix_conf "$LAB_CONF2" "$LAB_STATE/run/dc2" samba-dc2
 if [ "$rejoin" = yes ]; then
   lab_log "restarting dc1 after a rejoin of dc2"
   lab_kill_pidfile "$LAB_PID_FILE"
-  ip netns exec "$LAB_NS" samba -s "$LAB_CONF" -D >>"$LAB_STATE/log/samba-dc1.start.log" 2>&1 ||
+  ip netns exec "$LAB_NS" samba -s "$LAB_CONF" -D >>"$LAB_STATE/log/samba-dc1.start.log" 2>&1 9>&- ||
     lab_die "samba (dc1) did not restart"
   until lab_rootdse_ok "$LAB_DC_IP" && lab_simple_bind_ok "$LAB_DC_IP" && lab_kinit; do
     [ "$(date +%s)" -lt "$deadline" ] || lab_die "dc1 did not come back after its restart"
@@ -112,7 +113,7 @@ fi
 # dc2 registers its SRV records itself at start (samba_dnsupdate): its
 # GSS-TSIG updates fail verification at dc1 ("tsig verify failure" in the
 # log), and its fallback through samba-tool then adds the records.
-ip netns exec "$LAB_NS2" samba -s "$LAB_CONF2" -D >"$LAB_STATE/log/samba-dc2.start.log" 2>&1 ||
+ip netns exec "$LAB_NS2" samba -s "$LAB_CONF2" -D >"$LAB_STATE/log/samba-dc2.start.log" 2>&1 9>&- ||
   lab_die "samba (dc2) did not start (log: $LAB_STATE/log/samba-dc2.log)"
 
 # dc1 learns of dc2 as a replication source on its next KCC pass; run that

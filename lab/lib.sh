@@ -1,3 +1,4 @@
+# shellcheck shell=bash disable=SC2034
 # Shared settings and helpers of the lab scripts. Sourced, never run.
 #
 # The lab is one Samba Active Directory domain controller (dc1) living in the
@@ -93,6 +94,16 @@ lab_resolve_state() {
   fi
 }
 
+# Dies unless the directory is absent, empty, or one the lab made: checked
+# before anything is torn down.
+lab_check_state_dir() {
+  local dir="$1"
+  [ -e "$dir" ] || return 0
+  [ -d "$dir" ] || lab_die "$dir exists and is not a directory"
+  [ -f "$dir/$LAB_MARKER" ] || [ -z "$(ls -A -- "$dir")" ] ||
+    lab_die "$dir exists and is not a lab state directory (no $LAB_MARKER): choose another"
+}
+
 # Removes a state directory, but only one the lab made (it holds the marker),
 # so that a mistyped argument cannot delete someone's files.
 lab_remove_state_dir() {
@@ -146,6 +157,7 @@ lab_kill_pidfile() {
 # /etc/netns files, and the given state directory.
 lab_teardown() {
   local state="$1" old_state=""
+  lab_check_state_dir "$state"
   if [ -f "$LAB_CURRENT_ENV" ]; then
     old_state="$(sed -n 's/^export LAB_STATE=//p' "$LAB_CURRENT_ENV" | tr -d "'\"")"
   fi
@@ -157,17 +169,24 @@ lab_teardown() {
     lab_kill_pidfile "$s/run/dc2/samba.pid"
     lab_kill_pidfile "$s/run/dc1/samba.pid"
   done
-  lab_ns_exists "$LAB_NS2" && ip netns del "$LAB_NS2"
-  lab_ns_exists "$LAB_NS" && ip netns del "$LAB_NS"
+  if lab_ns_exists "$LAB_NS2"; then ip netns del "$LAB_NS2" 2>/dev/null || true; fi
+  if lab_ns_exists "$LAB_NS"; then ip netns del "$LAB_NS" 2>/dev/null || true; fi
   local l
   for l in "$LAB_HOST_VETH1" "$LAB_HOST_VETH2" "$LAB_BRIDGE"; do
-    ip link show "$l" >/dev/null 2>&1 && ip link del "$l"
+    ip link del "$l" 2>/dev/null || true
+  done
+  # The host end of a veth goes away with its namespace, a moment later.
+  local i
+  for i in $(seq 1 50); do
+    ip link show "$LAB_HOST_VETH1" >/dev/null 2>&1 || ip link show "$LAB_HOST_VETH2" >/dev/null 2>&1 ||
+      ip link show "$LAB_BRIDGE" >/dev/null 2>&1 || break
+    sleep 0.1
   done
   rm -rf "/etc/netns/$LAB_NS" "/etc/netns/$LAB_NS2"
   rmdir /etc/netns 2>/dev/null || true
   lab_remove_state_dir "$state"
   if [ -n "$old_state" ] && [ "$old_state" != "$state" ]; then
-    lab_remove_state_dir "$old_state" || true
+    (lab_remove_state_dir "$old_state") || true
   fi
   rm -f "$LAB_CURRENT_ENV"
 }
@@ -200,8 +219,8 @@ lab_ns_run() {
     LDAPTLS_CACERT="$LAB_CA" LDAPSASL_NOCANON=on "$@"
 }
 
-# Simple-bind LDAP tool as Administrator against a DC (default dc1), inside the namespace.
-# Usage: lab_ldap TOOL [IP] -- ARGS...
+# Runs an OpenLDAP tool with a simple bind as Administrator against the DC at
+# the given address, inside the namespace: lab_ldap_tool TOOL IP ARGS...
 lab_ldap_tool() {
   local tool="$1" ip="$2"
   shift 2
@@ -209,7 +228,8 @@ lab_ldap_tool() {
     -D "Administrator@$LAB_DOMAIN" -w "$LAB_ADMIN_PASSWORD" "$@"
 }
 
-# Same over LDAPS with the lab's CA (needed to set passwords).
+# Same over LDAPS to the given host name, checked against the lab's CA (the
+# DC takes passwords only over an encrypted connection).
 lab_ldaps_tool() {
   local tool="$1" host="$2"
   shift 2
@@ -243,12 +263,9 @@ lab_kinit() {
   lab_ns_run "$LAB_NS" timeout 10 kvno "ldap/$host" >/dev/null 2>&1
 }
 
+# The KDC is named by address so that the file works from the host too; dc1
+# stays the only KDC when dc2 joins, so tickets never depend on replication.
 lab_write_krb5_conf() {
-  local kdcs="        kdc = $LAB_DC_IP"
-  if [ "${1:-}" = with-dc2 ]; then
-    kdcs="$kdcs
-        kdc = $LAB_DC2_IP"
-  fi
   cat >"$LAB_KRB5_CONFIG" <<EOF
 # Kerberos configuration of the Talvex lab, used through KRB5_CONFIG only.
 [libdefaults]
@@ -263,7 +280,7 @@ lab_write_krb5_conf() {
 
 [realms]
     $LAB_REALM = {
-$kdcs
+        kdc = $LAB_DC_IP
         admin_server = $LAB_DC_IP
         default_domain = $LAB_DOMAIN
     }
@@ -333,4 +350,15 @@ lab_load_env() {
 # Renews the lab's Administrator ticket when it is missing or expired.
 lab_ensure_ticket() {
   lab_ns_run "$LAB_NS" klist -s 2>/dev/null || lab_kinit || lab_die "kinit Administrator@$LAB_REALM failed"
+}
+
+# Serialises the scripts that change the lab, so that two test runs starting
+# the lab at once do not build it twice. Scripts started by a script that
+# holds the lock (start.sh runs add_dc2.sh) inherit it.
+LAB_LOCK_FILE=/tmp/talvex-lab.lock
+lab_lock() {
+  [ "${LAB_LOCK_HELD:-}" = 1 ] && return 0
+  exec 9>>"$LAB_LOCK_FILE"
+  flock -w 600 9 || lab_die "another lab script holds $LAB_LOCK_FILE for over 10 minutes"
+  export LAB_LOCK_HELD=1
 }

@@ -19,6 +19,7 @@ if [ -n "${1:-}" ]; then
   LAB_ENV="$1/lab.env"
 fi
 lab_load_env
+lab_lock
 lab_ns_exists "$LAB_NS2" || lab_die "there is no second DC: run lab/add_dc2.sh"
 
 drs() {

@@ -38,6 +38,7 @@ if [ -n "$state_arg" ]; then
   LAB_ENV="$state_arg/lab.env"
 fi
 lab_load_env
+lab_lock
 started_ms=$(lab_now_ms)
 
 BULK_CONTACTS=260

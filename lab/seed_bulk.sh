@@ -36,6 +36,7 @@ if [ -n "$state_arg" ]; then
   LAB_ENV="$state_arg/lab.env"
 fi
 lab_load_env
+lab_lock
 started_ms=$(lab_now_ms)
 PSOS="CN=Password Settings Container,CN=System,$LAB_BASE_DN"
 

@@ -25,6 +25,7 @@ done
 lab_require_root
 lab_require_tools
 lab_set_paths "${state_arg:-$LAB_DEFAULT_STATE}"
+lab_lock
 
 started_ms=$(lab_now_ms)
 
@@ -117,7 +118,7 @@ lab_fix_conf "$LAB_CONF" "$LAB_STATE/run/dc1" samba-dc1
 lab_write_krb5_conf
 
 lab_log "starting samba in $LAB_NS"
-ip netns exec "$LAB_NS" samba -s "$LAB_CONF" -D >"$LAB_STATE/log/samba-dc1.start.log" 2>&1 ||
+ip netns exec "$LAB_NS" samba -s "$LAB_CONF" -D >"$LAB_STATE/log/samba-dc1.start.log" 2>&1 9>&- ||
   lab_die "samba did not start (log: $LAB_STATE/log/samba-dc1.log)"
 
 # Waits until each readiness check passes, within one overall deadline.

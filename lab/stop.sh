@@ -15,6 +15,7 @@ case "${1:-}" in
 esac
 lab_require_root
 lab_resolve_state "${1:-}"
+lab_lock
 started_ms=$(lab_now_ms)
 lab_teardown "$LAB_STATE"
 lab_log "lab stopped and removed ($LAB_STATE) in $(($(lab_now_ms) - started_ms)) ms"
