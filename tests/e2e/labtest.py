@@ -212,6 +212,219 @@ def set_values(dn, attribute_name, values):
     ldapmodify("\n".join(lines) + "\n-\n")
 
 
+# ---- Objects a test makes for itself -----------------------------------------
+
+DAY = 864000000000      # 100-ns units
+MINUTE = 600000000
+NEVER = "-9223372036854775808"
+
+
+def _ldap_tool(tool, args, stdin=None, check=True):
+    """An OpenLDAP tool as Administrator (simple bind) inside the namespace."""
+    env = require_lab()
+    command = ["ip", "netns", "exec", env["LAB_NS"], tool, "-x",
+               "-H", "ldap://" + env["LAB_DC_IP"], "-o", "nettimeout=10",
+               "-D", "Administrator@" + env["LAB_DOMAIN"],
+               "-w", env["LAB_ADMIN_PASSWORD"]] + list(args)
+    done = subprocess.run(command, input=stdin.encode() if stdin else None,
+                          capture_output=True, timeout=LDAP_TIMEOUT)
+    if check and done.returncode != 0:
+        raise AssertionError(f"{tool} {' '.join(args)} failed ({done.returncode}): "
+                             f"{done.stderr.decode()}\n{stdin or ''}")
+    return done.returncode
+
+
+def delete_tree(dn):
+    """Removes an entry and everything under it; absent is fine."""
+    code = _ldap_tool("ldapdelete", ["-r", dn], check=False)
+    if code not in (0, 32):
+        raise AssertionError(f"could not delete {dn} (ldapdelete exit {code})")
+
+
+def add_ldif(ldif):
+    """Adds the entries of an LDIF text (changetype add implied)."""
+    ldapmodify(ldif, extra=["-a"])
+
+
+def pso_entry(dn, name, precedence, applies_to=(), display=None, admin_display=None,
+              min_length=10, history=5, complexity="TRUE", reversible="FALSE",
+              min_age_days=1, max_age_days=60, threshold=0, duration_minutes=30,
+              window_minutes=30):
+    """LDIF of a Password Settings Object."""
+    lines = [f"dn: {dn}", "objectClass: msDS-PasswordSettings",
+             f"displayName: {display if display is not None else name}",
+             f"adminDisplayName: {admin_display if admin_display is not None else name}",
+             f"msDS-PasswordSettingsPrecedence: {precedence}",
+             f"msDS-PasswordReversibleEncryptionEnabled: {reversible}",
+             f"msDS-PasswordHistoryLength: {history}",
+             f"msDS-PasswordComplexityEnabled: {complexity}",
+             f"msDS-MinimumPasswordLength: {min_length}",
+             f"msDS-MinimumPasswordAge: {-min_age_days * DAY}",
+             f"msDS-MaximumPasswordAge: {-max_age_days * DAY}",
+             f"msDS-LockoutThreshold: {threshold}",
+             f"msDS-LockoutDuration: {-duration_minutes * MINUTE}",
+             f"msDS-LockoutObservationWindow: {-window_minutes * MINUTE}"]
+    lines += [f"msDS-PSOAppliesTo: {target}" for target in applies_to]
+    return "\n".join(lines) + "\n\n"
+
+
+def user_entry(dn, account, upn=None):
+    """LDIF of a (disabled, password-less) user account."""
+    lines = [f"dn: {dn}", "objectClass: user", f"sAMAccountName: {account}"]
+    if upn:
+        lines.append(f"userPrincipalName: {upn}")
+    return "\n".join(lines) + "\n\n"
+
+
+def group_entry(dn, account, members=()):
+    """LDIF of a global security group."""
+    lines = [f"dn: {dn}", "objectClass: group", f"sAMAccountName: {account}",
+             "groupType: -2147483646"]
+    lines += [f"member: {m}" for m in members]
+    return "\n".join(lines) + "\n\n"
+
+
+def computer_entry(dn, account):
+    return (f"dn: {dn}\nobjectClass: computer\nsAMAccountName: {account}\n"
+            "userAccountControl: 4096\n\n")
+
+
+def contact_entry(dn, name):
+    return f"dn: {dn}\nobjectClass: contact\ndisplayName: {name}\nsn: {name}\n\n"
+
+
+def ou_entry(dn):
+    return f"dn: {dn}\nobjectClass: organizationalUnit\n\n"
+
+
+# ---- What talvex should show, computed from an independent read ---------------
+
+def dns_name(dn):
+    """The domain's DNS name from the DC= parts of a DN, lower-cased."""
+    parts = [p.strip() for p in dn.split(",")]
+    return ".".join(p[3:] for p in parts if p.lower().startswith("dc=")).lower()
+
+
+def _count(text, unit):
+    if text == NEVER:
+        return -1
+    digits = text.lstrip("-")
+    return int(digits or 0) // unit
+
+
+PSO_ATTRIBUTES = ["name", "canonicalName", "displayName", "msDS-PasswordSettingsPrecedence",
+                  "msDS-LockoutThreshold", "msDS-LockoutDuration",
+                  "msDS-LockoutObservationWindow", "msDS-MinimumPasswordAge",
+                  "msDS-MaximumPasswordAge", "msDS-MinimumPasswordLength",
+                  "msDS-PasswordHistoryLength", "msDS-PasswordComplexityEnabled",
+                  "msDS-PasswordReversibleEncryptionEnabled"]
+DOMAIN_ATTRIBUTES = ["name", "canonicalName", "lockoutThreshold", "lockoutDuration",
+                     "lockOutObservationWindow", "minPwdAge", "maxPwdAge",
+                     "minPwdLength", "pwdHistoryLength", "pwdProperties"]
+
+
+class Policy:
+    """A policy as read with ldapsearch, with the figures talvex shows."""
+
+    def __init__(self, dn, is_pso, fields):
+        self.dn = dn
+        self.is_pso = is_pso
+        self.fields = fields  # label -> value text, in display order
+
+    @property
+    def canonical_name(self):
+        return self.fields["Canonical Name"]
+
+    @property
+    def precedence(self):
+        return int(self.fields["Policy Precedence"])
+
+    @property
+    def domain(self):
+        return self.fields["Domain"]
+
+    def block(self):
+        """The sixteen-line display."""
+        labels = ["Type", "Domain", "Policy Precedence", "DN", "Name", "Canonical Name",
+                  "Display Name", "Lockout Threshold", "Lockout Duration",
+                  "Lockout Observation", "Min Pwd Age", "Max Pwd Age", "Min Pwd Length",
+                  "Pwd History", "Pwd Complexity", "Pwd Reversible"]
+        return "".join(f"    {label:<19}: {self.fields[label]}\n" for label in labels)
+
+
+def read_pso(dn):
+    entry = read_entry(dn, PSO_ATTRIBUTES)
+    if entry is None:
+        raise AssertionError(f"no PSO {dn}")
+    first = lambda name, default="": (attribute(entry, name) or [default])[0]
+    name = first("name")
+    return Policy(dn, True, {
+        "Type": "Policy Settings Object",
+        "Domain": dns_name(dn),
+        "Policy Precedence": str(int(first("msDS-PasswordSettingsPrecedence", "0"))),
+        "DN": dn,
+        "Name": name,
+        "Canonical Name": first("canonicalName"),
+        "Display Name": first("displayName", name),
+        "Lockout Threshold": str(int(first("msDS-LockoutThreshold", "0"))),
+        "Lockout Duration": str(_count(first("msDS-LockoutDuration", "0"), MINUTE)),
+        "Lockout Observation": str(_count(first("msDS-LockoutObservationWindow", "0"), MINUTE)),
+        "Min Pwd Age": str(_count(first("msDS-MinimumPasswordAge", "0"), DAY)),
+        "Max Pwd Age": str(_count(first("msDS-MaximumPasswordAge", "0"), DAY)),
+        "Min Pwd Length": str(int(first("msDS-MinimumPasswordLength", "0"))),
+        "Pwd History": str(int(first("msDS-PasswordHistoryLength", "0"))),
+        "Pwd Complexity": first("msDS-PasswordComplexityEnabled", "FALSE").upper(),
+        "Pwd Reversible": first("msDS-PasswordReversibleEncryptionEnabled", "FALSE").upper(),
+    })
+
+
+def read_domain_policy(dn):
+    entry = read_entry(dn, DOMAIN_ATTRIBUTES)
+    if entry is None:
+        raise AssertionError(f"no domain head {dn}")
+    first = lambda name, default="0": (attribute(entry, name) or [default])[0]
+    properties = int(first("pwdProperties") or 0)
+    rdn_value = dn.split(",")[0].split("=", 1)[1]
+    return Policy(dn, False, {
+        "Type": "Domain Policy",
+        "Domain": dns_name(dn),
+        "Policy Precedence": "2147483647",
+        "DN": dn,
+        "Name": first("name", rdn_value),
+        "Canonical Name": first("canonicalName", ""),
+        "Display Name": rdn_value,
+        "Lockout Threshold": str(int(first("lockoutThreshold"))),
+        "Lockout Duration": str(_count(first("lockoutDuration"), MINUTE)),
+        "Lockout Observation": str(_count(first("lockOutObservationWindow"), MINUTE)),
+        "Min Pwd Age": str(_count(first("minPwdAge"), DAY)),
+        "Max Pwd Age": str(_count(first("maxPwdAge"), DAY)),
+        "Min Pwd Length": str(int(first("minPwdLength"))),
+        "Pwd History": str(int(first("pwdHistoryLength"))),
+        "Pwd Complexity": "TRUE" if properties & 1 else "FALSE",
+        "Pwd Reversible": "TRUE" if properties & 16 else "FALSE",
+    })
+
+
+def pso_dns(filter="(objectClass=msDS-PasswordSettings)"):
+    """DNs of the domain's PSOs matching a filter (paged, every one)."""
+    env = require_lab()
+    return [dn for dn, _ in ldapsearch(base=env["LAB_BASE_DN"], filter=filter,
+                                       attributes=["1.1"],
+                                       extra=["-E", "pr=1000/noprompt"])]
+
+
+def default_order(policies):
+    """Domain policies first, then by canonical name in byte order."""
+    by_key = sorted(policies, key=lambda p: p.dn.lower())  # the policy list's order
+    return sorted(by_key, key=lambda p: (p.is_pso, p.canonical_name.encode("utf-8")))
+
+
+def precedence_order(policies):
+    """By domain in byte order, then by precedence."""
+    by_key = sorted(policies, key=lambda p: p.dn.lower())
+    return sorted(by_key, key=lambda p: (p.domain.encode("utf-8"), p.precedence))
+
+
 class LabTestCase(unittest.TestCase):
     """Base class: the lab's names as attributes, the lab required."""
 
