@@ -30,8 +30,19 @@ apt_install() {
     -o Dpkg::Options::=--force-confdef -o Dpkg::Options::=--force-confold "$@" </dev/null
 }
 
+# The packages' own services (smbd, nmbd, winbind, samba-ad-dc on the host)
+# must not start: nmbd would broadcast on the host's network. Where the image
+# has no policy-rc.d forbidding service starts, one is put in place for the
+# install and removed afterwards.
+policy=/usr/sbin/policy-rc.d
+if [ ! -e "$policy" ]; then
+  printf '#!/bin/sh\nexit 101\n' >"$policy"
+  chmod 755 "$policy"
+  trap 'rm -f "$policy"' EXIT
+fi
+
 echo "lab: installing ${missing[*]}" >&2
-if ! compgen -G '/var/lib/apt/lists/*_Packages' >/dev/null; then
+if ! compgen -G '/var/lib/apt/lists/*_Packages*' >/dev/null; then
   apt-get update -q </dev/null
   apt_install "${missing[@]}"
 elif ! apt_install "${missing[@]}"; then
