@@ -4,6 +4,7 @@
 #include <map>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "directory/ldap_client.h"
 #include "directory/record_set.h"
@@ -29,6 +30,10 @@ int LdapGetRecs(LdapConnection& connection, const std::string& base,
                 const AttributeSet& attributes, const ControlMap& controls,
                 int pageSize, int timeLimitSeconds, int sizeLimit,
                 RecordSet* records);
+
+// The attribute list of a search request (every name of the set, in set
+// order); prints the names at debug level 5.
+std::vector<std::string> SetLDAPAttribs(const AttributeSet& attributes);
 
 // The DN of the first entry matching the filter, or "" (also on failure).
 std::string GetDN(LdapConnection& connection, const std::string& base,

@@ -1,5 +1,17 @@
 # Directory routines above the client seam (listed by file, no globs).
 list(APPEND TALVEX_DIRECTORY_CORE_SOURCES
+  ${CMAKE_CURRENT_LIST_DIR}/binary_attribute_tables.cc
+  ${CMAKE_CURRENT_LIST_DIR}/binary_value_text.cc
   ${CMAKE_CURRENT_LIST_DIR}/connection_cache.cc
+  ${CMAKE_CURRENT_LIST_DIR}/directory_access.cc
+  ${CMAKE_CURRENT_LIST_DIR}/dn_helpers.cc
   ${CMAKE_CURRENT_LIST_DIR}/ldap_error_report.cc
+  ${CMAKE_CURRENT_LIST_DIR}/ldap_filter.cc
+  ${CMAKE_CURRENT_LIST_DIR}/ldap_modify.cc
+  ${CMAKE_CURRENT_LIST_DIR}/ldap_search.cc
+  ${CMAKE_CURRENT_LIST_DIR}/open_ldap.cc
+  ${CMAKE_CURRENT_LIST_DIR}/sddl_encoder.cc
+  ${CMAKE_CURRENT_LIST_DIR}/search_controls.cc
+  ${CMAKE_CURRENT_LIST_DIR}/server_info.cc
+  ${CMAKE_CURRENT_LIST_DIR}/value_conversion.cc
 )

@@ -1,0 +1,187 @@
+#include "directory/ldap_search.h"
+
+#include "directory/ldap_filter.h"
+#include "directory/search_controls.h"
+#include "directory/value_conversion.h"
+#include "support/output.h"
+#include "support/text_case.h"
+
+namespace talvex {
+namespace {
+
+constexpr int kParameterDebugLevel = 5;
+
+bool ShowParameters() { return Output().debugLevel >= kParameterDebugLevel; }
+
+// Scope keywords: any text holding "base" is a base search (whose filter
+// becomes "(objectclass=*)" when replaceBaseFilter); "one" anywhere makes it
+// one-level, also after "base"; everything else is a subtree search.
+LdapScope ReadScope(const std::string& scope, std::string* filter,
+                    bool replaceBaseFilter) {
+  LdapScope result = LdapScope::kSubtree;
+  if (scope.empty()) return result;
+  std::string lower = LowerCase(scope);
+  if (lower.find("base") != std::string::npos) {
+    result = LdapScope::kBase;
+    if (replaceBaseFilter) *filter = "(objectclass=*)";
+  }
+  if (lower.find("one") != std::string::npos) result = LdapScope::kOneLevel;
+  return result;
+}
+
+// The request both LdapGetRec and LdapGetRecs send.
+LdapSearchRequest PrepareRequest(const std::string& base,
+                                 const std::string& scope,
+                                 const std::string& filter,
+                                 const AttributeSet& attributes,
+                                 const ControlMap& controls) {
+  if (ShowParameters()) {
+    PrintDebugLine("LdapGetRec:");
+    PrintDebugLine("       Base  : " + base);
+    PrintDebugLine("       Scope : " + scope);
+    PrintDebugLine("       Filter: " + filter);
+  }
+  LdapSearchRequest request;
+  request.base = base;
+  std::string wrapped = "(" + filter + ")";
+  request.scope = ReadScope(scope, &wrapped, true);
+  request.filter = NormalizeFilter(wrapped);
+  if (!controls.empty()) request.serverControls = SetLDAPControls(controls);
+  if (!attributes.empty()) request.attributes = SetLDAPAttribs(attributes);
+  return request;
+}
+
+Record ToRecord(const LdapEntry& entry, const std::string& dn) {
+  Record record;
+  record[kDnKey] = {dn};
+  for (const auto& attribute : entry.attributes) {
+    record[attribute.name] = ConvertAttributeValues(attribute.name, attribute.values);
+  }
+  return record;
+}
+
+void ReplaceFirst(std::string* text, const std::string& from) {
+  std::size_t at = text->find(from);
+  if (at != std::string::npos) text->replace(at, from.size(), "\\0A");
+}
+
+// The name of a deleted object carries a line feed (before "DEL:"); shown
+// escaped, it stays on one line.
+std::string OneLineDn(std::string dn) {
+  ReplaceFirst(&dn, "\\\n");
+  ReplaceFirst(&dn, "\n");
+  return dn;
+}
+
+}  // namespace
+
+std::vector<std::string> SetLDAPAttribs(const AttributeSet& attributes) {
+  if (ShowParameters()) PrintDebugLine("SetLDAPAttribs");
+  std::vector<std::string> names;
+  for (const auto& name : attributes) {
+    if (ShowParameters()) PrintDebugLine("     " + name);
+    names.push_back(name);
+  }
+  return names;
+}
+
+int LdapGetRec(LdapConnection& connection, const std::string& base,
+               const std::string& scope, const std::string& filter,
+               const AttributeSet& attributes, const ControlMap& controls,
+               Record* record) {
+  LdapSearchRequest request =
+      PrepareRequest(base, scope, filter, attributes, controls);
+  request.sizeLimit = 1;
+  std::vector<LdapEntry> entries;
+  std::string cookie;
+  int code = connection.Search(request, 0, &cookie, &entries);
+  if (code != ldap_result::kSuccess) return code;
+  // A search that matched nothing has no entry to read: the object the
+  // caller asked for is not there.
+  if (entries.empty()) return ldap_result::kNoSuchObject;
+  const LdapEntry& entry = entries.front();
+  (*record)[kDnKey] = {entry.dn};
+  for (const auto& attribute : entry.attributes) {
+    (*record)[attribute.name] =
+        ConvertAttributeValues(attribute.name, attribute.values);
+  }
+  return ldap_result::kSuccess;
+}
+
+int LdapGetRecs(LdapConnection& connection, const std::string& base,
+                const std::string& scope, const std::string& filter,
+                const AttributeSet& attributes, const ControlMap& controls,
+                int pageSize, int timeLimitSeconds, int sizeLimit,
+                RecordSet* records) {
+  LdapSearchRequest request =
+      PrepareRequest(base, scope, filter, attributes, controls);
+  request.timeLimitSeconds = timeLimitSeconds;
+  request.sizeLimit = sizeLimit;
+
+  // Paged, so that large domains are read in pieces: page after page until
+  // the server's cookie comes back empty. A page that fails ends the walk
+  // with its code (also the first one: a search that cannot be started is
+  // a failure, not an empty result); the records read so far stay.
+  int count = 0;
+  int code = ldap_result::kSuccess;
+  std::string cookie;
+  do {
+    std::vector<LdapEntry> page;
+    code = connection.Search(request, pageSize, &cookie, &page);
+    if (code == ldap_result::kSuccess ||
+        code == ldap_result::kSizeLimitExceeded) {
+      for (const auto& entry : page) {
+        ++count;
+        records->push_back(ToRecord(entry, OneLineDn(entry.dn)));
+      }
+    }
+  } while (code == ldap_result::kSuccess && pageSize > 0 && !cookie.empty());
+  // The end of the results is success when it comes as its own code.
+  if (code == ldap_result::kNoResultsReturned) code = ldap_result::kSuccess;
+
+  if (ShowParameters()) {
+    PrintDebugLine("Exiting LdapGetRecs - " + std::to_string(count) + " - " +
+                   std::to_string(code));
+  }
+  return code;
+}
+
+std::string GetDN(LdapConnection& connection, const std::string& base,
+                  const std::string& scope, const std::string& filter) {
+  std::string wrapped = filter;
+  if (wrapped.empty() || wrapped.front() != '(') wrapped = "(" + wrapped + ")";
+  if (ShowParameters()) {
+    PrintDebugLine("GetDN");
+    PrintDebugLine("   Base  : " + base);
+    PrintDebugLine("   Scope : " + scope);
+    PrintDebugLine("   Filter: " + wrapped);
+  }
+  LdapSearchRequest request;
+  request.base = base;
+  request.scope = ReadScope(scope, &wrapped, false);
+  request.filter = NormalizeFilter(wrapped);
+  request.attributes = {"distinguishedName"};
+  std::vector<LdapEntry> entries;
+  std::string cookie;
+  int code = connection.Search(request, 0, &cookie, &entries);
+  if (code != ldap_result::kSuccess) {
+    if (ShowParameters()) {
+      PrintDebugLine("Failure in ldap_search_sW: " + std::to_string(code));
+    }
+    return std::string();
+  }
+  std::string dn;
+  if (!entries.empty()) {
+    for (const auto& attribute : entries.front().attributes) {
+      if (LowerCase(attribute.name) == "distinguishedname" &&
+          !attribute.values.empty()) {
+        dn = attribute.values.front();
+        break;
+      }
+    }
+  }
+  if (ShowParameters()) PrintDebugLine("DN returned: " + dn);
+  return dn;
+}
+
+}  // namespace talvex
