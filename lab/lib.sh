@@ -224,7 +224,7 @@ lab_ns_run() {
 lab_ldap_tool() {
   local tool="$1" ip="$2"
   shift 2
-  lab_ns_run "$LAB_NS" timeout 60 "$tool" -x -H "ldap://$ip" -o nettimeout=5 \
+  lab_ns_run "$LAB_NS" timeout 600 "$tool" -x -H "ldap://$ip" -o nettimeout=5 \
     -D "Administrator@$LAB_DOMAIN" -w "$LAB_ADMIN_PASSWORD" "$@"
 }
 
@@ -233,7 +233,7 @@ lab_ldap_tool() {
 lab_ldaps_tool() {
   local tool="$1" host="$2"
   shift 2
-  lab_ns_run "$LAB_NS" timeout 120 "$tool" -x -H "ldaps://$host" -o nettimeout=5 \
+  lab_ns_run "$LAB_NS" timeout 600 "$tool" -x -H "ldaps://$host" -o nettimeout=5 \
     -D "Administrator@$LAB_DOMAIN" -w "$LAB_ADMIN_PASSWORD" "$@"
 }
 

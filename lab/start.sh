@@ -25,6 +25,9 @@ done
 lab_require_root
 lab_require_tools
 lab_set_paths "${state_arg:-$LAB_DEFAULT_STATE}"
+# samba's unix sockets live under the state directory, and a socket path
+# longer than 108 bytes cannot be bound.
+[ "${#LAB_STATE}" -le 60 ] || lab_die "state directory path too long for samba's sockets (over 60 characters): $LAB_STATE"
 lab_lock
 
 started_ms=$(lab_now_ms)
