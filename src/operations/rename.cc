@@ -1,4 +1,8 @@
 // The rename action: gives the one selected PSO a new name.
+#include <cctype>
+#include <string>
+#include <string_view>
+
 #include "directory/ldap_modify.h"
 #include "operations/actions.h"
 #include "operations/run_failure.h"
@@ -6,6 +10,36 @@
 #include "support/usage_hint.h"
 
 namespace talvex {
+namespace {
+
+// RFC 4512 descriptor (a letter, then letters, digits and hyphens) or
+// numeric OID: the forms an RDN's attribute type takes.
+bool IsAttributeType(std::string_view text) {
+  if (text.empty()) return false;
+  bool descriptor = std::isalpha(static_cast<unsigned char>(text[0])) != 0;
+  for (char c : text) {
+    auto u = static_cast<unsigned char>(c);
+    if (descriptor ? !(std::isalnum(u) || c == '-') : !(std::isdigit(u) || c == '.')) {
+      return false;
+    }
+  }
+  return true;
+}
+
+// The rename routine drops whatever stands before a first "=", so that
+// "CN=new" and "new" both give new. A name whose text before the "=" is no
+// attribute type (such as "a,OU=x") is a name, and goes whole: the PSO's own
+// RDN type is put in front.
+std::string NewNameArgument(const std::string& dn, const std::string& newName) {
+  std::size_t equals = newName.find('=');
+  if (equals == std::string::npos ||
+      IsAttributeType(std::string_view(newName).substr(0, equals))) {
+    return newName;
+  }
+  return dn.substr(0, dn.find('=') + 1) + newName;
+}
+
+}  // namespace
 
 void RunRename(RunState& state) {
   RunConfig& config = *state.config;
@@ -27,7 +61,8 @@ void RunRename(RunState& state) {
   if (config.forReal) {
     PrintLine("Renaming PSO:");
     PrintLine("  " + dn);
-    int code = LdapRename(*state.mainConnection, dn, config.renameTo);
+    int code = LdapRename(*state.mainConnection, dn,
+                          NewNameArgument(dn, config.renameTo));
     if (code != 0) {
       FailLdapCall(state, "ERROR: ldap_rename_ext_s (" + dn + "): ",
                    config.host, code);
