@@ -134,6 +134,8 @@ std::string EncodeNetlogonPingRequest(std::int32_t messageId,
 
 bool DecodeNetlogonPingReply(std::string_view datagram, std::int32_t messageId,
                              std::string* netlogon) {
+  // liblber reads through a null buffer when handed no bytes at all.
+  if (datagram.empty()) return false;
   berval input{.bv_len = datagram.size(), .bv_val = const_cast<char*>(datagram.data())};
   // ber_init copies the bytes into a buffer the element owns.
   OwningBerElementPtr ber(ber_init(&input));
