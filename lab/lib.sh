@@ -118,16 +118,35 @@ lab_remove_state_dir() {
   fi
 }
 
+# Pids of this script and its ancestors: a script run inside a lab namespace
+# must not end itself or the shell that started it.
+lab_own_pids() {
+  local pid=$$
+  while [ -n "$pid" ] && [ "$pid" -gt 1 ]; do
+    echo "$pid"
+    pid="$(awk '{print $4}' "/proc/$pid/stat" 2>/dev/null)"
+  done
+}
+
+# Pids living in a namespace, less our own.
+lab_ns_pids() {
+  local own
+  own="$(lab_own_pids | tr '\n' ' ')"
+  ip netns pids "$1" 2>/dev/null | while read -r pid; do
+    case " $own " in *" $pid "*) ;; *) echo "$pid" ;; esac
+  done | tr '\n' ' '
+}
+
 # Ends every process living in a lab namespace: TERM, then KILL after 5 s.
 lab_kill_ns_processes() {
   local ns="$1" pids i
   lab_ns_exists "$ns" || return 0
-  pids="$(ip netns pids "$ns" 2>/dev/null | tr '\n' ' ')"
+  pids="$(lab_ns_pids "$ns")"
   [ -n "${pids// /}" ] || return 0
   # shellcheck disable=SC2086
   kill -TERM $pids 2>/dev/null || true
   for i in $(seq 1 50); do
-    pids="$(ip netns pids "$ns" 2>/dev/null | tr '\n' ' ')"
+    pids="$(lab_ns_pids "$ns")"
     [ -n "${pids// /}" ] || return 0
     sleep 0.1
   done
