@@ -1,6 +1,7 @@
 #include "policy/pso_retrieval.h"
 
 #include "directory/dn_helpers.h"
+#include "directory/ldap_filter.h"
 #include "directory/ldap_search.h"
 #include "directory/record_set.h"
 #include "policy/policy_display.h"
@@ -30,10 +31,6 @@ const AttributeSet& PsoAttributes() {
   };
   return attributes;
 }
-
-// FILTER ESCAPING CALL SITE: to become EscapeFilterValue(value, true) of
-// directory/ldap_filter.h once that lands.
-std::string FilterValue(const std::string& value) { return value; }
 
 bool Has(const Record& entry, const std::string& attribute) {
   return entry.find(attribute) != entry.end();
@@ -109,7 +106,7 @@ std::string BuildPsoFilter(const PsoSelection& selection) {
   if (selection.name.empty()) return filter;
   // The value keeps "*" as a wildcard but cannot close the assertion and
   // add filter terms of its own.
-  const std::string value = FilterValue(selection.name);
+  const std::string value = EscapeFilterValue(selection.name, true);
   if (LowerCase(selection.name).find("dc=") != std::string::npos) {
     filter += "(distinguishedName=" + value + ")";
   } else {
