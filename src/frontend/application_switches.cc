@@ -35,9 +35,11 @@ void ReadConnection(const CommandLine& commandLine, RunConfig* config) {
   config->simpleBind = commandLine.HasSwitch("simple");
   config->userId = commandLine.SwitchValue("u", "");
   config->password = commandLine.SwitchValue("up", "");
-  if (config->password == kAskForPassword) {
-    std::string typed;
-    config->password = PromptPassword(&typed) ? typed : std::string();
+  // The prompt writes straight into the configuration, so that the password
+  // is held in one place only.
+  if (config->password == kAskForPassword &&
+      !PromptPassword(&config->password)) {
+    config->password.clear();
   }
 }
 

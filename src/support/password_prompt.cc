@@ -1,5 +1,6 @@
 #include "support/password_prompt.h"
 
+#include <string.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -18,6 +19,14 @@ constexpr int kEscape = 27;
 constexpr int kDelete = 127;
 
 constexpr char kPromptText[] = "Enter Password: ";
+
+// Overwrites every byte the text's buffer has held (erased characters
+// included), so that the password does not linger in freed memory.
+void Wipe(std::string* text) {
+  text->resize(text->capacity());
+  explicit_bzero(text->data(), text->size());
+  text->clear();
+}
 
 bool IsSequenceParameter(int byte) { return byte >= 0x20 && byte <= 0x3F; }
 
@@ -52,9 +61,9 @@ bool ReadPasswordLine(std::string* password) {
     line += byte;
   }
   if (!line.empty() && line.back() == '\r') line.pop_back();
-  if (!gotAny) return false;
-  *password = std::move(line);
-  return true;
+  if (gotAny) password->assign(line);
+  Wipe(&line);
+  return gotAny;
 }
 
 }  // namespace
@@ -66,11 +75,13 @@ bool PromptPassword(Terminal& terminal, std::string* password) {
     int key = terminal.ReadKey();
     if (key < 0 || key == kCtrlC) {
       terminal.Write("\n");
+      Wipe(&buffer);
       return false;
     }
     if (key == kEscape) {
       if (!terminal.MoreKeyBytesPending()) {
         terminal.Write("\n");
+        Wipe(&buffer);
         return false;
       }
       SkipKeySequence(terminal);
@@ -92,7 +103,8 @@ bool PromptPassword(Terminal& terminal, std::string* password) {
     }
   }
   terminal.Write("\n");
-  *password = std::move(buffer);
+  password->assign(buffer);
+  Wipe(&buffer);
   return true;
 }
 
