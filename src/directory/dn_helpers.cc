@@ -18,8 +18,42 @@ struct LdapDnDeleter {
 };
 using LdapDnPtr = std::unique_ptr<std::remove_pointer_t<LDAPDN>, LdapDnDeleter>;
 
-// The RDNs of the DN as libldap splits them, each "type=value" with the
-// value escaped as in a DN. Empty for a DN libldap cannot parse.
+// The DN's text cut at its unescaped commas, each piece without the blanks
+// that may surround a separator.
+std::vector<std::string> CutAtSeparators(const std::string& dn) {
+  std::vector<std::string> pieces;
+  std::string current;
+  std::size_t keep = 0;  // length up to the last character that must stay
+  auto finish = [&] {
+    current.erase(keep);
+    std::size_t start = current.find_first_not_of(' ');
+    pieces.push_back(start == std::string::npos ? std::string()
+                                                : current.substr(start));
+    current.clear();
+    keep = 0;
+  };
+  for (std::size_t i = 0; i < dn.size(); ++i) {
+    char c = dn[i];
+    if (c == '\\' && i + 1 < dn.size()) {
+      current += c;
+      current += dn[++i];
+      keep = current.size();
+    } else if (c == ',') {
+      finish();
+    } else {
+      current += c;
+      if (c != ' ') keep = current.size();
+    }
+  }
+  finish();
+  return pieces;
+}
+
+// The RDNs of the DN, each "type=value" with the value escaped as in the DN
+// itself. libldap's parser decides what a valid DN is and how many RDNs it
+// has; its own rendering (which writes every escape in hex, "\2C" for "\,")
+// is used only when a piece of the text cannot be matched to an RDN.
+// Empty for a DN libldap cannot parse.
 std::vector<std::string> SplitDn(const std::string& dn) {
   std::vector<std::string> rdns;
   LDAPDN parsed = nullptr;
@@ -37,7 +71,8 @@ std::vector<std::string> SplitDn(const std::string& dn) {
     LdapStringPtr textOwner(text);
     rdns.emplace_back(text);
   }
-  return rdns;
+  std::vector<std::string> pieces = CutAtSeparators(dn);
+  return pieces.size() == rdns.size() ? pieces : rdns;
 }
 
 }  // namespace

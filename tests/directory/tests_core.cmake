@@ -1,8 +1,21 @@
-# Unit tests of the directory routines above the seam, and the fakes.
+# Unit tests of the directory routines above the seam, the fakes that every
+# layer's tests use, and the output capture helper.
 list(APPEND TALVEX_TEST_SOURCES
+  ${CMAKE_CURRENT_LIST_DIR}/../output_capture.cc
   ${CMAKE_CURRENT_LIST_DIR}/../fakes/fake_filter.cc
   ${CMAKE_CURRENT_LIST_DIR}/../fakes/fake_directory.cc
   ${CMAKE_CURRENT_LIST_DIR}/../fakes/fake_ldap_client.cc
   ${CMAKE_CURRENT_LIST_DIR}/../fakes/fake_dc_locator.cc
   ${CMAKE_CURRENT_LIST_DIR}/../fakes/fake_directory_test.cc
+  ${CMAKE_CURRENT_LIST_DIR}/directory_access_test.cc
+  ${CMAKE_CURRENT_LIST_DIR}/dn_helpers_test.cc
+  ${CMAKE_CURRENT_LIST_DIR}/ldap_error_report_test.cc
+  ${CMAKE_CURRENT_LIST_DIR}/ldap_filter_test.cc
+  ${CMAKE_CURRENT_LIST_DIR}/ldap_modify_test.cc
+  ${CMAKE_CURRENT_LIST_DIR}/ldap_search_test.cc
+  ${CMAKE_CURRENT_LIST_DIR}/open_ldap_test.cc
+  ${CMAKE_CURRENT_LIST_DIR}/sddl_encoder_test.cc
+  ${CMAKE_CURRENT_LIST_DIR}/search_controls_test.cc
+  ${CMAKE_CURRENT_LIST_DIR}/server_info_test.cc
+  ${CMAKE_CURRENT_LIST_DIR}/value_conversion_test.cc
 )

@@ -1,0 +1,215 @@
+#include "directory/open_ldap.h"
+
+#include <gtest/gtest.h>
+
+#include "directory/binary_attribute_tables.h"
+#include "fakes/fake_ldap_client.h"
+#include "output_capture.h"
+
+namespace talvex {
+namespace {
+
+class OpenLdapTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    client.AddDomain("dc1", "DC=corp,DC=example,DC=com");
+    client.AddHost("localhost", client.DirectoryOf("dc1"));
+    client.AddGlobalCatalog("dc1");
+  }
+
+  std::unique_ptr<LdapConnection> Open(const std::string& host, int* selector,
+                                       const OpenLdapOptions& options, int* status) {
+    OutputCapture capture;
+    auto connection = OpenLDAP(client, host, selector, options, status);
+    capture.Stop();
+    out = capture.Stdout();
+    err = capture.Stderr();
+    return connection;
+  }
+
+  FakeLdapClient client;
+  OpenLdapOptions options;
+  std::string out;
+  std::string err;
+};
+
+TEST_F(OpenLdapTest, PortSelection) {
+  struct Case {
+    const char* host;
+    int selector;
+    bool ssl;
+    int port;
+  };
+  const Case cases[] = {
+      {"dc1", 0, false, 389},    {"dc1:50000", 0, false, 50000},
+      {"dc1:50000", 1, false, 3268}, {"dc1:abc", 0, false, 389},
+      {"dc1:", 0, false, 389},   {"dc1", 0, true, 636},
+      {"dc1:50000", 0, true, 636}, {"dc1", 1, true, 3269},
+      {"dc1", 1, false, 3268},   {"dc1:1234567", 0, false, 123456},
+      {"dc1: 42x", 0, false, 42}, {"dc1", 4000, false, 4000},
+  };
+  for (const auto& c : cases) {
+    int selector = c.selector;
+    int status = -100;
+    options.ssl = c.ssl;
+    Open(c.host, &selector, options, &status);
+    EXPECT_EQ(c.port, selector) << c.host;
+    FakeRequest init = client.Last(FakeOp::kInitialize);
+    EXPECT_EQ("dc1", init.host) << c.host;
+    EXPECT_EQ(c.port, init.port) << c.host;
+  }
+}
+
+TEST_F(OpenLdapTest, OptionsInOrderThenNegotiatedBindWithOwnLogon) {
+  int selector = 0;
+  int status = -100;
+  auto connection = Open("dc1", &selector, options, &status);
+  ASSERT_TRUE(connection);
+  EXPECT_EQ(0, status);
+  auto requests = client.Requests();
+  ASSERT_EQ(5u, requests.size());
+  EXPECT_EQ(FakeOp::kInitialize, requests[0].kind);
+  EXPECT_EQ(LdapOption::kProtocolVersion, requests[1].option);
+  EXPECT_EQ(3, requests[1].optionValue);
+  EXPECT_EQ(LdapOption::kReferrals, requests[2].option);
+  EXPECT_EQ(0, requests[2].optionValue);
+  EXPECT_EQ(LdapOption::kKeepAlive, requests[3].option);
+  EXPECT_EQ(60, requests[3].optionValue);
+  EXPECT_EQ(FakeOp::kNegotiateBind, requests[4].kind);
+  EXPECT_TRUE(requests[4].credentials.currentLogon);
+  EXPECT_EQ("", out + err);
+  // The binary tables are filled after the bind.
+  EXPECT_EQ(BinaryKind::kGuid, BinaryKindOf("objectGUID"));
+
+  client.ClearLog();
+  options.encrypt = true;
+  options.referrals = true;
+  options.locatorFlags = 0x1000;
+  Open("dc1", &selector, options, &status);
+  requests = client.Requests(FakeOp::kSetOption);
+  ASSERT_EQ(3u, requests.size());
+  EXPECT_EQ(LdapOption::kSaslSecurityMinimum, requests[1].option);
+  EXPECT_GT(requests[1].optionValue, 1);
+}
+
+TEST_F(OpenLdapTest, BindForms) {
+  int selector = 0;
+  int status = 0;
+  options.userId = "EXAMPLE\\alice";
+  options.password = "pw";
+  ASSERT_TRUE(Open("dc1", &selector, options, &status));
+  NegotiateCredentials credentials = client.Last(FakeOp::kNegotiateBind).credentials;
+  EXPECT_FALSE(credentials.currentLogon);
+  EXPECT_EQ("EXAMPLE", credentials.domain);
+  EXPECT_EQ("alice", credentials.user);
+  EXPECT_EQ("pw", credentials.password);
+
+  options.userId = "alice@corp.example.com";
+  ASSERT_TRUE(Open("dc1", &selector, options, &status));
+  credentials = client.Last(FakeOp::kNegotiateBind).credentials;
+  EXPECT_EQ("", credentials.domain);
+  EXPECT_EQ("alice@corp.example.com", credentials.user);
+
+  // A DN cannot be used for a negotiated bind, in any letter case.
+  int binds = client.Count(FakeOp::kNegotiateBind);
+  for (const char* dn : {"CN=Alice,DC=example,DC=com", "cn=alice,dc=example"}) {
+    options.userId = dn;
+    status = 0;
+    EXPECT_FALSE(Open("dc1", &selector, options, &status));
+    EXPECT_EQ(-1, status);
+    EXPECT_EQ("ERROR: DN format not currently supported for secure bind.\n\n", out);
+    EXPECT_EQ("", err);
+  }
+  EXPECT_EQ(binds, client.Count(FakeOp::kNegotiateBind));
+
+  // The same DN with a simple bind is passed unchanged.
+  options.simple = true;
+  ASSERT_TRUE(Open("dc1", &selector, options, &status));
+  EXPECT_EQ("cn=alice,dc=example", client.Last(FakeOp::kSimpleBind).dn);
+  EXPECT_EQ("pw", client.Last(FakeOp::kSimpleBind).password);
+
+  // Anonymous forces a simple bind without name or password.
+  options.simple = false;
+  options.anonymous = true;
+  ASSERT_TRUE(Open("dc1", &selector, options, &status));
+  EXPECT_EQ("", client.Last(FakeOp::kSimpleBind).dn);
+  EXPECT_EQ("", client.Last(FakeOp::kSimpleBind).password);
+}
+
+TEST_F(OpenLdapTest, ParameterDumpMasksThePassword) {
+  ScopedOutputSettings settings(5);
+  int selector = 0;
+  int status = 0;
+  options.anonymous = true;
+  options.userId = "CORP\\alice";
+  options.password = "Secret1!";
+  options.locatorFlags = 0x1000;
+  ASSERT_TRUE(Open(".", &selector, options, &status));
+  EXPECT_EQ(
+      "DEBUG: In OpenLDAP... Params:\n"
+      "DEBUG: Server:    localhost\n"
+      "DEBUG:    SSL: FALSE\n"
+      "DEBUG:    Port:      389\n"
+      "DEBUG:    Ref:       FALSE\n"
+      "DEBUG:    V3:        TRUE\n"
+      "DEBUG:    Anonymous: TRUE\n"
+      "DEBUG:    userdn: CORP\\alice\n"
+      "DEBUG:    password: ********\n"
+      "DEBUG:    Simple: TRUE\n"
+      "DEBUG:    LDAP_OPT_ENCRYPT: FALSE\n"
+      "DEBUG:    Delegation: FALSE\n"
+      "DEBUG:    Extended Error Info: TRUE\n"
+      "DEBUG:    GET DS Flags: 4096\n"
+      "DEBUG: LDAP_OPTION: Version 3\n"
+      "DEBUG: LDAP_OPTION: No referrals\n"
+      "DEBUG: LDAP_BIND: [localhost] Successful\n"
+      "DEBUG: Loading Static BIN Tables...\n"
+      "DEBUG: Static BIN Tables Loaded.\n",
+      out);
+  EXPECT_EQ(std::string::npos, out.find("Secret1!"));
+  EXPECT_EQ("localhost", client.Last(FakeOp::kInitialize).host);
+
+  // An empty host: no server line, empty brackets, the library's choice.
+  client.SetDefaultHost("dc1");
+  selector = 0;
+  options.password.clear();
+  ASSERT_TRUE(Open("", &selector, options, &status));
+  EXPECT_EQ(std::string::npos, out.find("Server:"));
+  EXPECT_NE(std::string::npos, out.find("DEBUG:    password: \n"));
+  EXPECT_NE(std::string::npos, out.find("DEBUG: LDAP_BIND: [] Successful\n"));
+  EXPECT_EQ("", client.Last(FakeOp::kInitialize).host);
+}
+
+TEST_F(OpenLdapTest, FailuresAreReportedWithTheirLabels) {
+  int selector = 0;
+  int status = 0;
+  EXPECT_FALSE(Open("nowhere", &selector, options, &status));
+  EXPECT_EQ(-1, status);
+  EXPECT_EQ("LDAP_INIT: [nowhere] Error 0xffffffff (-1) - Can't contact LDAP server\n",
+            err);
+
+  // A failing option is reported; the bind still happens.
+  client.FailOption(LdapOption::kKeepAlive, -12);
+  ASSERT_TRUE(Open("dc1", &selector, options, &status));
+  EXPECT_EQ(0, status);
+  EXPECT_EQ("LDAP_OPTION (Keep Alive 60 seconds):: [dc1] Error 0xfffffff4 (-12) - "
+            "Not Supported\n",
+            err);
+
+  client.FailBind("dc1", 49, kFakeBadPasswordDiagnostic);
+  options.simple = true;
+  options.userId = "CORP\\alice";
+  options.password = "wrong";
+  EXPECT_FALSE(Open("dc1", &selector, options, &status));
+  EXPECT_EQ(49, status);
+  EXPECT_NE(std::string::npos,
+            err.find("LDAP_BIND: [dc1] Error 0x31 (49) - Invalid credentials\n"
+                     "Extended Error: 80090308: LdapErr: DSID-0C09041C, comment: "
+                     "AcceptSecurityContext error, data 52e, v4563\n"));
+  options.extendedError = false;
+  EXPECT_FALSE(Open("dc1", &selector, options, &status));
+  EXPECT_EQ(std::string::npos, err.find("Extended Error"));
+}
+
+}  // namespace
+}  // namespace talvex

@@ -1,0 +1,43 @@
+// Captures what the code under test writes to standard output and standard
+// error (file descriptors 1 and 2, where the console output layer writes).
+#pragma once
+
+#include <string>
+
+#include "support/output.h"
+
+namespace talvex {
+
+class OutputCapture {
+ public:
+  // Redirects fds 1 and 2 to temporary files until Stop or destruction.
+  OutputCapture();
+  ~OutputCapture();
+  OutputCapture(const OutputCapture&) = delete;
+  OutputCapture& operator=(const OutputCapture&) = delete;
+
+  // Everything written so far.
+  std::string Stdout() const;
+  std::string Stderr() const;
+  // Restores the original descriptors (the captured text stays readable).
+  void Stop();
+
+ private:
+  int savedStdout_ = -1;
+  int savedStderr_ = -1;
+  int stdoutFile_ = -1;
+  int stderrFile_ = -1;
+};
+
+// Sets the output settings for a test and puts the old ones back after it.
+class ScopedOutputSettings {
+ public:
+  explicit ScopedOutputSettings(int debugLevel, bool quiet = false,
+                                int verboseLevel = 0);
+  ~ScopedOutputSettings();
+
+ private:
+  OutputSettings saved_;
+};
+
+}  // namespace talvex
