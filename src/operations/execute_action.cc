@@ -94,7 +94,11 @@ void OpenMainConnection(RunState& state) {
       OpenLDAP(*state.client, config.host, &port,
                BindOptions(state.access, kMainConnectionLocatorFlags), &status);
   if (connection == nullptr) FailConnection(status);
-  state.mainConnection = state.cache.Enter(LowerCase(config.host), std::move(connection));
+  // After a failed locate the library chose the server; entered under the
+  // name it reached, the connection is found again when a later read
+  // locates that same controller, instead of being opened a second time.
+  std::string key = config.host.empty() ? connection->HostName() : config.host;
+  state.mainConnection = state.cache.Enter(LowerCase(key), std::move(connection));
 }
 
 void ReadServer(RunState& state) {

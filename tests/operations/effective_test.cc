@@ -1,0 +1,162 @@
+// The effective-policy section, run through the executor against the fake.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "operations/executor_fixture.h"
+
+namespace talvex::executor_test {
+namespace {
+
+using ::testing::Eq;
+
+class EffectiveTest : public ExecutorTest {
+ protected:
+  EffectiveTest() {
+    jdoe_ = Corp().AddUser(kUsers, "jdoe", kCorpDns);
+    config_.action = ActionCode::kEffective;
+  }
+
+  void For(const std::string& user) { config_.effectiveUser = user; }
+
+  std::string Answer(const std::string& user, const std::string& applied,
+                     const std::string& effective) {
+    return std::string(kHost) + "\nUser: " + user + "\nApplied PSOs:\n" + applied +
+           "Effective PSO: " + effective + "\n";
+  }
+
+  std::string Refused(const std::string& lines) {
+    return std::string(kHost) + "\nERROR:\n" + lines + kUsageHint;
+  }
+
+  std::string jdoe_;
+};
+
+TEST_F(EffectiveTest, UserNamedByTwoPsosShowsBothAndTheWinner) {
+  std::string p10 = Corp().AddPso(kCorpDn, "p10", 10, {{"msDS-PSOAppliesTo", {jdoe_}}});
+  std::string p20 = Corp().AddPso(kCorpDn, "p20", 20, {{"msDS-PSOAppliesTo", {jdoe_}}});
+  For("jdoe");
+  RunResult run = Execute();
+  EXPECT_EQ(Answer("jdoe | jdoe@corp.example.com | " + jdoe_,
+                   "  " + p10 + "\n  " + p20 + "\n", p10) +
+                DefaultPsoBlock(kCorpDn, kCorpDns, "p10", 10) + "\n",
+            run.out);
+  EXPECT_EQ("", run.err);
+  EXPECT_EQ(0, run.status);
+}
+
+TEST_F(EffectiveTest, UserWithoutPsoGetsTheDomainPolicy) {
+  For("jdoe@corp.example.com");
+  RunResult run = Execute();
+  EXPECT_EQ(Answer("jdoe | jdoe@corp.example.com | " + jdoe_, "  NONE \n",
+                   "Domain Policy corp.example.com") +
+                DefaultDomainBlock(kCorpDn, kCorpDns) + "\n",
+            run.out);
+}
+
+TEST_F(EffectiveTest, DnFormReadsNoPolicy) {
+  std::string p10 = Corp().AddPso(kCorpDn, "p10", 10, {{"msDS-PSOAppliesTo", {jdoe_}}});
+  std::string bob = Corp().AddUser(kUsers, "bob", kCorpDns);
+  config_.dnOnly = true;
+  For("jdoe");
+  EXPECT_EQ(Answer("jdoe | jdoe@corp.example.com | " + jdoe_, "  " + p10 + "\n", p10),
+            Execute().out);
+  For("bob");
+  client_.ClearLog();
+  EXPECT_EQ(Answer("bob | bob@corp.example.com | " + bob, "  NONE \n", "Domain Policy"),
+            Execute().out);
+  // The RootDSE, the domain list and the user: no policy read.
+  EXPECT_EQ(3, client_.Count(FakeOp::kSearch));
+}
+
+TEST_F(EffectiveTest, UserGovernedThroughAGroup) {
+  std::string carol = "CN=carol," + std::string(kUsers);
+  Corp().AddEntry(carol, {{"objectClass", {"top", "person", "organizationalPerson", "user"}},
+                          {"sAMAccountName", {"carol"}}});
+  std::string group = Corp().AddGroup(kUsers, "staff", {carol});
+  std::string p30 = Corp().AddPso(kCorpDn, "p30", 30, {{"msDS-PSOAppliesTo", {group}}});
+  For("carol");
+  RunResult run = Execute();
+  EXPECT_EQ(Answer("carol |  | " + carol, "  NONE \n", p30) +
+                DefaultPsoBlock(kCorpDn, kCorpDns, "p30", 30) + "\n",
+            run.out);
+}
+
+TEST_F(EffectiveTest, UserByDnInAnyLetterCase) {
+  For("cn=jdoe,cn=users,dc=corp,dc=example,dc=com");
+  RunResult run = Execute();
+  EXPECT_EQ(0, run.status);
+  EXPECT_EQ("(distinguishedName=cn=jdoe,cn=users,dc=corp,dc=example,dc=com)",
+            client_.Requests(FakeOp::kSearch)[2].search.filter);
+  EXPECT_THAT(run.out, ::testing::HasSubstr("\nUser: jdoe | jdoe@corp.example.com | "));
+}
+
+TEST_F(EffectiveTest, ComputerAccountIsAccepted) {
+  std::string wks = "CN=WKS01,CN=Computers," + std::string(kCorpDn);
+  Corp().AddEntry(wks, {{"objectClass",
+                         {"top", "person", "organizationalPerson", "user", "computer"}},
+                        {"sAMAccountName", {"WKS01$"}}});
+  For("WKS01$");
+  RunResult run = Execute();
+  EXPECT_EQ(0, run.status);
+  EXPECT_THAT(run.out, ::testing::StartsWith(
+                           std::string(kHost) + "\nUser: WKS01$ |  | " + wks + "\n"));
+}
+
+TEST_F(EffectiveTest, GroupIsNotAUserTypeObject) {
+  Corp().AddGroup(kUsers, "staff");
+  For("staff");
+  EXPECT_EXIT(ExecuteJoined(), ExitCode(1),
+              Eq(Refused("ERROR: Object isn't a user type object.\nERROR:\n")));
+}
+
+TEST_F(EffectiveTest, ObjectWithoutAccountNameIsNotAUserTypeObject) {
+  std::string contact = "CN=ext,CN=Users," + std::string(kCorpDn);
+  Corp().AddEntry(contact, {{"objectClass", {"top", "person", "contact"}}});
+  For(contact);
+  EXPECT_EXIT(ExecuteJoined(), ExitCode(1),
+              Eq(Refused("ERROR: Object isn't a user type object.\nERROR:\n")));
+}
+
+TEST_F(EffectiveTest, TwoMatchesAreRefusedWithoutClosingLine) {
+  std::string other = "CN=other," + std::string(kUsers);
+  Corp().AddEntry(other, {{"objectClass", {"top", "user"}},
+                          {"sAMAccountName", {"other"}},
+                          {"userPrincipalName", {"jdoe"}}});
+  For("jdoe");
+  EXPECT_EXIT(ExecuteJoined(), ExitCode(1),
+              Eq(Refused("ERROR: More than one object matched, use better criteria or "
+                         "specify DN.\n")));
+}
+
+TEST_F(EffectiveTest, NothingMatches) {
+  For("nobody");
+  EXPECT_EXIT(ExecuteJoined(), ExitCode(1),
+              Eq(Refused("ERROR: No objects matched.\nERROR:\n")));
+}
+
+TEST_F(EffectiveTest, AsteriskIsNotAWildcard) {
+  For("*");
+  EXPECT_EXIT(ExecuteJoined(), ExitCode(1),
+              Eq(Refused("ERROR: No objects matched.\nERROR:\n")));
+}
+
+TEST_F(EffectiveTest, FailedSearchNamesTheBase) {
+  client_.FailOnDn(FakeOp::kSearch, kCorpDn, ldap_result::kUnwillingToPerform, "nope");
+  For("jdoe");
+  EXPECT_EXIT(ExecuteJoined(), ExitCode(53),
+              Eq(std::string(kHost) +
+                 "ERROR: LdapGetRecs (DC=corp,DC=example,DC=com): : [dc1.corp.example.com] "
+                 "Error 0x35 (53) - " + FakeLdapErrorText(53) + "\nExtended Error: nope\n" +
+                 kFailed + "\n"));
+}
+
+TEST_F(EffectiveTest, UnreadableResultantPsoEndsLikeThePsoRetrieval) {
+  Corp().SetValues(jdoe_, "msDS-ResultantPSO", {PsoDnIn(kCorpDn, "gone")});
+  For("jdoe");
+  EXPECT_EXIT(ExecuteJoined(), ExitCode(32),
+              Eq(std::string(kHost) + "ERROR:\nERROR: No matching PSOs found.\nERROR:\n"
+                                      "\nThe command did not complete successfully.\n"));
+}
+
+}  // namespace
+}  // namespace talvex::executor_test

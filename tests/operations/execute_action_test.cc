@@ -1,0 +1,500 @@
+#include "operations/execute_action.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <sstream>
+
+#include "operations/executor_fixture.h"
+
+namespace talvex::executor_test {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::Eq;
+using ::testing::AllOf;
+using ::testing::EndsWith;
+using ::testing::HasSubstr;
+using ::testing::Not;
+using ::testing::StartsWith;
+
+std::vector<std::string> LinesStartingWith(const std::string& text,
+                                           const std::string& prefix) {
+  std::vector<std::string> lines;
+  std::istringstream stream(text);
+  for (std::string line; std::getline(stream, line);) {
+    if (line.starts_with(prefix)) lines.push_back(line);
+  }
+  return lines;
+}
+
+int LocateCount(const FakeDcLocator& locator, const std::string& domain,
+                std::uint32_t flags) {
+  return static_cast<int>(std::count_if(
+      locator.Calls().begin(), locator.Calls().end(), [&](const FakeLocateCall& call) {
+        return LowerCase(call.domain) == LowerCase(domain) && call.flags == flags;
+      }));
+}
+
+// ---- The preparation on one domain ----------------------------------------------
+
+TEST_F(ExecutorTest, ViewListsOnePsoInFull) {
+  Corp().AddPso(kCorpDn, "pso1", 10);
+  View("pso1");
+  RunResult run = Execute();
+  EXPECT_EQ(std::string(kHost) +
+                "Retrieving PSOs...\n"
+                "\nPolicy Listing\n--------------\n"
+                "  Policy #1\n" +
+                DefaultPsoBlock(kCorpDn, kCorpDns, "pso1", 10) + "\n",
+            run.out);
+  EXPECT_EQ("", run.err);
+  EXPECT_EQ(0, run.status);
+}
+
+TEST_F(ExecutorTest, MainConnectionIsBoundOnceAndEnteredForLaterReads) {
+  Corp().AddPso(kCorpDn, "pso1", 10);
+  config_.action = ActionCode::kView;
+  config_.psoSelected = true;
+  config_.domainPolicySelected = true;
+  Execute();
+  // The domain policy read finds the main connection in the cache.
+  EXPECT_EQ(1, client_.Count(FakeOp::kNegotiateBind));
+  EXPECT_EQ(1, client_.Count(FakeOp::kInitialize));
+  EXPECT_EQ(389, client_.Last(FakeOp::kInitialize).port);
+}
+
+TEST_F(ExecutorTest, HostNamesTheComputerTheLocatorAsksAndTheRunUsesTheAnswer) {
+  client_.AddController("dc2.corp.example.com", kCorpDn);
+  locator_.AddController(kCorpDns, {.name = "dc2.corp.example.com", .site = "Branch"});
+  Corp().AddPso(kCorpDn, "pso1", 10);
+  View();
+  config_.domainPolicySelected = true;
+  config_.host = "dc2";
+  config_.dnOnly = true;
+  RunResult run = Execute();
+  EXPECT_THAT(run.out, StartsWith("Using host: Branch\\dc2.corp.example.com\n"));
+  EXPECT_EQ("dc2.corp.example.com", config_.host);
+  for (const FakeRequest& request : client_.Requests(FakeOp::kInitialize)) {
+    EXPECT_EQ("dc2.corp.example.com", request.host);
+  }
+  // Every locate of the run, also the domain policy's, asks the -h computer.
+  ASSERT_FALSE(locator_.Calls().empty());
+  for (const FakeLocateCall& call : locator_.Calls()) EXPECT_EQ("dc2", call.computer);
+}
+
+TEST_F(ExecutorTest, FailedLocateLeavesTheLibraryToFindAController) {
+  Corp().AddPso(kCorpDn, "pso1", 10);
+  client_.SetDefaultHost(kCorpDc);
+  View("pso1");
+  config_.dnOnly = true;
+  config_.domain = "nosuch.example.org";
+  RunResult run = Execute();
+  EXPECT_EQ("Using host: \\\nRetrieving PSOs...\n\nPolicy Listing\n--------------\n    " +
+                PsoDnIn(kCorpDn, "pso1") + "\n",
+            run.out);
+  EXPECT_EQ("", client_.Last(FakeOp::kInitialize).host);
+  // The domain became the default naming context of the server reached.
+  EXPECT_EQ(kCorpDn, config_.domain);
+}
+
+TEST_F(ExecutorTest, DomainGivenAsDnIsTheDomainDnItself) {
+  client_.SetDefaultHost(kCorpDc);
+  config_.action = ActionCode::kView;
+  config_.domainPolicySelected = true;
+  config_.dnWithPrecedence = config_.dnOnly = true;
+  config_.domain = "dc=corp,dc=example,dc=com";
+  RunResult run = Execute();
+  EXPECT_EQ(locator_flags::kDirectoryServiceRequired | locator_flags::kWritableRequired |
+                locator_flags::kIsFlatName,
+            locator_.Calls().front().flags);
+  EXPECT_EQ("Using host: \\\nRetrieving Domain Policy...\n\nPolicy Listing\n--------------\n"
+            "    (2147483647)  DC=corp,DC=example,DC=com\n",
+            run.out);
+  EXPECT_EQ("dc=corp,dc=example,dc=com", config_.domain);
+  // The connection the library found is reused for the domain's policy.
+  EXPECT_EQ(1, client_.Count(FakeOp::kNegotiateBind));
+}
+
+TEST_F(ExecutorTest, DomainByFlatOrDnsNameOnlyLocatesTheController) {
+  for (const std::string domain : {"CORP", "corp.example.com"}) {
+    SCOPED_TRACE(domain);
+    config_ = RunConfig{};
+    config_.action = ActionCode::kView;
+    config_.domainPolicySelected = true;
+    config_.dnOnly = true;
+    config_.domain = domain;
+    RunResult run = Execute();
+    EXPECT_EQ(std::string(kHost) + "Retrieving Domain Policy...\n\nPolicy Listing\n"
+                                   "--------------\n    DC=corp,DC=example,DC=com\n",
+              run.out);
+    EXPECT_EQ(kCorpDn, config_.domain);
+  }
+  // The flat name is located as one; the DNS name's question is the same as
+  // the domain policy's, answered once per run.
+  ASSERT_EQ(3u, locator_.Calls().size());
+  EXPECT_EQ(0x11010u, locator_.Calls()[0].flags);
+  EXPECT_EQ(0x21010u, locator_.Calls()[1].flags);
+  EXPECT_EQ(0x21010u, locator_.Calls()[2].flags);
+}
+
+TEST_F(ExecutorTest, DebugLinesOfThePreparationInOrder) {
+  Output().debugLevel = 1;
+  View("none");
+  RunResult run = Execute();
+  std::vector<std::string> expected = {
+      "DEBUG: Locating Domain Controller for domain  WRITE | DS_REQ",
+      "Using host: HQ\\dc1.corp.example.com",
+      "DEBUG: Opening LDAP Connection",
+      "DEBUG: Host: dc1.corp.example.com",
+      "DEBUG: Dir : Windows Longhorn",
+      "DEBUG: DSA : ",
+      "DEBUG: DCMode : 3",
+      "DEBUG: DomMode: 3",
+      "DEBUG: ForMode: 3",
+      "DEBUG: ADAM : FALSE",
+      "DEBUG: GC   : TRUE",
+      "DEBUG: RODC : FALSE",
+      "Domain: DC=corp,DC=example,DC=com",
+      "Retrieving PSOs...",
+      "DEBUG: Operation: View - 32",
+  };
+  // Each line appears, in this order; other layers' debug lines may come
+  // between them.
+  std::istringstream stream(run.out);
+  std::size_t next = 0;
+  for (std::string line; std::getline(stream, line) && next < expected.size();) {
+    if (line == expected[next]) ++next;
+  }
+  EXPECT_EQ(expected.size(), next) << "missing: " << expected[next] << "\n" << run.out;
+}
+
+TEST_F(ExecutorTest, VerboseAnnouncesTheDomainListAndTheValidation) {
+  Output().verboseLevel = 5;
+  View("none");
+  RunResult run = Execute();
+  EXPECT_THAT(run.out, HasSubstr("Retrieving forest domain list...\n"
+                                 "Performing validation tests...\n"
+                                 "  ADAM/ADLDS Test: Passed.\n"
+                                 "  View/Export Mode Override.\n"
+                                 "Retrieving PSOs...\n"));
+}
+
+TEST_F(ExecutorTest, PasswordIsNotLeftInTheConfiguration) {
+  View("none");
+  config_.userId = "admin@corp.example.com";
+  config_.password = "Secret.1";
+  Execute();
+  EXPECT_EQ("", config_.password);
+  EXPECT_EQ("Secret.1", client_.Last(FakeOp::kNegotiateBind).credentials.password);
+}
+
+TEST_F(ExecutorTest, ActionsWithoutRetrievalFindAnEmptyPolicyList) {
+  config_.action = ActionCode::kClearApplied;
+  RunResult run = Execute();
+  EXPECT_EQ(std::string(kHost) + "\nNo PSO found matching specified criteria.\n\n", run.out);
+  EXPECT_EQ(0, run.status);
+}
+
+// ---- A forest of three domains -------------------------------------------------
+
+class ForestTest : public ExecutorTest {
+ protected:
+  ForestTest() {
+    AddDomain(kChildDc, kChildDn, kChildDns);
+    AddDomain(kAlphaDc, kAlphaDn, kAlphaDns);
+    client_.AddGlobalCatalog(kCorpDc, {"name", "msDS-PasswordSettingsPrecedence"});
+    Corp().AddPso(kCorpDn, "corp-pso", 10);
+    client_.Domain(kChildDn).AddPso(kChildDn, "child-a", 20);
+    client_.Domain(kChildDn).AddPso(kChildDn, "child-b", 30);
+    client_.Domain(kAlphaDn).AddPso(kAlphaDn, "alpha-pso", 5);
+  }
+};
+
+TEST_F(ForestTest, DomainListPutsParentsFirstAndTreesByTopComponent) {
+  Output().debugLevel = 1;
+  View("none");
+  RunResult run = Execute();
+  EXPECT_THAT(LinesStartingWith(run.out, "Domain: "),
+              ElementsAre("Domain: DC=corp,DC=example,DC=com",
+                          "Domain: DC=child,DC=corp,DC=example,DC=com",
+                          "Domain: DC=alpha,DC=org"));
+}
+
+TEST_F(ForestTest, AllDomainsReadsEachDomainPolicyFromItsOwnController) {
+  config_.action = ActionCode::kView;
+  config_.domainPolicySelected = true;
+  config_.allDomainsForDomainPolicy = true;
+  config_.dnOnly = true;
+  RunResult run = Execute();
+  EXPECT_EQ(std::string(kHost) +
+                "Retrieving Domain Policy...\n\nPolicy Listing\n--------------\n"
+                "    DC=alpha,DC=org\n"
+                "    DC=child,DC=corp,DC=example,DC=com\n"
+                "    DC=corp,DC=example,DC=com\n",
+            run.out);
+  for (auto [host, dn] : {std::pair{kCorpDc, kCorpDn}, std::pair{kChildDc, kChildDn},
+                          std::pair{kAlphaDc, kAlphaDn}}) {
+    bool read = false;
+    for (const FakeRequest& search : RequestsTo(FakeOp::kSearch, host)) {
+      if (search.search.base == dn && search.search.scope == LdapScope::kBase) read = true;
+    }
+    EXPECT_TRUE(read) << dn << " read from " << host;
+    EXPECT_EQ(1u, RequestsTo(FakeOp::kNegotiateBind, host).size()) << host;
+  }
+}
+
+TEST_F(ForestTest, AllDomainsFindsPsosThroughTheGlobalCatalogAndRereadsEach) {
+  View();
+  config_.allDomainsForPsos = true;
+  config_.sortByPrecedence = 1;
+  config_.dnWithPrecedence = config_.dnOnly = true;
+  RunResult run = Execute();
+  EXPECT_EQ(std::string(kHost) +
+                "Retrieving PSOs...\n"
+                "  Using GC: HQ\\dc1.corp.example.com\n"
+                "\nPolicy Listing\n--------------\n"
+                "    (5)           " + PsoDnIn(kAlphaDn, "alpha-pso") + "\n"
+                "    (20)          " + PsoDnIn(kChildDn, "child-a") + "\n"
+                "    (30)          " + PsoDnIn(kChildDn, "child-b") + "\n"
+                "    (10)          " + PsoDnIn(kCorpDn, "corp-pso") + "\n",
+            run.out);
+  EXPECT_EQ(0, run.status);
+  EXPECT_EQ("dc1.corp.example.com", config_.gcHost);
+
+  // One forest-wide search on the global catalog port, from the empty base.
+  std::vector<FakeRequest> gcSearches = RequestsTo(FakeOp::kSearch, kCorpDc, 3268);
+  ASSERT_EQ(1u, gcSearches.size());
+  EXPECT_EQ("", gcSearches[0].search.base);
+  EXPECT_EQ(1u, RequestsTo(FakeOp::kNegotiateBind, kCorpDc, 3268).size());
+
+  // Each PSO re-read from its own domain's controller, each controller
+  // located and bound once however many PSOs its domain holds.
+  EXPECT_EQ(2u, RequestsTo(FakeOp::kSearch, kChildDc).size());
+  EXPECT_EQ(1u, RequestsTo(FakeOp::kSearch, kAlphaDc).size());
+  EXPECT_EQ(1, LocateCount(locator_, kChildDns, 0x21010));
+  EXPECT_EQ(1, LocateCount(locator_, kAlphaDns, 0x21010));
+  EXPECT_EQ(1u, RequestsTo(FakeOp::kNegotiateBind, kChildDc).size());
+  EXPECT_EQ(1u, RequestsTo(FakeOp::kNegotiateBind, kAlphaDc).size());
+  // The main connection serves the corp PSO's re-read: no second bind.
+  EXPECT_EQ(1u, RequestsTo(FakeOp::kNegotiateBind, kCorpDc, 389).size());
+}
+
+TEST_F(ForestTest, GlobalCatalogIsLocatedForTheForestRootOnTheGcHost) {
+  View("none");
+  config_.allDomainsForPsos = true;
+  config_.gcHost = "dc1";
+  Execute();
+  const FakeLocateCall& gcCall = *std::find_if(
+      locator_.Calls().begin(), locator_.Calls().end(),
+      [](const FakeLocateCall& call) { return call.flags == kGlobalCatalogFlags; });
+  EXPECT_EQ("dc1", gcCall.computer);
+  EXPECT_EQ(kCorpDns, gcCall.domain);
+}
+
+TEST_F(ForestTest, WithoutAllDomainsOnlyTheOwnDomainIsRead) {
+  View();
+  config_.domainPolicySelected = true;
+  config_.dnOnly = true;
+  RunResult run = Execute();
+  EXPECT_EQ(std::string(kHost) +
+                "Retrieving Domain Policy...\nRetrieving PSOs...\n"
+                "\nPolicy Listing\n--------------\n"
+                "    DC=corp,DC=example,DC=com\n    " + PsoDnIn(kCorpDn, "corp-pso") + "\n",
+            run.out);
+  EXPECT_TRUE(RequestsTo(FakeOp::kInitialize, kChildDc).empty());
+  EXPECT_EQ(1, client_.Count(FakeOp::kInitialize));
+}
+
+TEST_F(ExecutorTest, AllDomainsInAOneDomainForestSearchesTheDomainItself) {
+  Corp().AddPso(kCorpDn, "pso1", 10);
+  View();
+  config_.allDomainsForPsos = true;
+  config_.dnOnly = true;
+  RunResult run = Execute();
+  EXPECT_EQ(std::string(kHost) + "Retrieving PSOs...\n\nPolicy Listing\n--------------\n    " +
+                PsoDnIn(kCorpDn, "pso1") + "\n",
+            run.out);
+  EXPECT_TRUE(RequestsTo(FakeOp::kInitialize, kCorpDc, 3268).empty());
+}
+
+// ---- Validation against the server found ---------------------------------------
+
+TEST_F(ExecutorTest, ApplicationModeDirectoryIsRefusedEvenForView) {
+  FakeDomainOptions adam;
+  adam.capabilities = {"1.2.840.113556.1.4.1791", "1.2.840.113556.1.4.1851"};
+  client_.AddDomain("adam.corp.example.com", "O=Apps", adam);
+  config_.host = "adam.corp.example.com";
+  locator_.SetAnswer("adam.corp.example.com", "", 0,
+                     {.name = "adam.corp.example.com", .site = "HQ"});
+  View();
+  EXPECT_EXIT(ExecuteJoined(), ExitCode(1),
+              Eq("Using host: HQ\\adam.corp.example.com\n"
+                 "ERROR:\n"
+                 "ERROR: Granular Password Policy is not supported on ADAM or ADLDS.\n"
+                 "ERROR:\n" + std::string(kUsageHint)));
+}
+
+class LevelTwoControllerTest : public ExecutorTest {
+ protected:
+  LevelTwoControllerTest() {
+    FakeDomainOptions old;
+    old.dcLevel = 2;
+    client_.AddDomain("old.legacy.test", "DC=legacy,DC=test", old);
+    locator_.AddController("legacy.test", {.name = "old.legacy.test", .site = "HQ"});
+    config_.domain = "legacy.test";
+  }
+};
+
+TEST_F(LevelTwoControllerTest, ViewPasses) {
+  Output().verboseLevel = 1;
+  View("none");
+  RunResult run = Execute();
+  EXPECT_THAT(run.out, HasSubstr("  View/Export Mode Override.\n"));
+  EXPECT_THAT(run.out, Not(HasSubstr("ERROR")));
+  EXPECT_EQ(0, run.status);
+}
+
+TEST_F(LevelTwoControllerTest, ModifyOfPsosToo_FailsTheControllerTest) {
+  config_.action = ActionCode::kModify;
+  config_.domainPolicySelected = true;
+  config_.psoSelected = true;
+  EXPECT_EXIT(ExecuteJoined(), ExitCode(1),
+              Eq("Using host: HQ\\old.legacy.test\n"
+                 "ERROR:\n"
+                 "ERROR: Granular Password Policy requires Longhorn Server.\n"
+                 "ERROR: This server (old.legacy.test) appears to be Windows Server 2003\n"
+                 "ERROR:\n" + std::string(kUsageHint)));
+}
+
+TEST_F(ExecutorTest, LevelTwoDomainWarnsAndGoesOn) {
+  FakeDomainOptions old;
+  old.domainLevel = 2;
+  client_.AddDomain("dc.legacy.test", "DC=legacy,DC=test", old);
+  locator_.AddController("legacy.test", {.name = "dc.legacy.test", .site = "HQ"});
+  config_.domain = "legacy.test";
+  config_.action = ActionCode::kClearApplied;
+  RunResult run = Execute();
+  EXPECT_EQ("Using host: HQ\\dc.legacy.test\n"
+            "  WARN:\n"
+            "  WARN: Granular Password Policy requires Longhorn Domain Functional Level.\n"
+            "  WARN: This domain (DC=legacy,DC=test) appears to be Windows Server 2003 "
+            "Domain Mode\n"
+            "  WARN:\n\n"
+            "\nNo PSO found matching specified criteria.\n\n",
+            run.out);
+  EXPECT_EQ(0, run.status);
+}
+
+// ---- Every failure exit ---------------------------------------------------------
+
+TEST_F(ExecutorTest, MainConnectionFailureEndsWithTheOpenStatus) {
+  client_.FailBind(kCorpDc, ldap_result::kInvalidCredentials, kFakeBadPasswordDiagnostic);
+  View();
+  // The connection layer reports the bind itself; the executor adds only the
+  // closing sentence.
+  EXPECT_EXIT(ExecuteJoined(), ExitCode(49),
+              AllOf(StartsWith(kHost), HasSubstr("LDAP_BIND"),
+                    EndsWith("\nThe command did not complete successfully.\n")));
+}
+
+TEST_F(ExecutorTest, DomainPolicyLdapFailureIsFramedAndEndsWithItsCode) {
+  client_.FailOnDn(FakeOp::kSearch, kCorpDn, ldap_result::kInsufficientAccess,
+                   "00002098: no read access");
+  config_.action = ActionCode::kView;
+  config_.domainPolicySelected = true;
+  EXPECT_EXIT(ExecuteJoined(), ExitCode(50),
+              Eq(std::string(kHost) +
+                 "Retrieving Domain Policy...\n"
+                 "ERROR:\n"
+                 "ERROR: GetDomGPOs (LDAP): : [dc1.corp.example.com] Error 0x32 (50) - " +
+                 FakeLdapErrorText(50) + "\n"
+                 "Extended Error: 00002098: no read access\n"
+                 "ERROR:\n"
+                 "\nThe command did not complete successfully.\n"));
+}
+
+TEST_F(ForestTest, DomainPolicyLocatorFailureIsASystemError) {
+  locator_.SetAnswer("", kAlphaDns, locator_error::kNoSuchDomain);
+  config_.action = ActionCode::kView;
+  config_.domainPolicySelected = true;
+  config_.allDomainsForDomainPolicy = true;
+  EXPECT_EXIT(ExecuteJoined(), ExitCode(1355),
+              Eq(std::string(kHost) +
+                 "Retrieving Domain Policy...\n"
+                 "ERROR:\n"
+                 "ERROR: GetDomGPOs (1355) The specified domain either does not exist or "
+                 "could not be contacted.\n"
+                 "ERROR:\n"
+                 "\nThe command did not complete successfully.\n"));
+}
+
+TEST_F(ExecutorTest, PsoSearchOfAMissingBaseReadsAsNoMatchingPsos) {
+  client_.FailOnDn(FakeOp::kSearch, kCorpDn, ldap_result::kNoSuchObject);
+  View();
+  EXPECT_EXIT(ExecuteJoined(), ExitCode(32),
+              Eq(std::string(kHost) +
+                 "Retrieving PSOs...\n"
+                 "ERROR:\n"
+                 "ERROR: No matching PSOs found.\n"
+                 "ERROR:\n"
+                 "\nThe command did not complete successfully.\n"));
+}
+
+TEST_F(ExecutorTest, PsoSearchFailureIsReportedWithTheServersText) {
+  client_.FailOnDn(FakeOp::kSearch, kCorpDn, ldap_result::kUnwillingToPerform,
+                   "0000209A: unwilling");
+  View();
+  EXPECT_EXIT(ExecuteJoined(), ExitCode(53),
+              Eq(std::string(kHost) +
+                 "Retrieving PSOs...\n"
+                 "ERROR:\n"
+                 "ERROR: GetPSOs (LDAP): : [dc1.corp.example.com] Error 0x35 (53) - " +
+                 FakeLdapErrorText(53) + "\n"
+                 "Extended Error: 0000209A: unwilling\n"
+                 "ERROR:\n"
+                 "\nThe command did not complete successfully.\n"));
+}
+
+TEST_F(ForestTest, PsoOfADomainWithoutLocatableControllerIsASystemError) {
+  locator_.SetAnswer("", kChildDns, 1722);
+  View();
+  config_.allDomainsForPsos = true;
+  EXPECT_EXIT(ExecuteJoined(), ExitCode(1722),
+              Eq(std::string(kHost) +
+                 "Retrieving PSOs...\n"
+                 "  Using GC: HQ\\dc1.corp.example.com\n"
+                 "ERROR:\n"
+                 "ERROR: GetPSOs (1722) The RPC server is unavailable.\n"
+                 "ERROR:\n"
+                 "\nThe command did not complete successfully.\n"));
+}
+
+TEST_F(ForestTest, GlobalCatalogLocatorFailureEndsWithTheLocatorsCode) {
+  locator_.SetAnswer("mygc", kCorpDns, locator_error::kNoSuchDomain);
+  View();
+  config_.allDomainsForPsos = true;
+  config_.gcHost = "mygc";
+  EXPECT_EXIT(ExecuteJoined(), ExitCode(1355),
+              Eq(std::string(kHost) +
+                 "Retrieving PSOs...\n"
+                 "ERROR:\n"
+                 "ERROR: DsGetDcName (1355) The specified domain either does not exist or "
+                 "could not be contacted.\n"
+                 "ERROR:\n"));
+}
+
+TEST_F(ForestTest, GlobalCatalogConnectionFailureEndsWithTheOpenStatus) {
+  locator_.SetAnswer("gc", kCorpDns, 0, {.name = "gc.corp.example.com", .site = "HQ"});
+  View();
+  config_.allDomainsForPsos = true;
+  config_.gcHost = "gc";
+  EXPECT_EXIT(ExecuteJoined(), ExitCode(ldap_result::kServerDown),
+              AllOf(StartsWith(std::string(kHost) + "Retrieving PSOs...\n"
+                               "  Using GC: HQ\\gc.corp.example.com\n"),
+                    EndsWith("\nThe command did not complete successfully.\n")));
+}
+
+}  // namespace
+}  // namespace talvex::executor_test

@@ -1,0 +1,197 @@
+// Apply, unapply and clear, run through the executor against the fake.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "operations/executor_fixture.h"
+
+namespace talvex::executor_test {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::Eq;
+using ::testing::IsEmpty;
+
+class MembershipTest : public ExecutorTest {
+ protected:
+  MembershipTest() {
+    jdoe_ = Corp().AddUser(kUsers, "jdoe", kCorpDns);
+    group_ = Corp().AddGroup(kUsers, "staff");
+    pso_ = Corp().AddPso(kCorpDn, "pso1", 10);
+    Corp().AddPso(kCorpDn, "pso2", 20);
+    config_.psoSelected = true;
+    config_.psoName = "pso1";
+  }
+
+  void Apply(const std::string& target, bool forReal = true) {
+    config_.action = ActionCode::kApplyTo;
+    config_.memberTarget = target;
+    config_.forReal = forReal;
+  }
+  void Unapply(const std::string& target) {
+    Apply(target);
+    config_.action = ActionCode::kUnApplyTo;
+  }
+  void Clear(bool forReal = true) {
+    config_.action = ActionCode::kClearApplied;
+    config_.forReal = forReal;
+  }
+
+  std::vector<std::string> Members() { return Corp().Values(pso_, "msDS-PSOAppliesTo"); }
+
+  std::string Updated(const std::string& object) {
+    return std::string(kHost) + "Retrieving PSOs...\nApplying PSO " + pso_ +
+           "\nto object " + object + "\nPSO successfully updated.\n\n";
+  }
+
+  std::string Refused(const std::string& lines) {
+    return std::string(kHost) + "Retrieving PSOs...\n" + lines + kUsageHint;
+  }
+
+  std::string jdoe_, group_, pso_;
+};
+
+TEST_F(MembershipTest, ApplyByAccountNameUpnOrDn) {
+  for (const std::string target :
+       {"jdoe", "jdoe@corp.example.com", "CN=jdoe,CN=Users,DC=corp,DC=example,DC=com",
+        "cn=jdoe,cn=users,dc=corp,dc=example,dc=com"}) {
+    SCOPED_TRACE(target);
+    Corp().SetValues(pso_, "msDS-PSOAppliesTo", {});
+    Apply(target);
+    RunResult run = Execute();
+    EXPECT_EQ(Updated(jdoe_), run.out);
+    EXPECT_EQ("", run.err);
+    EXPECT_THAT(Members(), ElementsAre(jdoe_));
+  }
+  FakeRequest modify = client_.Last(FakeOp::kModify);
+  EXPECT_EQ(pso_, modify.dn);
+  ASSERT_EQ(1u, modify.modifications.size());
+  EXPECT_EQ(LdapModOp::kAdd, modify.modifications[0].op);
+  EXPECT_EQ("msDS-PSOAppliesTo", modify.modifications[0].attribute);
+  EXPECT_THAT(modify.modifications[0].values, ElementsAre(jdoe_));
+}
+
+TEST_F(MembershipTest, DnFormSearchesByDistinguishedName) {
+  Apply("CN=staff,CN=Users,Dc=corp,Dc=example,Dc=com");
+  Execute();
+  EXPECT_EQ("(distinguishedName=CN=staff,CN=Users,Dc=corp,Dc=example,Dc=com)",
+            client_.Requests(FakeOp::kSearch).back().search.filter);
+  EXPECT_THAT(Members(), ElementsAre(group_));
+}
+
+TEST_F(MembershipTest, UnapplyRemovesTheValue) {
+  Corp().SetValues(pso_, "msDS-PSOAppliesTo", {jdoe_, group_});
+  Unapply("staff");
+  RunResult run = Execute();
+  EXPECT_EQ(Updated(group_), run.out);
+  EXPECT_THAT(Members(), ElementsAre(jdoe_));
+  EXPECT_EQ(LdapModOp::kDelete, client_.Last(FakeOp::kModify).modifications[0].op);
+}
+
+TEST_F(MembershipTest, DryRunChangesNothing) {
+  Apply("jdoe", /*forReal=*/false);
+  RunResult run = Execute();
+  EXPECT_EQ(std::string(kHost) + "Retrieving PSOs...\n\n" + kNotForReal +
+                "Modification to make had this been for real.\n  " + pso_ + "\n\n",
+            run.out);
+  EXPECT_EQ(0, client_.Count(FakeOp::kModify));
+  EXPECT_THAT(Members(), IsEmpty());
+}
+
+TEST_F(MembershipTest, UnknownObjectIsRefused) {
+  Apply("nobody");
+  EXPECT_EXIT(ExecuteJoined(), ExitCode(1),
+              Eq(Refused("ERROR:\nERROR: Invalid object for this PSO. (nobody)\nERROR:\n")));
+}
+
+TEST_F(MembershipTest, AsteriskNamesNoObject) {
+  // Escaped, "*" cannot match whatever object comes first.
+  Apply("*");
+  EXPECT_EXIT(ExecuteJoined(), ExitCode(1),
+              Eq(Refused("ERROR:\nERROR: Invalid object for this PSO. (*)\nERROR:\n")));
+}
+
+TEST_F(MembershipTest, AnAccountNamedWithAnAsteriskIsFound) {
+  std::string odd = Corp().AddUser(kUsers, "odd*name", kCorpDns);
+  Corp().AddUser(kUsers, "odd-other-name", kCorpDns);
+  Apply("odd*name");
+  RunResult run = Execute();
+  EXPECT_EQ(Updated(odd), run.out);
+  EXPECT_THAT(Members(), ElementsAre(odd));
+}
+
+TEST_F(MembershipTest, SeveralPsosAreRefusedBeforeAnyChange) {
+  config_.psoName = "pso*";
+  Apply("jdoe");
+  EXPECT_EXIT(ExecuteJoined(), ExitCode(1),
+              Eq(Refused("ERROR:\n"
+                         "ERROR: Can only apply a single PSO to an object at a time.\n"
+                         "ERROR: 2 PSOs returned with specified criteria.\n"
+                         "ERROR:\n")));
+}
+
+TEST_F(MembershipTest, NoPsoSelected) {
+  config_.psoName = "none";
+  Apply("jdoe");
+  RunResult run = Execute();
+  EXPECT_EQ(std::string(kHost) +
+                "Retrieving PSOs...\n\nNo PSO found matching specified criteria.\n\n",
+            run.out);
+  EXPECT_EQ(0, run.status);
+}
+
+TEST_F(MembershipTest, UnapplyOfAnObjectNotNamedEndsWithTheServersCode) {
+  Unapply("jdoe");
+  std::string diagnostic = "00002085: AtrErr";
+  EXPECT_EXIT(ExecuteJoined(), ExitCode(ldap_result::kNoSuchAttribute),
+              ::testing::AllOf(
+                  ::testing::StartsWith(std::string(kHost) + "Retrieving PSOs...\nApplying PSO " +
+                                        pso_ + "\nto object " + jdoe_ + "\n" +
+                                        "ERROR: ldap_modify_s (" + pso_ +
+                                        "): : [dc1.corp.example.com] Error 0x10 (16) - " +
+                                        FakeLdapErrorText(16) + "\nExtended Error: " +
+                                        diagnostic),
+                  ::testing::EndsWith(std::string(kFailed) + "\n")));
+}
+
+TEST_F(MembershipTest, ClearRemovesEveryValue) {
+  Corp().SetValues(pso_, "msDS-PSOAppliesTo", {jdoe_, group_});
+  Clear();
+  RunResult run = Execute();
+  EXPECT_EQ(std::string(kHost) + "Retrieving PSOs...\nClearing PSO " + pso_ +
+                "\nPSO successfully updated.\n\n",
+            run.out);
+  EXPECT_THAT(Members(), IsEmpty());
+}
+
+TEST_F(MembershipTest, ClearDryRun) {
+  Corp().SetValues(pso_, "msDS-PSOAppliesTo", {jdoe_});
+  Clear(/*forReal=*/false);
+  RunResult run = Execute();
+  EXPECT_EQ(std::string(kHost) + "Retrieving PSOs...\n\n" + kNotForReal +
+                "PSO to have clear applied to members from had this been for real.\n  " +
+                pso_ + "\n\n",
+            run.out);
+  EXPECT_THAT(Members(), ElementsAre(jdoe_));
+}
+
+TEST_F(MembershipTest, ClearOfSeveralPsosIsRefused) {
+  config_.psoName = "pso*";
+  Clear();
+  EXPECT_EXIT(ExecuteJoined(), ExitCode(1),
+              Eq(Refused("ERROR:\nERROR: -clearapplied only allowed on single PSO.\n"
+                         "ERROR: More specifically specify a PSO - use DN\nERROR:\n")));
+}
+
+TEST_F(MembershipTest, ClearRefusedByTheServer) {
+  Corp().SetValues(pso_, "msDS-PSOAppliesTo", {jdoe_});
+  Clear();
+  client_.FailNext(FakeOp::kModify, ldap_result::kInsufficientAccess, "no write access");
+  EXPECT_EXIT(ExecuteJoined(), ExitCode(50),
+              Eq(std::string(kHost) + "Retrieving PSOs...\nClearing PSO " + pso_ + "\n" +
+                 "ERROR: ldap_modify_s (" + pso_ + "): : [dc1.corp.example.com] Error 0x32 "
+                 "(50) - " + FakeLdapErrorText(50) + "\nExtended Error: no write access\n" +
+                 kFailed + "\n"));
+}
+
+}  // namespace
+}  // namespace talvex::executor_test
