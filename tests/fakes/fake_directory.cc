@@ -29,8 +29,17 @@ constexpr const char* kConstructed[] = {"canonicalName", "msDS-ResultantPSO",
 constexpr const char* kAlwaysReplicated[] = {
     "distinguishedName", "name", "objectClass", "cn", "objectCategory"};
 
+// Attribute names are ASCII.
 bool SameName(const std::string& a, const std::string& b) {
-  return LowerCase(a) == LowerCase(b);
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    char x = a[i];
+    char y = b[i];
+    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
+    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
+    if (x != y) return false;
+  }
+  return true;
 }
 
 bool SameValue(const std::string& a, const std::string& b) {
@@ -188,13 +197,27 @@ std::string NoSuchObjectText(const std::string& bestMatch) {
 }  // namespace
 
 std::string FakeNormalizeDn(const std::string& dn) {
-  std::vector<std::string> rdns = SplitRdns(dn);
+  // One pass (this runs for every entry of every search): lower-case ASCII
+  // directly, drop the blanks after separators, and leave other text to the
+  // full Unicode case folding.
   std::string result;
-  for (std::size_t i = 0; i < rdns.size(); ++i) {
-    if (i > 0) result += ',';
-    result += rdns[i];
+  result.reserve(dn.size());
+  bool ascii = true;
+  bool afterSeparator = true;
+  for (std::size_t i = 0; i < dn.size(); ++i) {
+    char c = dn[i];
+    if (afterSeparator && c == ' ') continue;
+    afterSeparator = false;
+    if (static_cast<unsigned char>(c) >= 0x80) ascii = false;
+    if (c == '\\' && i + 1 < dn.size()) {
+      result += c;
+      c = dn[++i];
+    } else if (c == ',') {
+      afterSeparator = true;
+    }
+    result += (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
   }
-  return LowerCase(result);
+  return ascii ? result : LowerCase(result);
 }
 
 std::string FakeParentDn(const std::string& dn) {
@@ -218,6 +241,7 @@ void FakeDirectory::AddEntry(const std::string& dn,
                              const FakeAttributes& attributes) {
   Entry entry;
   entry.dn = dn;
+  entry.key = FakeNormalizeDn(dn);
   for (const auto& [name, values] : attributes) {
     entry.attributes.push_back(LdapAttribute{name, values});
   }
@@ -378,7 +402,7 @@ std::string FakeDirectory::AddGroup(const std::string& containerDn,
 FakeDirectory::Entry* FakeDirectory::FindOwn(const std::string& dn) {
   std::string wanted = FakeNormalizeDn(dn);
   for (auto& entry : entries_) {
-    if (FakeNormalizeDn(entry.dn) == wanted) return &entry;
+    if (entry.key == wanted) return &entry;
   }
   return nullptr;
 }
@@ -610,7 +634,7 @@ int FakeDirectory::Search(const LdapSearchRequest& request, int pageSize,
       return ldap_result::kNoSuchObject;
     }
     for (const Entry* entry : AllEntries()) {
-      std::string dn = FakeNormalizeDn(entry->dn);
+      const std::string& dn = entry->key;
       bool inScope = false;
       switch (request.scope) {
         case LdapScope::kBase:
@@ -914,6 +938,7 @@ int FakeDirectory::Rename(const std::string& dn, const std::string& newRdn,
   for (const Entry* e : AllEntries()) {
     auto* other = const_cast<Entry*>(e);
     other->dn = moved(other->dn);
+    other->key = FakeNormalizeDn(other->dn);
     for (auto& attribute : other->attributes) {
       bool linked = SameName(attribute.name, "distinguishedName");
       for (const auto& link : kLinks) {

@@ -111,6 +111,7 @@ class FakeDirectory {
  private:
   struct Entry {
     std::string dn;
+    std::string key;  // FakeNormalizeDn(dn)
     std::vector<LdapAttribute> attributes;
   };
 
