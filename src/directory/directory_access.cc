@@ -1,5 +1,7 @@
 #include "directory/directory_access.h"
 
+#include <string.h>
+
 #include "directory/open_ldap.h"
 #include "support/output.h"
 #include "support/text_case.h"
@@ -49,6 +51,10 @@ LdapConnection* ConnectToDomainController(DirectoryAccess& access,
   int openStatus = 0;
   std::unique_ptr<LdapConnection> connection =
       OpenLDAP(*access.client, dcName, &port, options, &openStatus);
+  // This copy of the password is not needed after the bind.
+  if (!options.password.empty()) {
+    explicit_bzero(options.password.data(), options.password.size());
+  }
   if (!connection) {
     *ldapError = openStatus;
     return nullptr;
