@@ -1,1 +1,13 @@
 # End-to-end tests of the directory layer (add_test with ENVIRONMENT ${TALVEX_E2E_ENV}).
+
+# The platform implementations (libldap client, SASL GSSAPI binds, DNS SRV +
+# CLDAP locator) against the lab domain controller: the Lab* tests of
+# talvex_tests, run inside the lab's network namespace. They write (a
+# probe OU they create and remove), so they run alone.
+add_test(NAME e2e_test_directory_platform
+  COMMAND ${Python3_EXECUTABLE} -m unittest -v test_directory_platform
+  WORKING_DIRECTORY ${CMAKE_CURRENT_LIST_DIR})
+set_tests_properties(e2e_test_directory_platform PROPERTIES
+  ENVIRONMENT "${TALVEX_E2E_ENV};TALVEX_TESTS_BINARY=$<TARGET_FILE:talvex_tests>"
+  RUN_SERIAL TRUE
+  TIMEOUT 600)
