@@ -53,21 +53,11 @@ ServerInfo ReadServerInfo(LdapConnection* connection, bool extendedDn) {
   ServerInfo info;
   if (connection == nullptr) return info;
 
-  const AttributeSet attributes = {
-      "*",
-      "dsaVersionString",
-      "dsSchemaAttrCount",
-      "dsSchemaClassCount",
-      "dsSchemaPrefixCount",
-      "msDS-PortLDAP",
-      "msDS-PortSSL",
-      "msDS-PrincipalName",
-      "serviceAccountInfo",
-      "spnRegistrationResult",
-      "supportedConfigurableSettings",
-      "tokenGroups",
-      "validFSMOs",
-  };
+  // "*" plus the operational attributes that fields take. Attributes no
+  // field uses are not asked for: Samba 4.17 fails the whole RootDSE read
+  // with 1 (operations error) when validFSMOs is requested.
+  const AttributeSet attributes = {"*", "dsaVersionString", "msDS-PrincipalName",
+                                   "tokenGroups"};
   ControlMap controls;
   if (extendedDn) controls["EXTNAME"] = "1";
   Record record;
