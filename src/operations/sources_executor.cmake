@@ -1,9 +1,11 @@
 # The executor, View, validation, membership and effective policy.
 list(APPEND TALVEX_OPERATIONS_SOURCES
+  ${CMAKE_CURRENT_LIST_DIR}/applied_members.cc
   ${CMAKE_CURRENT_LIST_DIR}/caching_dc_locator.cc
   ${CMAKE_CURRENT_LIST_DIR}/effective.cc
   ${CMAKE_CURRENT_LIST_DIR}/execute_action.cc
   ${CMAKE_CURRENT_LIST_DIR}/membership.cc
+  ${CMAKE_CURRENT_LIST_DIR}/object_filter.cc
   ${CMAKE_CURRENT_LIST_DIR}/record_attribute.cc
   ${CMAKE_CURRENT_LIST_DIR}/run_failure.cc
   ${CMAKE_CURRENT_LIST_DIR}/validation_tests.cc
