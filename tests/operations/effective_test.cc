@@ -61,6 +61,8 @@ TEST_F(EffectiveTest, DnFormReadsNoPolicy) {
   EXPECT_EQ(Answer("jdoe | jdoe@corp.example.com | " + jdoe_, "  " + p10 + "\n", p10),
             Execute().out);
   For("bob");
+  config_.host.clear();  // the run replaced them with what it found
+  config_.domain.clear();
   client_.ClearLog();
   EXPECT_EQ(Answer("bob | bob@corp.example.com | " + bob, "  NONE \n", "Domain Policy"),
             Execute().out);

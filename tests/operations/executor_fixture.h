@@ -130,6 +130,13 @@ class ConsoleCapture {
   Stream err_;
 };
 
+// Standard output joins standard error (what the test framework collects
+// from a death test), after what the framework itself buffered is out.
+inline void JoinStandardOutputToError() {
+  std::fflush(stdout);
+  dup2(STDERR_FILENO, STDOUT_FILENO);
+}
+
 struct RunResult {
   std::string out;
   std::string err;
@@ -187,7 +194,7 @@ class ExecutorTest : public ::testing::Test {
   // For EXPECT_EXIT: standard output joins standard error, so that the whole
   // text of a run that ends the process can be compared in order.
   void ExecuteJoined() {
-    dup2(STDERR_FILENO, STDOUT_FILENO);
+    JoinStandardOutputToError();
     ExecuteAction(config_, client_, locator_);
   }
 

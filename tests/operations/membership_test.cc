@@ -56,6 +56,8 @@ TEST_F(MembershipTest, ApplyByAccountNameUpnOrDn) {
         "cn=jdoe,cn=users,dc=corp,dc=example,dc=com"}) {
     SCOPED_TRACE(target);
     Corp().SetValues(pso_, "msDS-PSOAppliesTo", {});
+    config_.host.clear();  // the run replaced both with what it found
+    config_.domain.clear();
     Apply(target);
     RunResult run = Execute();
     EXPECT_EQ(Updated(jdoe_), run.out);

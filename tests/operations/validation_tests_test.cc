@@ -32,7 +32,7 @@ class ValidationTestsTest : public ::testing::Test {
   }
 
   void RunJoined() {
-    dup2(STDERR_FILENO, STDOUT_FILENO);
+    JoinStandardOutputToError();
     RunValidationTests(server_, config_);
   }
 

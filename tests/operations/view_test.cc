@@ -175,7 +175,7 @@ TEST_F(AppliedTest, FailedMembershipSearchEndsWithItsCode) {
   client_.FailNext(FakeOp::kSearch, 51, "server busy");
   EXPECT_EXIT(
       {
-        dup2(STDERR_FILENO, STDOUT_FILENO);
+        JoinStandardOutputToError();
         RunView(state);
       },
       ExitCode(51),
