@@ -166,8 +166,11 @@ class OpenLdapConnection final : public LdapConnection {
   // Waits for the answer of a non-search request and returns its code.
   int FinishRequest(int rc, int msgid);
   int LastResultCode();
-  // The realm of the domain this connection's server belongs to.
-  std::string ContactedRealm();
+  int FinishSaslBind(int rc);
+  // The realm of the domain this connection's server belongs to. Returns
+  // the code of a connection failure met on the way (no point binding
+  // then), else 0 with *realm set ("" when nothing tells).
+  int ContactedRealm(std::string* realm);
 
   LdapHandle ld_;
   // Text of a failure found on our side (Kerberos, SASL set-up), shown in
@@ -249,7 +252,7 @@ int OpenLdapConnection::SimpleBind(const std::string& dn,
   return FinishRequest(rc, msgid);
 }
 
-std::string OpenLdapConnection::ContactedRealm() {
+int OpenLdapConnection::ContactedRealm(std::string* realm) {
   // Every domain controller lets anyone read its RootDSE; its default naming
   // context is the DN of the domain it serves, whose DNS name is the realm.
   char attribute[] = "defaultNamingContext";
@@ -259,6 +262,9 @@ std::string OpenLdapConnection::ContactedRealm() {
                            attributes, 0, nullptr, nullptr, nullptr, 1, &msgid);
   LdapMessagePtr result;
   if (rc == LDAP_SUCCESS) rc = WaitForResult(msgid, 0, &result);
+  if (rc == LDAP_SERVER_DOWN || rc == LDAP_TIMEOUT || rc == LDAP_CONNECT_ERROR) {
+    return rc;
+  }
   if (rc == LDAP_SUCCESS) {
     LDAPMessage* entry = ldap_first_entry(ld_.get(), result.get());
     if (entry != nullptr) {
@@ -266,7 +272,10 @@ std::string OpenLdapConnection::ContactedRealm() {
       if (values != nullptr && values.get()[0] != nullptr) {
         std::string dn(values.get()[0]->bv_val, values.get()[0]->bv_len);
         std::string name = DnsNameOfDomainDn(dn);
-        if (!name.empty()) return UpperCase(name);
+        if (!name.empty()) {
+          *realm = UpperCase(name);
+          return LDAP_SUCCESS;
+        }
       }
     }
   }
@@ -275,24 +284,30 @@ std::string OpenLdapConnection::ContactedRealm() {
   std::string host = HostName();
   std::size_t dot = host.find('.');
   if (dot != std::string::npos && dot + 1 < host.size() && !IsIpAddress(host)) {
-    return UpperCase(host.substr(dot + 1));
+    *realm = UpperCase(host.substr(dot + 1));
+  } else {
+    *realm = KerberosDefaultRealm();
   }
-  return KerberosDefaultRealm();
+  return LDAP_SUCCESS;
 }
 
 int OpenLdapConnection::NegotiateBind(const NegotiateCredentials& credentials) {
   localDiagnostic_.clear();
   if (credentials.currentLogon) {
-    return SaslGssapiBind(ld_.get(), GSS_C_NO_CREDENTIAL, &localDiagnostic_);
+    return FinishSaslBind(
+        SaslGssapiBind(ld_.get(), GSS_C_NO_CREDENTIAL, &localDiagnostic_));
   }
   // The server's realm is needed unless the account names its own DNS domain.
   bool ownRealm = credentials.user.find('@') == std::string::npos &&
                   credentials.domain.find('.') != std::string::npos;
-  std::string realm = ownRealm ? "" : ContactedRealm();
-  localDiagnostic_.clear();
-  if (!ownRealm && realm.empty()) {
-    localDiagnostic_ = "The Kerberos realm of the server could not be determined";
-    return LDAP_LOCAL_ERROR;
+  std::string realm;
+  if (!ownRealm) {
+    int rc = ContactedRealm(&realm);
+    if (rc != LDAP_SUCCESS) return rc;
+    if (realm.empty()) {
+      localDiagnostic_ = "The Kerberos realm of the server could not be determined";
+      return LDAP_LOCAL_ERROR;
+    }
   }
   Krb5ClientName client =
       KerberosClientName(credentials.user, credentials.domain, realm);
@@ -301,7 +316,16 @@ int OpenLdapConnection::NegotiateBind(const NegotiateCredentials& credentials) {
   Krb5PasswordTicket ticket;
   int rc = ticket.Obtain(client, credentials.password, &localDiagnostic_);
   if (rc != LDAP_SUCCESS) return rc;
-  return SaslGssapiBind(ld_.get(), ticket.Credential(), &localDiagnostic_);
+  return FinishSaslBind(SaslGssapiBind(ld_.get(), ticket.Credential(), &localDiagnostic_));
+}
+
+int OpenLdapConnection::FinishSaslBind(int rc) {
+  // libldap leaves no text of its own when its wait for an answer ran out.
+  if (rc == LDAP_TIMEOUT && localDiagnostic_.empty() && DiagnosticMessage().empty()) {
+    localDiagnostic_ = "No answer from the server within " +
+                       std::to_string(kOperationTimeoutSeconds) + " seconds";
+  }
+  return rc;
 }
 
 int OpenLdapConnection::Search(const LdapSearchRequest& request, int pageSize,
