@@ -25,7 +25,12 @@ class EffectiveTest(LabTestCase):
         cls.group = "CN=e2eeff-group," + cls.ou
         cls.computer = "CN=E2EEFFWKS," + cls.ou
         cls.contact = "CN=e2eeff-contact," + cls.ou
-        cls.dup_account = "CN=e2eeff-dupname," + cls.ou
+        # One account's name is the other's principal name: the value
+        # matches both. (Samba refuses a UPN of the form <name>@<realm> whose
+        # <name> is another account's sAMAccountName, so the UPN names
+        # another suffix.)
+        cls.dup_name = "e2eeff-dup@other.test"
+        cls.dup_account = "CN=e2eeff-dupa," + cls.ou
         cls.dup_upn = "CN=e2eeff-dupb," + cls.ou
         cls.a = f"CN={PREFIX}a,{cls.pso_container}"
         cls.b = f"CN={PREFIX}b,{cls.pso_container}"
@@ -38,8 +43,8 @@ class EffectiveTest(LabTestCase):
             + labtest.group_entry(cls.group, "e2eeff-group", [cls.member])
             + labtest.computer_entry(cls.computer, "E2EEFFWKS$")
             + labtest.contact_entry(cls.contact, "e2eeff-contact")
-            + labtest.user_entry(cls.dup_account, "e2eeff-dupname")
-            + labtest.user_entry(cls.dup_upn, "e2eeff-dupb", "e2eeff-dupname")
+            + labtest.user_entry(cls.dup_account, cls.dup_name)
+            + labtest.user_entry(cls.dup_upn, "e2eeff-dupb", cls.dup_name)
             + labtest.pso_entry(cls.a, PREFIX + "a", 801, applies_to=[cls.two, cls.group],
                                 min_length=11)
             + labtest.pso_entry(cls.b, PREFIX + "b", 800, applies_to=[cls.two],
@@ -142,7 +147,7 @@ class EffectiveTest(LabTestCase):
                                self.refused("Object isn't a user type object."), code=1)
 
     def test_two_matches_refused(self):
-        self.assertRun(["-q", "-effective", "e2eeff-dupname"],
+        self.assertRun(["-q", "-effective", self.dup_name],
                        self.refused("More than one object matched, use better criteria "
                                     "or specify DN.", closed=False), code=1)
 
