@@ -137,7 +137,8 @@ void FillBinaryAttributeTables() {
 BinaryKind BinaryKindOf(const std::string& attribute) {
   const Tables& tables = BinaryTables();
   // Security descriptors first, then SIDs, GUIDs and plain binary.
-  if (tables.securityDescriptor.count(attribute)) return BinaryKind::kSecurityDescriptor;
+  if (tables.securityDescriptor.count(attribute))
+    return BinaryKind::kSecurityDescriptor;
   if (tables.sid.count(attribute)) return BinaryKind::kSid;
   if (tables.guid.count(attribute)) return BinaryKind::kGuid;
   if (tables.binary.count(attribute)) return BinaryKind::kBinary;

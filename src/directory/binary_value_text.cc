@@ -17,13 +17,15 @@ std::uint8_t Byte(std::string_view bytes, std::size_t i) {
 
 std::string GuidText(std::string_view b, bool upper) {
   char text[40];
-  std::snprintf(
-      text, sizeof text,
-      upper ? "%02X%02X%02X%02X-%02X%02X-%02X%02X-%02X%02X-%02X%02X%02X%02X%02X%02X"
-            : "%02x%02x%02x%02x-%02x%02x-%02x%02x-%02x%02x-%02x%02x%02x%02x%02x%02x",
-      Byte(b, 3), Byte(b, 2), Byte(b, 1), Byte(b, 0), Byte(b, 5), Byte(b, 4),
-      Byte(b, 7), Byte(b, 6), Byte(b, 8), Byte(b, 9), Byte(b, 10), Byte(b, 11),
-      Byte(b, 12), Byte(b, 13), Byte(b, 14), Byte(b, 15));
+  std::snprintf(text, sizeof text,
+                upper ? "%02X%02X%02X%02X-%02X%02X-%02X%02X-%02X%02X-%02X%02X%"
+                        "02X%02X%02X%02X"
+                      : "%02x%02x%02x%02x-%02x%02x-%02x%02x-%02x%02x-%02x%02x%"
+                        "02x%02x%02x%02x",
+                Byte(b, 3), Byte(b, 2), Byte(b, 1), Byte(b, 0), Byte(b, 5),
+                Byte(b, 4), Byte(b, 7), Byte(b, 6), Byte(b, 8), Byte(b, 9),
+                Byte(b, 10), Byte(b, 11), Byte(b, 12), Byte(b, 13), Byte(b, 14),
+                Byte(b, 15));
   return text;
 }
 
@@ -63,7 +65,8 @@ std::string SidToText(std::string_view bytes) {
 }
 
 std::string GuidToText(std::string_view bytes) {
-  if (bytes.size() < kGuidLength) return FormatHexBytes(bytes.data(), bytes.size());
+  if (bytes.size() < kGuidLength)
+    return FormatHexBytes(bytes.data(), bytes.size());
   return "{" + GuidText(bytes, true) + "}";
 }
 

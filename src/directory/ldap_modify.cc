@@ -27,8 +27,9 @@ int LdapRename(LdapConnection& connection, const std::string& dn,
   // The RDN type of the object stays (CN= for a PSO); only its value is new.
   std::string firstRdn = GetDNPart(dn, 0);
   std::size_t typeEnd = firstRdn.find('=');
-  std::string type = typeEnd == std::string::npos ? std::string()
-                                                  : firstRdn.substr(0, typeEnd + 1);
+  std::string type = typeEnd == std::string::npos
+                         ? std::string()
+                         : firstRdn.substr(0, typeEnd + 1);
   std::size_t equals = newName.find('=');
   std::string value =
       equals == std::string::npos ? newName : newName.substr(equals + 1);

@@ -55,7 +55,8 @@ Record ToRecord(const LdapEntry& entry, const std::string& dn) {
   Record record;
   record[kDnKey] = {dn};
   for (const auto& attribute : entry.attributes) {
-    record[attribute.name] = ConvertAttributeValues(attribute.name, attribute.values);
+    record[attribute.name] =
+        ConvertAttributeValues(attribute.name, attribute.values);
   }
   return record;
 }

@@ -37,8 +37,9 @@ int ChoosePort(std::string* host, int selector, bool ssl) {
   std::size_t colon = host->find(':');
   if (colon != std::string::npos) {
     std::size_t next = host->find(':', colon + 1);
-    std::string piece = host->substr(
-        colon + 1, next == std::string::npos ? std::string::npos : next - colon - 1);
+    std::string piece =
+        host->substr(colon + 1, next == std::string::npos ? std::string::npos
+                                                          : next - colon - 1);
     int given = ReadPort(piece);
     if (given != 0) port = given;
     host->erase(colon);
@@ -65,7 +66,8 @@ void DumpParameters(const std::string& host, int port,
   PrintDebugLine("   Simple: " + FormatBool(simple));
   PrintDebugLine("   LDAP_OPT_ENCRYPT: " + FormatBool(options.encrypt));
   PrintDebugLine("   Delegation: " + FormatBool(options.delegation));
-  PrintDebugLine("   Extended Error Info: " + FormatBool(options.extendedError));
+  PrintDebugLine("   Extended Error Info: " +
+                 FormatBool(options.extendedError));
   PrintDebugLine("   GET DS Flags: " + std::to_string(options.locatorFlags));
 }
 
@@ -128,7 +130,8 @@ int Bind(LdapConnection& connection, const OpenLdapOptions& options,
     credentials.domain = options.userId.substr(0, slash);
     std::size_t next = options.userId.find('\\', slash + 1);
     credentials.user = options.userId.substr(
-        slash + 1, next == std::string::npos ? std::string::npos : next - slash - 1);
+        slash + 1,
+        next == std::string::npos ? std::string::npos : next - slash - 1);
   }
   credentials.password = options.password;
   int code = connection.NegotiateBind(credentials);
@@ -175,7 +178,8 @@ std::unique_ptr<LdapConnection> OpenLDAP(LdapClient& client,
                     options.extendedError ? connection.get() : nullptr);
     return nullptr;
   }
-  if (ShowParameters()) PrintDebugLine("LDAP_BIND: [" + server + "] Successful");
+  if (ShowParameters())
+    PrintDebugLine("LDAP_BIND: [" + server + "] Successful");
   FillBinaryAttributeTables();
   return connection;
 }

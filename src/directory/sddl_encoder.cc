@@ -32,30 +32,53 @@ struct FixedAlias {
 };
 
 constexpr FixedAlias kFixedAliases[] = {
-    {"WD", "S-1-1-0"},         {"CO", "S-1-3-0"},
-    {"CG", "S-1-3-1"},         {"OW", "S-1-3-4"},
-    {"NU", "S-1-5-2"},         {"IU", "S-1-5-4"},
-    {"SU", "S-1-5-6"},         {"AN", "S-1-5-7"},
-    {"ED", "S-1-5-9"},         {"PS", "S-1-5-10"},
-    {"AU", "S-1-5-11"},        {"RC", "S-1-5-12"},
-    {"SY", "S-1-5-18"},        {"LS", "S-1-5-19"},
-    {"NS", "S-1-5-20"},        {"WR", "S-1-5-33"},
-    {"BA", "S-1-5-32-544"},    {"BU", "S-1-5-32-545"},
-    {"BG", "S-1-5-32-546"},    {"PU", "S-1-5-32-547"},
-    {"AO", "S-1-5-32-548"},    {"SO", "S-1-5-32-549"},
-    {"PO", "S-1-5-32-550"},    {"BO", "S-1-5-32-551"},
-    {"RE", "S-1-5-32-552"},    {"RU", "S-1-5-32-554"},
-    {"RD", "S-1-5-32-555"},    {"NO", "S-1-5-32-556"},
-    {"MU", "S-1-5-32-558"},    {"LU", "S-1-5-32-559"},
-    {"IS", "S-1-5-32-568"},    {"CY", "S-1-5-32-569"},
-    {"ER", "S-1-5-32-573"},    {"CD", "S-1-5-32-574"},
-    {"RA", "S-1-5-32-575"},    {"ES", "S-1-5-32-576"},
-    {"MS", "S-1-5-32-577"},    {"HA", "S-1-5-32-578"},
-    {"AA", "S-1-5-32-579"},    {"RM", "S-1-5-32-580"},
+    {"WD", "S-1-1-0"},
+    {"CO", "S-1-3-0"},
+    {"CG", "S-1-3-1"},
+    {"OW", "S-1-3-4"},
+    {"NU", "S-1-5-2"},
+    {"IU", "S-1-5-4"},
+    {"SU", "S-1-5-6"},
+    {"AN", "S-1-5-7"},
+    {"ED", "S-1-5-9"},
+    {"PS", "S-1-5-10"},
+    {"AU", "S-1-5-11"},
+    {"RC", "S-1-5-12"},
+    {"SY", "S-1-5-18"},
+    {"LS", "S-1-5-19"},
+    {"NS", "S-1-5-20"},
+    {"WR", "S-1-5-33"},
+    {"BA", "S-1-5-32-544"},
+    {"BU", "S-1-5-32-545"},
+    {"BG", "S-1-5-32-546"},
+    {"PU", "S-1-5-32-547"},
+    {"AO", "S-1-5-32-548"},
+    {"SO", "S-1-5-32-549"},
+    {"PO", "S-1-5-32-550"},
+    {"BO", "S-1-5-32-551"},
+    {"RE", "S-1-5-32-552"},
+    {"RU", "S-1-5-32-554"},
+    {"RD", "S-1-5-32-555"},
+    {"NO", "S-1-5-32-556"},
+    {"MU", "S-1-5-32-558"},
+    {"LU", "S-1-5-32-559"},
+    {"IS", "S-1-5-32-568"},
+    {"CY", "S-1-5-32-569"},
+    {"ER", "S-1-5-32-573"},
+    {"CD", "S-1-5-32-574"},
+    {"RA", "S-1-5-32-575"},
+    {"ES", "S-1-5-32-576"},
+    {"MS", "S-1-5-32-577"},
+    {"HA", "S-1-5-32-578"},
+    {"AA", "S-1-5-32-579"},
+    {"RM", "S-1-5-32-580"},
     {"UD", "S-1-5-84-0-0-0-0-0"},
-    {"AC", "S-1-15-2-1"},      {"LW", "S-1-16-4096"},
-    {"ME", "S-1-16-8192"},     {"MP", "S-1-16-8448"},
-    {"HI", "S-1-16-12288"},    {"SI", "S-1-16-16384"},
+    {"AC", "S-1-15-2-1"},
+    {"LW", "S-1-16-4096"},
+    {"ME", "S-1-16-8192"},
+    {"MP", "S-1-16-8448"},
+    {"HI", "S-1-16-12288"},
+    {"SI", "S-1-16-16384"},
 };
 
 struct RelativeAlias {
@@ -70,7 +93,10 @@ constexpr RelativeAlias kDomainAliases[] = {
 };
 
 constexpr RelativeAlias kRootDomainAliases[] = {
-    {"RO", 498}, {"SA", 518}, {"EA", 519}, {"EK", 527},
+    {"RO", 498},
+    {"SA", 518},
+    {"EA", 519},
+    {"EK", 527},
 };
 
 struct Name {
@@ -200,14 +226,16 @@ class Encoder {
     auto relative = [&](const std::string& domain, const auto& table) {
       if (domain.empty()) return std::string();
       for (const auto& alias : table) {
-        if (sid == domain + "-" + std::to_string(alias.rid)) return std::string(alias.alias);
+        if (sid == domain + "-" + std::to_string(alias.rid))
+          return std::string(alias.alias);
       }
       return std::string();
     };
     std::string alias = relative(sids_.domain, kDomainAliases);
     if (alias.empty()) {
-      alias = relative(sids_.rootDomain.empty() ? sids_.domain : sids_.rootDomain,
-                       kRootDomainAliases);
+      alias =
+          relative(sids_.rootDomain.empty() ? sids_.domain : sids_.rootDomain,
+                   kRootDomainAliases);
     }
     return alias.empty() ? sid : alias;
   }

@@ -35,7 +35,8 @@ std::string Encode(const char* format, Value value) {
   if (!ber) return std::string();
   if (ber_printf(ber.get(), format, value) == -1) return std::string();
   berval* flat = nullptr;
-  if (ber_flatten(ber.get(), &flat) == -1 || flat == nullptr) return std::string();
+  if (ber_flatten(ber.get(), &flat) == -1 || flat == nullptr)
+    return std::string();
   BervalPtr flatOwner(flat);
   return std::string(flat->bv_val, flat->bv_len);
 }
@@ -47,12 +48,15 @@ void CheckingIn(const char* keyword) {
 }
 
 LdapControl WithValue(const char* oid, std::string value) {
-  return LdapControl{.oid = oid, .hasValue = true, .value = std::move(value),
+  return LdapControl{.oid = oid,
+                     .hasValue = true,
+                     .value = std::move(value),
                      .critical = true};
 }
 
 LdapControl WithoutValue(const char* oid) {
-  return LdapControl{.oid = oid, .hasValue = false, .value = {}, .critical = true};
+  return LdapControl{
+      .oid = oid, .hasValue = false, .value = {}, .critical = true};
 }
 
 }  // namespace
@@ -96,7 +100,8 @@ std::vector<LdapControl> SetLDAPControls(const ControlMap& keywords) {
     if (!value.empty()) controls.push_back(WithValue(kAsqOid, value));
   }
   // SD-SACL alone asks for nothing: it only adds to one of the others.
-  if (has("SD-OWNER") || has("SD-GROUP") || has("SD-DACL") || has("SD-NOSACL")) {
+  if (has("SD-OWNER") || has("SD-GROUP") || has("SD-DACL") ||
+      has("SD-NOSACL")) {
     CheckingIn("SD-*");
     int flags = 0;
     if (has("SD-OWNER")) flags += kOwnerSecurityInformation;

@@ -42,7 +42,8 @@ int Level(const Record& record, const std::string& name) {
   return std::atoi(FirstValue(record, name).c_str());
 }
 
-void SetLevelName(int level, const char* LevelNames::*field, std::string* name) {
+void SetLevelName(int level, const char* LevelNames::*field,
+                  std::string* name) {
   // A level this table does not know keeps the name as it was.
   if (level >= 0 && level < kLevelCount) *name = kLevelNames[level].*field;
 }
@@ -56,8 +57,8 @@ ServerInfo ReadServerInfo(LdapConnection* connection, bool extendedDn) {
   // "*" plus the operational attributes that fields take. Attributes no
   // field uses are not asked for: Samba 4.17 fails the whole RootDSE read
   // with 1 (operations error) when validFSMOs is requested.
-  const AttributeSet attributes = {"*", "dsaVersionString", "msDS-PrincipalName",
-                                   "tokenGroups"};
+  const AttributeSet attributes = {"*", "dsaVersionString",
+                                   "msDS-PrincipalName", "tokenGroups"};
   ControlMap controls;
   if (extendedDn) controls["EXTNAME"] = "1";
   Record record;
@@ -66,7 +67,8 @@ ServerInfo ReadServerInfo(LdapConnection* connection, bool extendedDn) {
   if (info.readStatus != 0) return info;
 
   info.schemaNamingContext = FirstValue(record, "schemaNamingContext");
-  info.configurationNamingContext = FirstValue(record, "configurationNamingContext");
+  info.configurationNamingContext =
+      FirstValue(record, "configurationNamingContext");
   info.defaultNamingContext = FirstValue(record, "defaultNamingContext");
   info.rootDomainNamingContext = FirstValue(record, "rootDomainNamingContext");
   info.dnsHostName = FirstValue(record, "dnsHostName");
@@ -111,8 +113,10 @@ ServerInfo ReadServerInfo(LdapConnection* connection, bool extendedDn) {
   if (info.isWindows2003) info.productName = "Windows Server 2003";
   if (info.isLonghorn) info.productName = "Windows Longhorn";
   if (info.isWindows2003 || info.isLonghorn) {
-    SetLevelName(info.domainFunctionality, &LevelNames::domain, &info.domainModeName);
-    SetLevelName(info.forestFunctionality, &LevelNames::forest, &info.forestModeName);
+    SetLevelName(info.domainFunctionality, &LevelNames::domain,
+                 &info.domainModeName);
+    SetLevelName(info.forestFunctionality, &LevelNames::forest,
+                 &info.forestModeName);
     SetLevelName(info.domainControllerFunctionality,
                  &LevelNames::domainController, &info.domainControllerModeName);
   }

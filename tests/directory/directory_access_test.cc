@@ -13,11 +13,13 @@ class DirectoryAccessTest : public ::testing::Test {
  protected:
   void SetUp() override {
     client.AddDomain("dc1.corp.example.com", "DC=corp,DC=example,DC=com");
-    client.AddDomain("dc1.child.corp.example.com", "DC=child,DC=corp,DC=example,DC=com");
+    client.AddDomain("dc1.child.corp.example.com",
+                     "DC=child,DC=corp,DC=example,DC=com");
     locator.AddController("corp.example.com",
                           {.name = "dc1.corp.example.com", .site = "HQ"});
-    locator.AddController("child.corp.example.com",
-                          {.name = "DC1.child.corp.example.com", .site = "Branch"});
+    locator.AddController(
+        "child.corp.example.com",
+        {.name = "DC1.child.corp.example.com", .site = "Branch"});
     locator.SetUncNames(true);
     access.client = &client;
     access.locator = &locator;
@@ -39,10 +41,10 @@ TEST_F(DirectoryAccessTest, LocatesOpensAndCachesWithDebugLines) {
   OutputCapture capture;
   int ldapError = -100;
   int systemError = -100;
-  LdapConnection* first =
-      ConnectToDomainController(access, "child.corp.example.com", &ldapError, &systemError);
-  LdapConnection* again =
-      ConnectToDomainController(access, "child.corp.example.com", &ldapError, &systemError);
+  LdapConnection* first = ConnectToDomainController(
+      access, "child.corp.example.com", &ldapError, &systemError);
+  LdapConnection* again = ConnectToDomainController(
+      access, "child.corp.example.com", &ldapError, &systemError);
   capture.Stop();
   ASSERT_NE(nullptr, first);
   EXPECT_EQ(first, again);
@@ -68,30 +70,33 @@ TEST_F(DirectoryAccessTest, FailuresSetTheirCodes) {
   OutputCapture capture;
   int ldapError = 0;
   int systemError = 0;
-  EXPECT_EQ(nullptr, ConnectToDomainController(access, "other.example.com", &ldapError,
-                                               &systemError));
+  EXPECT_EQ(nullptr, ConnectToDomainController(access, "other.example.com",
+                                               &ldapError, &systemError));
   EXPECT_EQ(1355, systemError);
   EXPECT_EQ(0, ldapError);
 
   client.FailBind("dc1.corp.example.com", 49, kFakeBadPasswordDiagnostic);
-  EXPECT_EQ(nullptr, ConnectToDomainController(access, "corp.example.com", &ldapError,
-                                               &systemError));
+  EXPECT_EQ(nullptr, ConnectToDomainController(access, "corp.example.com",
+                                               &ldapError, &systemError));
   capture.Stop();
   EXPECT_EQ(49, ldapError);
   EXPECT_EQ(0, systemError);
   EXPECT_EQ(0u, cache.size());
-  EXPECT_EQ(0u, capture.Stderr().find("LDAP_BIND: [dc1.corp.example.com] Error 0x31"));
+  EXPECT_EQ(0u, capture.Stderr().find(
+                    "LDAP_BIND: [dc1.corp.example.com] Error 0x31"));
 }
 
 TEST(ConnectionCacheTest, LocateStripsBackslashesAndFailureLeavesTextsEmpty) {
   FakeDcLocator locator;
-  locator.AddController("corp.example.com", {.name = "DC1.corp.example.com", .site = "S"});
+  locator.AddController("corp.example.com",
+                        {.name = "DC1.corp.example.com", .site = "S"});
   locator.SetUncNames(true);
   std::string name = "x", site = "x", clientSite = "x";
   EXPECT_EQ(0, LocateDC(locator, "", "corp.example.com", 0x21010, &name, &site,
                         &clientSite));
   EXPECT_EQ("DC1.corp.example.com", name);
-  EXPECT_EQ(1355, LocateDC(locator, "", "nope", 0x11010, &name, &site, &clientSite));
+  EXPECT_EQ(1355,
+            LocateDC(locator, "", "nope", 0x11010, &name, &site, &clientSite));
   EXPECT_EQ("", name + site + clientSite);
   EXPECT_EQ(0x11010u, DomainControllerFlags(""));
   EXPECT_EQ(0x21010u, DomainControllerFlags("corp.example.com"));

@@ -6,10 +6,11 @@ namespace talvex {
 namespace {
 
 TEST(DnHelpersTest, GetDNPartKeepsTypeAndEscapes) {
-  EXPECT_EQ("CN=pso1",
-            GetDNPart("CN=pso1,CN=Password Settings Container,CN=System,DC=corp,"
-                      "DC=example,DC=com",
-                      0));
+  EXPECT_EQ(
+      "CN=pso1",
+      GetDNPart("CN=pso1,CN=Password Settings Container,CN=System,DC=corp,"
+                "DC=example,DC=com",
+                0));
   EXPECT_EQ("CN=Password Settings Container",
             GetDNPart("CN=pso1,CN=Password Settings Container,DC=x", 1));
   EXPECT_EQ("CN=Sales\\, East", GetDNPart("CN=Sales\\, East,DC=x", 0));
@@ -33,21 +34,23 @@ TEST(DnHelpersTest, DnsNameFromDcComponents) {
 }
 
 TEST(DnHelpersTest, ReverseDn) {
-  EXPECT_EQ("DC=com,DC=example,DC=corp", ReverseDN("DC=corp,DC=example,DC=com"));
+  EXPECT_EQ("DC=com,DC=example,DC=corp",
+            ReverseDN("DC=corp,DC=example,DC=com"));
   EXPECT_EQ("DC=com,CN=a\\,b", ReverseDN("CN=a\\,b,DC=com"));
   EXPECT_EQ("", ReverseDN(""));
 }
 
 TEST(DnHelpersTest, EscapeRdnValueKeepsNamesOneLevel) {
   EXPECT_EQ("Sales\\, East", EscapeRdnValue("Sales, East"));
-  EXPECT_EQ("a\\+b\\\"c\\\\d\\<e\\>f\\;g\\=h", EscapeRdnValue("a+b\"c\\d<e>f;g=h"));
+  EXPECT_EQ("a\\+b\\\"c\\\\d\\<e\\>f\\;g\\=h",
+            EscapeRdnValue("a+b\"c\\d<e>f;g=h"));
   EXPECT_EQ("\\#1", EscapeRdnValue("#1"));
   EXPECT_EQ("a#1", EscapeRdnValue("a#1"));
   EXPECT_EQ("\\ lead and trail\\ ", EscapeRdnValue(" lead and trail "));
   EXPECT_EQ("pso2", EscapeRdnValue("pso2"));
   // The escaped value parses back as one RDN with the original value.
-  EXPECT_EQ("CN=Sales\\, East", GetDNPart("CN=" + EscapeRdnValue("Sales, East") +
-                                              ",DC=x", 0));
+  EXPECT_EQ("CN=Sales\\, East",
+            GetDNPart("CN=" + EscapeRdnValue("Sales, East") + ",DC=x", 0));
 }
 
 }  // namespace

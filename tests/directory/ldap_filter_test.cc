@@ -10,7 +10,8 @@ namespace {
 TEST(LdapFilterTest, NormalizesToOnePairAndFullParentheses) {
   EXPECT_EQ("(a=b)", NormalizeFilter("((a=b))"));
   EXPECT_EQ("(a=b)", NormalizeFilter("a=b"));
-  EXPECT_EQ("(!(msDS-PSOAppliesTo=*))", NormalizeFilter("(!msDS-PSOAppliesTo=*)"));
+  EXPECT_EQ("(!(msDS-PSOAppliesTo=*))",
+            NormalizeFilter("(!msDS-PSOAppliesTo=*)"));
   EXPECT_EQ("(systemFlags:1.2.840.113556.1.4.803:=2)",
             NormalizeFilter("((systemFlags:1.2.840.113556.1.4.803:=2))"));
   // What the PSO search hands over, wrapped once by the search layer.
@@ -26,8 +27,8 @@ TEST(LdapFilterTest, NormalizesToOnePairAndFullParentheses) {
 }
 
 TEST(LdapFilterTest, NormalizedFiltersAreWhatLibldapAccepts) {
-  for (const char* loose : {"((a=b))", "(!a=*)", "x=y", "(&(!a=*)((b=c)))",
-                            "(|(!(a=b))(!c=d))"}) {
+  for (const char* loose :
+       {"((a=b))", "(!a=*)", "x=y", "(&(!a=*)((b=c)))", "(|(!(a=b))(!c=d))"}) {
     EXPECT_TRUE(FakeFilter::Parse(NormalizeFilter(loose))) << loose;
   }
 }
@@ -41,7 +42,8 @@ TEST(LdapFilterTest, UnreadableFilterIsLeftForTheLibraryToRefuse) {
 TEST(LdapFilterTest, EscapesUserValues) {
   EXPECT_EQ("a\\28b\\29c\\5c\\2a", EscapeFilterValue("a(b)c\\*", false));
   EXPECT_EQ("test*", EscapeFilterValue("test*", true));
-  EXPECT_EQ(std::string("x\\00y"), EscapeFilterValue(std::string("x\0y", 3), true));
+  EXPECT_EQ(std::string("x\\00y"),
+            EscapeFilterValue(std::string("x\0y", 3), true));
   EXPECT_EQ("plain name", EscapeFilterValue("plain name", false));
 }
 

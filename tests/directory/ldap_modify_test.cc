@@ -33,9 +33,9 @@ class LdapModifyTest : public ::testing::Test {
 TEST_F(LdapModifyTest, ModifyReplacesAndClearsWithDebugLines) {
   ScopedOutputSettings settings(5);
   OutputCapture capture;
-  int code = LdapModify(client, *connection, pso,
-                        {"msDS-LockoutThreshold:0", "description:",
-                         "adminDisplayName:a:b"});
+  int code = LdapModify(
+      client, *connection, pso,
+      {"msDS-LockoutThreshold:0", "description:", "adminDisplayName:a:b"});
   capture.Stop();
   EXPECT_EQ(0, code);
   FakeRequest request = client.Last(FakeOp::kModify);
@@ -56,22 +56,27 @@ TEST_F(LdapModifyTest, ModifyReplacesAndClearsWithDebugLines) {
             capture.Stdout());
 }
 
-TEST_F(LdapModifyTest, ModifyWithNothingSendsNothingAndReportsFailuresUnlessQuiet) {
+TEST_F(LdapModifyTest,
+       ModifyWithNothingSendsNothingAndReportsFailuresUnlessQuiet) {
   EXPECT_EQ(0, LdapModify(client, *connection, pso, {}));
   EXPECT_EQ(0, LdapModify(client, *connection, pso, {"nocolon"}));
   EXPECT_EQ(0, client.Count(FakeOp::kModify));
 
   {
     OutputCapture capture;
-    EXPECT_EQ(65, LdapModify(client, *connection, pso, {"msDS-LockoutThreshold:"}));
+    EXPECT_EQ(65,
+              LdapModify(client, *connection, pso, {"msDS-LockoutThreshold:"}));
     capture.Stop();
-    EXPECT_EQ(0u, capture.Stderr().find(
-                      "LDAP_MODIFY_SW: [" + pso +
-                      "] Error 0x41 (65) - Object class violation\nExtended Error: "));
+    EXPECT_EQ(
+        0u,
+        capture.Stderr().find(
+            "LDAP_MODIFY_SW: [" + pso +
+            "] Error 0x41 (65) - Object class violation\nExtended Error: "));
   }
   ScopedOutputSettings quiet(0, true);
   OutputCapture capture;
-  EXPECT_EQ(65, LdapModify(client, *connection, pso, {"msDS-LockoutThreshold:"}));
+  EXPECT_EQ(65,
+            LdapModify(client, *connection, pso, {"msDS-LockoutThreshold:"}));
   capture.Stop();
   EXPECT_EQ("", capture.Stderr());
 }
@@ -79,15 +84,21 @@ TEST_F(LdapModifyTest, ModifyWithNothingSendsNothingAndReportsFailuresUnlessQuie
 TEST_F(LdapModifyTest, SetValuesAddsAndRemovesWithoutReporting) {
   ScopedOutputSettings settings(5);
   OutputCapture capture;
-  EXPECT_EQ(0, LdapSetValues(*connection, pso, "msDS-PSOAppliesTo", {user}, true));
-  EXPECT_EQ(20, LdapSetValues(*connection, pso, "msDS-PSOAppliesTo", {user}, true));
-  EXPECT_EQ(0, LdapSetValues(*connection, pso, "msDS-PSOAppliesTo", {user}, false));
-  EXPECT_EQ(16, LdapSetValues(*connection, pso, "msDS-PSOAppliesTo", {user}, false));
+  EXPECT_EQ(0,
+            LdapSetValues(*connection, pso, "msDS-PSOAppliesTo", {user}, true));
+  EXPECT_EQ(20,
+            LdapSetValues(*connection, pso, "msDS-PSOAppliesTo", {user}, true));
+  EXPECT_EQ(
+      0, LdapSetValues(*connection, pso, "msDS-PSOAppliesTo", {user}, false));
+  EXPECT_EQ(
+      16, LdapSetValues(*connection, pso, "msDS-PSOAppliesTo", {user}, false));
   capture.Stop();
   EXPECT_EQ("", capture.Stderr());
   EXPECT_NE(std::string::npos,
-            capture.Stdout().find("DEBUG: Setting " + pso + " \\ msDS-PSOAppliesTo\n"
-                                  "DEBUG: Set - " + user + "\nDEBUG: uErr=0\n"));
+            capture.Stdout().find("DEBUG: Setting " + pso +
+                                  " \\ msDS-PSOAppliesTo\n"
+                                  "DEBUG: Set - " +
+                                  user + "\nDEBUG: uErr=0\n"));
   FakeRequest request = client.Last(FakeOp::kModify);
   EXPECT_EQ(LdapModOp::kDelete, request.modifications[0].op);
   EXPECT_EQ(std::vector<std::string>{user}, request.modifications[0].values);
@@ -106,10 +117,13 @@ TEST_F(LdapModifyTest, RenameKeepsTypeAndEscapesTheNewValue) {
   EXPECT_TRUE(client.Requests(FakeOp::kRename)[0].deleteOldRdn);
   EXPECT_EQ("CN=pso3", client.Requests(FakeOp::kRename)[1].newRdn);
   EXPECT_EQ("CN=Sales\\, East", client.Last(FakeOp::kRename).newRdn);
-  EXPECT_TRUE(directory->HasEntry(std::string("CN=Sales\\, East,") + kContainer));
+  EXPECT_TRUE(
+      directory->HasEntry(std::string("CN=Sales\\, East,") + kContainer));
   EXPECT_EQ("Sales, East",
-            directory->FirstValue(std::string("CN=Sales\\, East,") + kContainer, "name"));
-  EXPECT_EQ(0u, capture.Stdout().find("DEBUG: Rename " + pso + " to CN=pso2\n"));
+            directory->FirstValue(std::string("CN=Sales\\, East,") + kContainer,
+                                  "name"));
+  EXPECT_EQ(0u,
+            capture.Stdout().find("DEBUG: Rename " + pso + " to CN=pso2\n"));
 }
 
 TEST_F(LdapModifyTest, ClearAttribsUsesTheObjectsSpellingAndSkipsAbsentOnes) {
@@ -118,7 +132,8 @@ TEST_F(LdapModifyTest, ClearAttribsUsesTheObjectsSpellingAndSkipsAbsentOnes) {
   EXPECT_EQ(0, LdapClearAttribs(*connection, pso, {"msds-psoappliesto"}));
   EXPECT_EQ(0, client.Count(FakeOp::kModify));
   directory->SetValues(pso, "msDS-PSOAppliesTo", {user});
-  EXPECT_EQ(0, LdapClearAttribs(*connection, pso, {"MSDS-PSOAPPLIESTO", "nosuch"}));
+  EXPECT_EQ(
+      0, LdapClearAttribs(*connection, pso, {"MSDS-PSOAPPLIESTO", "nosuch"}));
   capture.Stop();
   FakeRequest request = client.Last(FakeOp::kModify);
   ASSERT_EQ(1u, request.modifications.size());
@@ -127,11 +142,14 @@ TEST_F(LdapModifyTest, ClearAttribsUsesTheObjectsSpellingAndSkipsAbsentOnes) {
   EXPECT_TRUE(client.Last(FakeOp::kSearch).search.attributesOnly);
   EXPECT_NE(std::string::npos,
             capture.Stdout().find("DEBUG: Retrieving DN attributes...\n"
-                                  "DEBUG: Clearing DN: " + pso + "\n"
+                                  "DEBUG: Clearing DN: " +
+                                  pso +
+                                  "\n"
                                   "DEBUG: Clear - msDS-PSOAppliesTo\n"
                                   "DEBUG: modcnt=1\n"));
   // An object that cannot be read has no attributes to clear.
-  EXPECT_TRUE(LdapGetAttrNames(*connection, "CN=gone,DC=corp,DC=example,DC=com").empty());
+  EXPECT_TRUE(LdapGetAttrNames(*connection, "CN=gone,DC=corp,DC=example,DC=com")
+                  .empty());
 }
 
 TEST_F(LdapModifyTest, DeleteReturnsTheServersCode) {

@@ -44,8 +44,8 @@ TEST_F(LdapSearchTest, ScopeKeywords) {
   };
   for (const auto& c : cases) {
     RecordSet records;
-    LdapGetRecs(*connection, kDomain, c.scope, "objectClass=user", {}, {}, 100, 0,
-                0, &records);
+    LdapGetRecs(*connection, kDomain, c.scope, "objectClass=user", {}, {}, 100,
+                0, 0, &records);
     FakeRequest request = client.Last(FakeOp::kSearch);
     EXPECT_EQ(c.expected, request.search.scope) << c.scope;
     EXPECT_EQ(c.filter, request.search.filter) << c.scope;
@@ -56,7 +56,8 @@ TEST_F(LdapSearchTest, FilterIsWrappedAndNormalizedForTheLibrary) {
   RecordSet records;
   // Handed over with its parentheses, it is wrapped once more: the doubled
   // pair is reduced to one, which libldap (and the fake) accept.
-  EXPECT_EQ(0, LdapGetRecs(*connection, "CN=Partitions,CN=Configuration,DC=corp,"
+  EXPECT_EQ(0, LdapGetRecs(*connection,
+                           "CN=Partitions,CN=Configuration,DC=corp,"
                            "DC=example,DC=com",
                            "one", "(systemFlags:1.2.840.113556.1.4.803:=2)",
                            {"nCName"}, {}, 10, 0, 0, &records));
@@ -67,9 +68,11 @@ TEST_F(LdapSearchTest, FilterIsWrappedAndNormalizedForTheLibrary) {
   directory->AddPso(kDomain, "used", 1, {{"msDS-PSOAppliesTo", {kUsers}}});
   directory->AddPso(kDomain, "unused", 2);
   records.clear();
-  EXPECT_EQ(0, LdapGetRecs(*connection, kDomain, "subtree",
-                           "&(objectCategory=msDS-PasswordSettings)(!msDS-PSOAppliesTo=*)",
-                           {}, {}, 100, 0, 0, &records));
+  EXPECT_EQ(0,
+            LdapGetRecs(
+                *connection, kDomain, "subtree",
+                "&(objectCategory=msDS-PasswordSettings)(!msDS-PSOAppliesTo=*)",
+                {}, {}, 100, 0, 0, &records));
   EXPECT_EQ("(&(objectCategory=msDS-PasswordSettings)(!(msDS-PSOAppliesTo=*)))",
             client.Last(FakeOp::kSearch).search.filter);
   ASSERT_EQ(1u, records.size());
@@ -89,7 +92,8 @@ TEST_F(LdapSearchTest, PagesUntilTheCookieIsEmpty) {
   EXPECT_EQ(0, code);
   ASSERT_EQ(250u, records.size());
   EXPECT_EQ("user249", FirstValue(records[249], "sAMAccountName"));
-  EXPECT_EQ("CN=user0,CN=Users,DC=corp,DC=example,DC=com", FirstValue(records[0], "_dn"));
+  EXPECT_EQ("CN=user0,CN=Users,DC=corp,DC=example,DC=com",
+            FirstValue(records[0], "_dn"));
   EXPECT_EQ(3, client.PageCount());
   auto pages = client.Requests(FakeOp::kSearch);
   EXPECT_EQ("", pages[0].cookie);
@@ -106,17 +110,18 @@ TEST_F(LdapSearchTest, FailedPagesAndSizeLimit) {
   RecordSet records;
   // A later page fails: the records read so far stay, its code comes back.
   client.FailNext(FakeOp::kSearch, 51, "", 1);
-  EXPECT_EQ(51, LdapGetRecs(*connection, kUsers, "one", "objectClass=user", {}, {},
-                            2, 0, 0, &records));
+  EXPECT_EQ(51, LdapGetRecs(*connection, kUsers, "one", "objectClass=user", {},
+                            {}, 2, 0, 0, &records));
   EXPECT_EQ(2u, records.size());
   // A search that cannot be started is a failure, not an empty success.
   records.clear();
-  EXPECT_EQ(32, LdapGetRecs(*connection, "CN=Nowhere,DC=corp,DC=example,DC=com",
-                            "subtree", "objectClass=*", {}, {}, 100, 0, 0, &records));
+  EXPECT_EQ(
+      32, LdapGetRecs(*connection, "CN=Nowhere,DC=corp,DC=example,DC=com",
+                      "subtree", "objectClass=*", {}, {}, 100, 0, 0, &records));
   EXPECT_TRUE(records.empty());
   // The size limit gives 4 together with the records within it.
-  EXPECT_EQ(4, LdapGetRecs(*connection, kUsers, "one", "objectClass=user", {}, {},
-                           100, 0, 3, &records));
+  EXPECT_EQ(4, LdapGetRecs(*connection, kUsers, "one", "objectClass=user", {},
+                           {}, 100, 0, 3, &records));
   EXPECT_EQ(3u, records.size());
   EXPECT_EQ(3, client.Last(FakeOp::kSearch).search.sizeLimit);
 }
@@ -140,21 +145,24 @@ TEST_F(LdapSearchTest, DeletedObjectDnStaysOnOneLine) {
             FirstValue(records[2], "_dn"));
   // LdapGetRec hands the DN over unchanged.
   Record record;
-  ASSERT_EQ(0, LdapGetRec(*connection,
-                          "CN=gone\nDEL:1234,CN=Users,DC=corp,DC=example,DC=com",
-                          "base", "objectClass=*", {}, {}, &record));
+  ASSERT_EQ(0,
+            LdapGetRec(*connection,
+                       "CN=gone\nDEL:1234,CN=Users,DC=corp,DC=example,DC=com",
+                       "base", "objectClass=*", {}, {}, &record));
   EXPECT_EQ("CN=gone\nDEL:1234,CN=Users,DC=corp,DC=example,DC=com",
             FirstValue(record, "_dn"));
 }
 
 TEST_F(LdapSearchTest, GetRecReadsOneEntryWithConvertedValues) {
-  std::string guid("\x00\x11\x22\x33\x44\x55\x66\x77\x88\x99\xAA\xBB\xCC\xDD\xEE\xFF", 16);
+  std::string guid(
+      "\x00\x11\x22\x33\x44\x55\x66\x77\x88\x99\xAA\xBB\xCC\xDD\xEE\xFF", 16);
   std::string user = directory->AddUser(kUsers, "alice", "corp.example.com");
   directory->SetValues(user, "objectGUID", {guid});
   Record record{{"keep", {"me"}}};
   ASSERT_EQ(0, LdapGetRec(*connection, user, "base", "objectclass=*",
                           {"objectGUID", "sAMAccountName"}, {}, &record));
-  EXPECT_EQ("{33221100-5544-7766-8899-AABBCCDDEEFF}", FirstValue(record, "objectGUID"));
+  EXPECT_EQ("{33221100-5544-7766-8899-AABBCCDDEEFF}",
+            FirstValue(record, "objectGUID"));
   EXPECT_EQ("alice", FirstValue(record, "sAMAccountName"));
   EXPECT_EQ("me", FirstValue(record, "keep"));
   EXPECT_EQ(1, client.Last(FakeOp::kSearch).search.sizeLimit);
@@ -164,11 +172,12 @@ TEST_F(LdapSearchTest, GetRecReadsOneEntryWithConvertedValues) {
   // More than one match: the size-limit code and no record.
   directory->AddUser(kUsers, "bob", "corp.example.com");
   Record none;
-  EXPECT_EQ(4, LdapGetRec(*connection, kUsers, "one", "objectClass=user", {}, {}, &none));
+  EXPECT_EQ(4, LdapGetRec(*connection, kUsers, "one", "objectClass=user", {},
+                          {}, &none));
   EXPECT_TRUE(none.empty());
   // No match: nothing to read is reported as no such object.
-  EXPECT_EQ(32, LdapGetRec(*connection, kUsers, "one", "sAMAccountName=nobody", {},
-                           {}, &none));
+  EXPECT_EQ(32, LdapGetRec(*connection, kUsers, "one", "sAMAccountName=nobody",
+                           {}, {}, &none));
   EXPECT_TRUE(none.empty());
 }
 
@@ -196,9 +205,12 @@ TEST_F(LdapSearchTest, ControlsAndDebugLines) {
 
 TEST_F(LdapSearchTest, GetDnWrapsOnlyWhenNeededAndReportsFailureAsEmpty) {
   std::string user = directory->AddUser(kUsers, "carol", "corp.example.com");
-  EXPECT_EQ(user, GetDN(*connection, kDomain, "subtree", "sAMAccountName=carol"));
-  EXPECT_EQ("(sAMAccountName=carol)", client.Last(FakeOp::kSearch).search.filter);
-  EXPECT_EQ(user, GetDN(*connection, kDomain, "", "(&(objectClass=user)(cn=carol))"));
+  EXPECT_EQ(user,
+            GetDN(*connection, kDomain, "subtree", "sAMAccountName=carol"));
+  EXPECT_EQ("(sAMAccountName=carol)",
+            client.Last(FakeOp::kSearch).search.filter);
+  EXPECT_EQ(user,
+            GetDN(*connection, kDomain, "", "(&(objectClass=user)(cn=carol))"));
   EXPECT_EQ("(&(objectClass=user)(cn=carol))",
             client.Last(FakeOp::kSearch).search.filter);
   EXPECT_EQ(std::vector<std::string>{"distinguishedName"},
@@ -209,8 +221,8 @@ TEST_F(LdapSearchTest, GetDnWrapsOnlyWhenNeededAndReportsFailureAsEmpty) {
 
   ScopedOutputSettings settings(5);
   OutputCapture capture;
-  EXPECT_EQ("", GetDN(*connection, "CN=missing,DC=corp,DC=example,DC=com", "base",
-                      "objectClass=*"));
+  EXPECT_EQ("", GetDN(*connection, "CN=missing,DC=corp,DC=example,DC=com",
+                      "base", "objectClass=*"));
   EXPECT_EQ(user, GetDN(*connection, kDomain, "sub", "cn=carol"));
   capture.Stop();
   EXPECT_EQ(
@@ -223,7 +235,8 @@ TEST_F(LdapSearchTest, GetDnWrapsOnlyWhenNeededAndReportsFailureAsEmpty) {
       "DEBUG:    Base  : DC=corp,DC=example,DC=com\n"
       "DEBUG:    Scope : sub\n"
       "DEBUG:    Filter: (cn=carol)\n"
-      "DEBUG: DN returned: " + user + "\n",
+      "DEBUG: DN returned: " +
+          user + "\n",
       capture.Stdout());
 }
 

@@ -18,7 +18,8 @@ class OpenLdapTest : public ::testing::Test {
   }
 
   std::unique_ptr<LdapConnection> Open(const std::string& host, int* selector,
-                                       const OpenLdapOptions& options, int* status) {
+                                       const OpenLdapOptions& options,
+                                       int* status) {
     OutputCapture capture;
     auto connection = OpenLDAP(client, host, selector, options, status);
     capture.Stop();
@@ -41,12 +42,12 @@ TEST_F(OpenLdapTest, PortSelection) {
     int port;
   };
   const Case cases[] = {
-      {"dc1", 0, false, 389},    {"dc1:50000", 0, false, 50000},
+      {"dc1", 0, false, 389},        {"dc1:50000", 0, false, 50000},
       {"dc1:50000", 1, false, 3268}, {"dc1:abc", 0, false, 389},
-      {"dc1:", 0, false, 389},   {"dc1", 0, true, 636},
-      {"dc1:50000", 0, true, 636}, {"dc1", 1, true, 3269},
-      {"dc1", 1, false, 3268},   {"dc1:1234567", 0, false, 123456},
-      {"dc1: 42x", 0, false, 42}, {"dc1", 4000, false, 4000},
+      {"dc1:", 0, false, 389},       {"dc1", 0, true, 636},
+      {"dc1:50000", 0, true, 636},   {"dc1", 1, true, 3269},
+      {"dc1", 1, false, 3268},       {"dc1:1234567", 0, false, 123456},
+      {"dc1: 42x", 0, false, 42},    {"dc1", 4000, false, 4000},
   };
   for (const auto& c : cases) {
     int selector = c.selector;
@@ -98,7 +99,8 @@ TEST_F(OpenLdapTest, BindForms) {
   options.userId = "EXAMPLE\\alice";
   options.password = "pw";
   ASSERT_TRUE(Open("dc1", &selector, options, &status));
-  NegotiateCredentials credentials = client.Last(FakeOp::kNegotiateBind).credentials;
+  NegotiateCredentials credentials =
+      client.Last(FakeOp::kNegotiateBind).credentials;
   EXPECT_FALSE(credentials.currentLogon);
   EXPECT_EQ("EXAMPLE", credentials.domain);
   EXPECT_EQ("alice", credentials.user);
@@ -117,7 +119,8 @@ TEST_F(OpenLdapTest, BindForms) {
     status = 0;
     EXPECT_FALSE(Open("dc1", &selector, options, &status));
     EXPECT_EQ(-1, status);
-    EXPECT_EQ("ERROR: DN format not currently supported for secure bind.\n\n", out);
+    EXPECT_EQ("ERROR: DN format not currently supported for secure bind.\n\n",
+              out);
     EXPECT_EQ("", err);
   }
   EXPECT_EQ(binds, client.Count(FakeOp::kNegotiateBind));
@@ -185,16 +188,19 @@ TEST_F(OpenLdapTest, FailuresAreReportedWithTheirLabels) {
   int status = 0;
   EXPECT_FALSE(Open("nowhere", &selector, options, &status));
   EXPECT_EQ(-1, status);
-  EXPECT_EQ("LDAP_INIT: [nowhere] Error 0xffffffff (-1) - Can't contact LDAP server\n",
-            err);
+  EXPECT_EQ(
+      "LDAP_INIT: [nowhere] Error 0xffffffff (-1) - Can't contact LDAP "
+      "server\n",
+      err);
 
   // A failing option is reported; the bind still happens.
   client.FailOption(LdapOption::kKeepAlive, -12);
   ASSERT_TRUE(Open("dc1", &selector, options, &status));
   EXPECT_EQ(0, status);
-  EXPECT_EQ("LDAP_OPTION (Keep Alive 60 seconds):: [dc1] Error 0xfffffff4 (-12) - "
-            "Not Supported\n",
-            err);
+  EXPECT_EQ(
+      "LDAP_OPTION (Keep Alive 60 seconds):: [dc1] Error 0xfffffff4 (-12) - "
+      "Not Supported\n",
+      err);
 
   client.FailBind("dc1", 49, kFakeBadPasswordDiagnostic);
   options.simple = true;
@@ -202,10 +208,11 @@ TEST_F(OpenLdapTest, FailuresAreReportedWithTheirLabels) {
   options.password = "wrong";
   EXPECT_FALSE(Open("dc1", &selector, options, &status));
   EXPECT_EQ(49, status);
-  EXPECT_NE(std::string::npos,
-            err.find("LDAP_BIND: [dc1] Error 0x31 (49) - Invalid credentials\n"
-                     "Extended Error: 80090308: LdapErr: DSID-0C09041C, comment: "
-                     "AcceptSecurityContext error, data 52e, v4563\n"));
+  EXPECT_NE(
+      std::string::npos,
+      err.find("LDAP_BIND: [dc1] Error 0x31 (49) - Invalid credentials\n"
+               "Extended Error: 80090308: LdapErr: DSID-0C09041C, comment: "
+               "AcceptSecurityContext error, data 52e, v4563\n"));
   options.extendedError = false;
   EXPECT_FALSE(Open("dc1", &selector, options, &status));
   EXPECT_EQ(std::string::npos, err.find("Extended Error"));

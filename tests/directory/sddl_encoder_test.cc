@@ -27,7 +27,8 @@ std::string Sid(const std::string& text) {  // "S-1-5-21-1-2-3-512"
   std::size_t pos = 2;
   while (pos < text.size()) {
     std::size_t dash = text.find('-', pos);
-    parts.push_back(std::strtoull(text.substr(pos, dash - pos).c_str(), nullptr, 10));
+    parts.push_back(
+        std::strtoull(text.substr(pos, dash - pos).c_str(), nullptr, 10));
     if (dash == std::string::npos) break;
     pos = dash + 1;
   }
@@ -45,17 +46,20 @@ std::string Sid(const std::string& text) {  // "S-1-5-21-1-2-3-512"
 
 std::string Guid(const std::string& text) {  // lower-case registry form
   auto byte = [&](std::size_t at) {
-    return static_cast<char>(std::strtoul(text.substr(at, 2).c_str(), nullptr, 16));
+    return static_cast<char>(
+        std::strtoul(text.substr(at, 2).c_str(), nullptr, 16));
   };
   std::string out;
-  for (std::size_t at : {6, 4, 2, 0, 11, 9, 16, 14, 19, 21, 24, 26, 28, 30, 32, 34}) {
+  for (std::size_t at :
+       {6, 4, 2, 0, 11, 9, 16, 14, 19, 21, 24, 26, 28, 30, 32, 34}) {
     out += byte(at);
   }
   return out;
 }
 
 std::string Ace(int type, int flags, std::uint32_t mask, const std::string& sid,
-                const std::string& objectType = "", const std::string& inherited = "") {
+                const std::string& objectType = "",
+                const std::string& inherited = "") {
   std::string body;
   Put32(&body, mask);
   if (type == 5 || type == 6 || type == 7 || type == 8) {
@@ -130,28 +134,33 @@ TEST(SddlEncoderTest, OwnerGroupDaclAndSaclWithAliasesRightsAndGuids) {
       SecurityDescriptorToSddl(sd, sids));
   // Without the domain's SID, its members are written in full.
   EXPECT_NE(std::string::npos,
-            SecurityDescriptorToSddl(sd).find(std::string("(A;;CCDCLCSWRPWPDTLOCRSDRCWDWO;;;") +
-                                              kDomain + "-512)"));
+            SecurityDescriptorToSddl(sd).find(
+                std::string("(A;;CCDCLCSWRPWPDTLOCRSDRCWDWO;;;") + kDomain +
+                "-512)"));
 }
 
 TEST(SddlEncoderTest, RootDomainAliasesAndNullOrEmptyLists) {
-  std::string dacl = Acl({Ace(0, 0, 0x10000000, std::string(kDomain) + "-519")});
-  std::string sd = Descriptor(0x0004 | 0x0100, Sid(std::string(kDomain) + "-512"),
-                              "", "", dacl);
-  EXPECT_EQ("O:DAD:AR(A;;GA;;;EA)",
-            SecurityDescriptorToSddl(sd, {.domain = kDomain, .rootDomain = ""}));
+  std::string dacl =
+      Acl({Ace(0, 0, 0x10000000, std::string(kDomain) + "-519")});
+  std::string sd = Descriptor(0x0004 | 0x0100,
+                              Sid(std::string(kDomain) + "-512"), "", "", dacl);
+  EXPECT_EQ(
+      "O:DAD:AR(A;;GA;;;EA)",
+      SecurityDescriptorToSddl(sd, {.domain = kDomain, .rootDomain = ""}));
   // A present DACL without a list grants everything; an empty one nothing.
   EXPECT_EQ("O:SYD:NO_ACCESS_CONTROL",
-            SecurityDescriptorToSddl(Descriptor(0x0004, Sid("S-1-5-18"), "", "", "")));
-  EXPECT_EQ("D:P", SecurityDescriptorToSddl(Descriptor(0x1004, "", "", "", Acl({}))));
+            SecurityDescriptorToSddl(
+                Descriptor(0x0004, Sid("S-1-5-18"), "", "", "")));
+  EXPECT_EQ("D:P",
+            SecurityDescriptorToSddl(Descriptor(0x1004, "", "", "", Acl({}))));
 }
 
 TEST(SddlEncoderTest, MalformedDescriptorsGiveEmptyText) {
   std::string dacl = Acl({Ace(0, 0, 0x1, "S-1-5-18")});
   std::string sd = Descriptor(0x0004, Sid("S-1-5-18"), "", "", dacl);
   EXPECT_FALSE(SecurityDescriptorToSddl(sd).empty());
-  for (std::size_t cut : {std::size_t{0}, std::size_t{5}, std::size_t{21},
-                          sd.size() - 1}) {
+  for (std::size_t cut :
+       {std::size_t{0}, std::size_t{5}, std::size_t{21}, sd.size() - 1}) {
     EXPECT_EQ("", SecurityDescriptorToSddl(sd.substr(0, cut))) << cut;
   }
   std::string unknownType = sd;
@@ -161,8 +170,8 @@ TEST(SddlEncoderTest, MalformedDescriptorsGiveEmptyText) {
 
 TEST(SddlEncoderTest, SecurityDescriptorAttributesArriveAsSddl) {
   FillBinaryAttributeTables();
-  std::string sd = Descriptor(0x0004, Sid("S-1-5-32-544"), Sid("S-1-5-32-544"), "",
-                              Acl({Ace(0, 0, 0x20014, "S-1-5-11")}));
+  std::string sd = Descriptor(0x0004, Sid("S-1-5-32-544"), Sid("S-1-5-32-544"),
+                              "", Acl({Ace(0, 0, 0x20014, "S-1-5-11")}));
   EXPECT_EQ(std::vector<std::string>{"O:BAG:BAD:(A;;LCRPRC;;;AU)"},
             ConvertAttributeValues("nTSecurityDescriptor", {sd}));
 }

@@ -15,7 +15,8 @@ std::string Bytes(std::initializer_list<int> values) {
 
 TEST(SearchControlsTest, BerEncodingsAreExactDer) {
   EXPECT_EQ(Bytes({0x30, 0x03, 0x02, 0x01, 0x05}), EncodeIntegerSequence(5));
-  EXPECT_EQ(Bytes({0x30, 0x04, 0x02, 0x02, 0x00, 0x80}), EncodeIntegerSequence(128));
+  EXPECT_EQ(Bytes({0x30, 0x04, 0x02, 0x02, 0x00, 0x80}),
+            EncodeIntegerSequence(128));
   EXPECT_EQ(Bytes({0x30, 0x08, 0x04, 0x06, 'm', 'e', 'm', 'b', 'e', 'r'}),
             EncodeOctetStringSequence("member"));
 }
@@ -27,8 +28,12 @@ TEST(SearchControlsTest, KeywordsBecomeCriticalControlsInTableOrder) {
   EXPECT_TRUE(controls[0].critical);
   EXPECT_FALSE(controls[0].hasValue);
 
-  controls = SetLDAPControls({{"SD-OWNER", ""}, {"SD-DACL", ""}, {"ASQ", "member"},
-                              {"PHANTOMROOT", ""}, {"EXTNAME", "1"}, {"STATS", ""}});
+  controls = SetLDAPControls({{"SD-OWNER", ""},
+                              {"SD-DACL", ""},
+                              {"ASQ", "member"},
+                              {"PHANTOMROOT", ""},
+                              {"EXTNAME", "1"},
+                              {"STATS", ""}});
   ASSERT_EQ(5u, controls.size());
   EXPECT_EQ("1.2.840.113556.1.4.970", controls[0].oid);
   EXPECT_EQ("1.2.840.113556.1.4.529", controls[1].oid);

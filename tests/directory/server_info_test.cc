@@ -26,13 +26,14 @@ class ServerInfoTest : public ::testing::Test {
 };
 
 TEST_F(ServerInfoTest, Windows2003DomainController) {
-  ServerInfo info = Read({{"supportedCapabilities", {kGate, kAd2000, kAd2003}},
-                          {"domainFunctionality", {"2"}},
-                          {"forestFunctionality", {"2"}},
-                          {"domainControllerFunctionality", {"2"}},
-                          {"isGlobalCatalogReady", {"TRUE"}},
-                          {"defaultNamingContext", {"DC=corp,DC=example,DC=com"}},
-                          {"namingContexts", {"DC=corp", "CN=Configuration", "CN=Schema"}}});
+  ServerInfo info =
+      Read({{"supportedCapabilities", {kGate, kAd2000, kAd2003}},
+            {"domainFunctionality", {"2"}},
+            {"forestFunctionality", {"2"}},
+            {"domainControllerFunctionality", {"2"}},
+            {"isGlobalCatalogReady", {"TRUE"}},
+            {"defaultNamingContext", {"DC=corp,DC=example,DC=com"}},
+            {"namingContexts", {"DC=corp", "CN=Configuration", "CN=Schema"}}});
   EXPECT_EQ(0, info.readStatus);
   EXPECT_EQ("Windows Server 2003", info.productName);
   EXPECT_EQ(2, info.domainFunctionality);
@@ -42,8 +43,9 @@ TEST_F(ServerInfoTest, Windows2003DomainController) {
   EXPECT_TRUE(info.isGlobalCatalog);
   EXPECT_FALSE(info.isReadOnlyDc);
   EXPECT_EQ("DC=corp,DC=example,DC=com", info.defaultNamingContext);
-  EXPECT_EQ((std::vector<std::string>{"DC=corp", "CN=Configuration", "CN=Schema"}),
-            info.namingContexts);
+  EXPECT_EQ(
+      (std::vector<std::string>{"DC=corp", "CN=Configuration", "CN=Schema"}),
+      info.namingContexts);
 }
 
 TEST_F(ServerInfoTest, Windows2000AndUnknownAndNonWindowsServers) {
@@ -67,10 +69,11 @@ TEST_F(ServerInfoTest, Windows2000AndUnknownAndNonWindowsServers) {
 }
 
 TEST_F(ServerInfoTest, LonghornLevelsAndReadOnly) {
-  ServerInfo info = Read({{"supportedCapabilities", {kGate, kAd2000, kAd2003, kLonghorn, kRodc}},
-                          {"domainFunctionality", {"3"}},
-                          {"forestFunctionality", {"1"}},
-                          {"domainControllerFunctionality", {"7"}}});
+  ServerInfo info = Read(
+      {{"supportedCapabilities", {kGate, kAd2000, kAd2003, kLonghorn, kRodc}},
+       {"domainFunctionality", {"3"}},
+       {"forestFunctionality", {"1"}},
+       {"domainControllerFunctionality", {"7"}}});
   EXPECT_EQ("Windows Longhorn", info.productName);
   EXPECT_EQ("Windows Longhorn Domain Mode", info.domainModeName);
   EXPECT_EQ("Windows Server 2003 Interim Forest Mode", info.forestModeName);
@@ -85,12 +88,13 @@ TEST_F(ServerInfoTest, LonghornLevelsAndReadOnly) {
 }
 
 TEST_F(ServerInfoTest, ApplicationModeTakesItsPartition) {
-  ServerInfo info = Read({{"supportedCapabilities", {kGate, kAdam}},
-                          {"schemaNamingContext", {"CN=Schema,CN=Configuration,CN={X}"}},
-                          {"configurationNamingContext", {"CN=Configuration,CN={X}"}},
-                          {"namingContexts",
-                           {"CN=Schema,CN=Configuration,CN={X}", "O=App",
-                            "CN=Configuration,CN={X}"}}});
+  ServerInfo info =
+      Read({{"supportedCapabilities", {kGate, kAdam}},
+            {"schemaNamingContext", {"CN=Schema,CN=Configuration,CN={X}"}},
+            {"configurationNamingContext", {"CN=Configuration,CN={X}"}},
+            {"namingContexts",
+             {"CN=Schema,CN=Configuration,CN={X}", "O=App",
+              "CN=Configuration,CN={X}"}}});
   EXPECT_EQ("Active Directory Application Mode", info.productName);
   EXPECT_EQ("O=App", info.defaultNamingContext);
   EXPECT_EQ("O=App", info.rootDomainNamingContext);
@@ -114,7 +118,8 @@ TEST_F(ServerInfoTest, FakeDomainAndFailuresAndNoConnection) {
   EXPECT_EQ(LdapScope::kBase, request.search.scope);
   EXPECT_EQ("", request.search.base);
   // Samba 4.17 fails the whole RootDSE read when validFSMOs is asked for.
-  for (const auto& name : request.search.attributes) EXPECT_NE("validFSMOs", name);
+  for (const auto& name : request.search.attributes)
+    EXPECT_NE("validFSMOs", name);
 
   client.FailNext(FakeOp::kSearch, 52);
   ServerInfo failed = ReadServerInfo(connection.get(), false);

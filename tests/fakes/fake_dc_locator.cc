@@ -58,8 +58,9 @@ int FakeDcLocator::Answer(const FakeDomainController& controller,
   return 0;
 }
 
-int FakeDcLocator::Locate(const std::string& computer, const std::string& domain,
-                          std::uint32_t flags, DomainControllerInfo* info) {
+int FakeDcLocator::Locate(const std::string& computer,
+                          const std::string& domain, std::uint32_t flags,
+                          DomainControllerInfo* info) {
   calls_.push_back(FakeLocateCall{computer, domain, flags, 0});
   int& result = calls_.back().result;
   *info = DomainControllerInfo{};
@@ -73,7 +74,8 @@ int FakeDcLocator::Locate(const std::string& computer, const std::string& domain
     failures_.erase(it);
     return result;
   }
-  if ((flags & locator_flags::kIsFlatName) && (flags & locator_flags::kIsDnsName)) {
+  if ((flags & locator_flags::kIsFlatName) &&
+      (flags & locator_flags::kIsDnsName)) {
     return result = locator_error::kInvalidFlags;
   }
   auto answer = answers_.find({LowerCase(computer), LowerCase(domain)});
@@ -91,7 +93,8 @@ int FakeDcLocator::Locate(const std::string& computer, const std::string& domain
 
   if (!computer.empty()) {
     for (const auto& controller : found->second) {
-      if (NamesController(computer, controller) && Satisfies(controller, flags)) {
+      if (NamesController(computer, controller) &&
+          Satisfies(controller, flags)) {
         return result = Answer(controller, info);
       }
     }

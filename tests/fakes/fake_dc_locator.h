@@ -63,7 +63,8 @@ class FakeDcLocator : public DcLocator {
              std::uint32_t flags, DomainControllerInfo* info) override;
 
  private:
-  int Answer(const FakeDomainController& controller, DomainControllerInfo* info);
+  int Answer(const FakeDomainController& controller,
+             DomainControllerInfo* info);
 
   std::map<std::string, std::vector<FakeDomainController>> controllers_;
   std::map<std::string, std::string> aliases_;

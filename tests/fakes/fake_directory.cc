@@ -89,7 +89,8 @@ std::string RdnValue(const std::string& rdn) {
     }
     if (i + 2 < raw.size() && HexValue(raw[i + 1]) >= 0 &&
         HexValue(raw[i + 2]) >= 0) {
-      value += static_cast<char>(HexValue(raw[i + 1]) * 16 + HexValue(raw[i + 2]));
+      value +=
+          static_cast<char>(HexValue(raw[i + 1]) * 16 + HexValue(raw[i + 2]));
       i += 2;
     } else {
       value += raw[++i];
@@ -117,7 +118,8 @@ std::string EscapeRdn(const std::string& value) {
   return out;
 }
 
-bool IsUnder(const std::string& normalizedDn, const std::string& normalizedBase) {
+bool IsUnder(const std::string& normalizedDn,
+             const std::string& normalizedBase) {
   if (normalizedBase.empty()) return true;
   if (normalizedDn == normalizedBase) return true;
   return normalizedDn.size() > normalizedBase.size() &&
@@ -140,7 +142,8 @@ const LdapAttribute* FindAttribute(const std::vector<LdapAttribute>& attributes,
   return nullptr;
 }
 
-bool Contains(const std::vector<std::string>& values, const std::string& value) {
+bool Contains(const std::vector<std::string>& values,
+              const std::string& value) {
   for (const auto& v : values) {
     if (SameValue(v, value)) return true;
   }
@@ -308,7 +311,8 @@ void FakeDirectory::AttachPartition(std::shared_ptr<FakeDirectory> partition) {
   partitions_.push_back(std::move(partition));
 }
 
-void FakeDirectory::SetGlobalCatalog(std::set<std::string> partialAttributeSet) {
+void FakeDirectory::SetGlobalCatalog(
+    std::set<std::string> partialAttributeSet) {
   globalCatalog_ = true;
   partialAttributeSet_.clear();
   for (const auto& name : partialAttributeSet) {
@@ -316,8 +320,8 @@ void FakeDirectory::SetGlobalCatalog(std::set<std::string> partialAttributeSet) 
   }
 }
 
-void FakeDirectory::SetMandatoryAttributes(const std::string& objectClass,
-                                           std::vector<std::string> attributes) {
+void FakeDirectory::SetMandatoryAttributes(
+    const std::string& objectClass, std::vector<std::string> attributes) {
   mandatory_[LowerCase(objectClass)] = std::move(attributes);
 }
 
@@ -358,8 +362,9 @@ std::string FakeDirectory::AddPso(const std::string& domainDn,
       {"msDS-LockoutDuration", {"-18000000000"}},
   };
   for (const auto& [attribute, values] : overrides) {
-    auto it = std::find_if(attributes.begin(), attributes.end(),
-                           [&](const auto& a) { return SameName(a.first, attribute); });
+    auto it = std::find_if(
+        attributes.begin(), attributes.end(),
+        [&](const auto& a) { return SameName(a.first, attribute); });
     if (it != attributes.end()) {
       if (values.empty()) {
         attributes.erase(it);
@@ -378,10 +383,11 @@ std::string FakeDirectory::AddUser(const std::string& containerDn,
                                    const std::string& name,
                                    const std::string& dnsDomain) {
   std::string dn = "CN=" + EscapeRdn(name) + "," + containerDn;
-  AddEntry(dn, {{"objectClass", {"top", "person", "organizationalPerson", "user"}},
-                {"cn", {name}},
-                {"sAMAccountName", {name}},
-                {"userPrincipalName", {name + "@" + dnsDomain}}});
+  AddEntry(dn,
+           {{"objectClass", {"top", "person", "organizationalPerson", "user"}},
+            {"cn", {name}},
+            {"sAMAccountName", {name}},
+            {"userPrincipalName", {name + "@" + dnsDomain}}});
   return dn;
 }
 
@@ -407,7 +413,8 @@ FakeDirectory::Entry* FakeDirectory::FindOwn(const std::string& dn) {
   return nullptr;
 }
 
-const FakeDirectory::Entry* FakeDirectory::FindOwn(const std::string& dn) const {
+const FakeDirectory::Entry* FakeDirectory::FindOwn(
+    const std::string& dn) const {
   return const_cast<FakeDirectory*>(this)->FindOwn(dn);
 }
 
@@ -442,7 +449,8 @@ std::vector<std::string> FakeDirectory::ValuesOf(
     std::vector<std::string> sources;
     std::string self = FakeNormalizeDn(entry.dn);
     for (const Entry* other : AllEntries()) {
-      const LdapAttribute* forward = FindAttribute(other->attributes, link.forward);
+      const LdapAttribute* forward =
+          FindAttribute(other->attributes, link.forward);
       if (forward == nullptr) continue;
       for (const auto& value : forward->values) {
         if (FakeNormalizeDn(value) == self) {
@@ -453,7 +461,8 @@ std::vector<std::string> FakeDirectory::ValuesOf(
     }
     return sources;
   }
-  if (const LdapAttribute* stored = FindAttribute(entry.attributes, attribute)) {
+  if (const LdapAttribute* stored =
+          FindAttribute(entry.attributes, attribute)) {
     return stored->values;
   }
   if (SameName(attribute, "canonicalName") && !entry.dn.empty()) {
@@ -471,8 +480,10 @@ std::vector<std::string> FakeDirectory::FilterValues(
   std::vector<std::string> values = ValuesOf(entry, attribute);
   if (SameName(attribute, "objectCategory")) {
     std::vector<std::string> extra;
-    for (const auto& value : values) extra.push_back(RdnValue(FakeFirstRdn(value)));
-    for (const auto& value : ValuesOf(entry, "objectClass")) extra.push_back(value);
+    for (const auto& value : values)
+      extra.push_back(RdnValue(FakeFirstRdn(value)));
+    for (const auto& value : ValuesOf(entry, "objectClass"))
+      extra.push_back(value);
     values.insert(values.end(), extra.begin(), extra.end());
   }
   return values;
@@ -495,10 +506,11 @@ std::string FakeDirectory::ResultantPso(const Entry& entry) const {
         if (targets.count(FakeNormalizeDn(value))) applies = true;
       }
       if (!applies) continue;
-      const LdapAttribute* precedence =
-          FindAttribute(candidate->attributes, "msDS-PasswordSettingsPrecedence");
-      long long value =
-          precedence && !precedence->values.empty() ? ParseNumber(precedence->values[0]) : 0;
+      const LdapAttribute* precedence = FindAttribute(
+          candidate->attributes, "msDS-PasswordSettingsPrecedence");
+      long long value = precedence && !precedence->values.empty()
+                            ? ParseNumber(precedence->values[0])
+                            : 0;
       if (best == nullptr || value < bestPrecedence ||
           (value == bestPrecedence &&
            FakeNormalizeDn(candidate->dn) < FakeNormalizeDn(best->dn))) {
@@ -519,7 +531,8 @@ std::string FakeDirectory::ResultantPso(const Entry& entry) const {
     std::string member = pending.back();
     pending.pop_back();
     for (const Entry* candidate : all) {
-      const LdapAttribute* members = FindAttribute(candidate->attributes, "member");
+      const LdapAttribute* members =
+          FindAttribute(candidate->attributes, "member");
       if (members == nullptr) continue;
       for (const auto& value : members->values) {
         std::string group = FakeNormalizeDn(candidate->dn);
@@ -576,7 +589,8 @@ LdapEntry FakeDirectory::Project(const Entry& entry,
     }
   }
   for (const auto& link : kLinks) {
-    if (all || requested(link.back)) emit(link.back, ValuesOf(entry, link.back));
+    if (all || requested(link.back))
+      emit(link.back, ValuesOf(entry, link.back));
   }
   for (const auto& name : named) {
     const char* spelling = CanonicalSpelling(name);
@@ -595,8 +609,9 @@ bool FakeDirectory::CheckLinkTargets(const std::string& attribute,
   if (!linked) return true;
   for (const auto& value : values) {
     if (!HasEntry(value)) {
-      *diagnostic = "00000057: LdapErr: DSID-0C090D8A, comment: Error in "
-                    "attribute conversion operation, data 0, v4563";
+      *diagnostic =
+          "00000057: LdapErr: DSID-0C090D8A, comment: Error in "
+          "attribute conversion operation, data 0, v4563";
       return false;
     }
   }
@@ -625,7 +640,8 @@ int FakeDirectory::Search(const LdapSearchRequest& request, int pageSize,
     for (std::size_t i = 0; rootDse == nullptr && i < partitions_.size(); ++i) {
       rootDse = partitions_[i]->FindOwn("");
     }
-    if (rootDse != nullptr && matchesFilter(*rootDse)) matches.push_back(rootDse);
+    if (rootDse != nullptr && matchesFilter(*rootDse))
+      matches.push_back(rootDse);
   } else {
     if (!base.empty() && !HasEntry(request.base)) {
       std::string match = FakeParentDn(request.base);
@@ -641,8 +657,9 @@ int FakeDirectory::Search(const LdapSearchRequest& request, int pageSize,
           inScope = dn == base;
           break;
         case LdapScope::kOneLevel:
-          inScope = base.empty() ? !HasEntry(FakeParentDn(entry->dn))
-                                 : FakeNormalizeDn(FakeParentDn(entry->dn)) == base;
+          inScope = base.empty()
+                        ? !HasEntry(FakeParentDn(entry->dn))
+                        : FakeNormalizeDn(FakeParentDn(entry->dn)) == base;
           break;
         case LdapScope::kSubtree:
           inScope = IsUnder(dn, base);
@@ -662,13 +679,16 @@ int FakeDirectory::Search(const LdapSearchRequest& request, int pageSize,
   if (pageSize > 0) {
     if (cookie != nullptr && !cookie->empty()) {
       if (!cookie->starts_with(kCookiePrefix)) {
-        *diagnostic = "00002024: LdapErr: DSID-0C090A82, comment: Invalid paged "
-                      "results cookie";
+        *diagnostic =
+            "00002024: LdapErr: DSID-0C090A82, comment: Invalid paged "
+            "results cookie";
         return ldap_result::kUnwillingToPerform;
       }
-      offset = std::strtoul(cookie->c_str() + sizeof kCookiePrefix - 1, nullptr, 10);
+      offset =
+          std::strtoul(cookie->c_str() + sizeof kCookiePrefix - 1, nullptr, 10);
     }
-    std::size_t size = static_cast<std::size_t>(std::min(pageSize, maxPageSize_));
+    std::size_t size =
+        static_cast<std::size_t>(std::min(pageSize, maxPageSize_));
     end = std::min(limit, offset + size);
   }
   for (std::size_t i = std::min(offset, end); i < end; ++i) {
@@ -690,11 +710,14 @@ int FakeDirectory::Add(const std::string& dn,
   if (globalCatalog_) return ldap_result::kUnwillingToPerform;
   std::string rdn = FakeFirstRdn(dn);
   if (RdnType(rdn).empty() || RdnValue(rdn).empty()) {
-    *diagnostic = "00002081: NameErr: DSID-03050F42, problem 2003 (BAD_ATT_SYNTAX), data 0";
+    *diagnostic =
+        "00002081: NameErr: DSID-03050F42, problem 2003 (BAD_ATT_SYNTAX), data "
+        "0";
     return ldap_result::kInvalidDnSyntax;
   }
   if (HasEntry(dn)) {
-    *diagnostic = "00002071: UpdErr: DSID-030503A8, problem 6005 (ENTRY_EXISTS), data 0";
+    *diagnostic =
+        "00002071: UpdErr: DSID-030503A8, problem 6005 (ENTRY_EXISTS), data 0";
     return 68;
   }
   std::string parent = FakeParentDn(dn);
@@ -708,20 +731,24 @@ int FakeDirectory::Add(const std::string& dn,
   FakeAttributes built;
   for (const auto& modification : attributes) {
     if (modification.values.empty()) {
-      *diagnostic = "0000057: Attribute " + modification.attribute + " has no values";
+      *diagnostic =
+          "0000057: Attribute " + modification.attribute + " has no values";
       return ldap_result::kInvalidSyntax;
     }
     for (std::size_t i = 0; i < modification.values.size(); ++i) {
       for (std::size_t j = 0; j < i; ++j) {
         if (SameValue(modification.values[i], modification.values[j])) {
-          *diagnostic = "00002083: AtrErr: DSID-03151904, #1:\n\t0: 00000000: "
-                        "DSID-03151904, problem 1006 (ATT_OR_VALUE_EXISTS), data 0, "
-                        "Att 0 (" + modification.attribute + ")\n";
+          *diagnostic =
+              "00002083: AtrErr: DSID-03151904, #1:\n\t0: 00000000: "
+              "DSID-03151904, problem 1006 (ATT_OR_VALUE_EXISTS), data 0, "
+              "Att 0 (" +
+              modification.attribute + ")\n";
           return ldap_result::kAttributeOrValueExists;
         }
       }
     }
-    if (!CheckLinkTargets(modification.attribute, modification.values, diagnostic)) {
+    if (!CheckLinkTargets(modification.attribute, modification.values,
+                          diagnostic)) {
       return ldap_result::kConstraintViolation;
     }
     built.emplace_back(modification.attribute, modification.values);
@@ -737,9 +764,9 @@ int FakeDirectory::Add(const std::string& dn,
     auto it = mandatory_.find(LowerCase(objectClass));
     if (it == mandatory_.end()) continue;
     for (const auto& required : it->second) {
-      bool present = std::any_of(built.begin(), built.end(), [&](const auto& a) {
-        return SameName(a.first, required);
-      });
+      bool present = std::any_of(
+          built.begin(), built.end(),
+          [&](const auto& a) { return SameName(a.first, required); });
       if (!present) {
         *diagnostic = "objectclass_attrs: at least one mandatory attribute ('" +
                       required + "') on entry '" + dn + "' wasn't specified!";
@@ -766,15 +793,19 @@ int FakeDirectory::Modify(const std::string& dn,
   // Work on a copy: a request applies as a whole or not at all.
   std::vector<LdapAttribute> attributes = located.entry->attributes;
   auto valueExists = [&](const std::string& attribute) {
-    *diagnostic = "00002083: AtrErr: DSID-03151904, #1:\n\t0: 00000000: "
-                  "DSID-03151904, problem 1006 (ATT_OR_VALUE_EXISTS), data 0, "
-                  "Att 0 (" + attribute + ")\n";
+    *diagnostic =
+        "00002083: AtrErr: DSID-03151904, #1:\n\t0: 00000000: "
+        "DSID-03151904, problem 1006 (ATT_OR_VALUE_EXISTS), data 0, "
+        "Att 0 (" +
+        attribute + ")\n";
     return ldap_result::kAttributeOrValueExists;
   };
   auto noSuchAttribute = [&](const std::string& attribute) {
-    *diagnostic = "00002085: AtrErr: DSID-03152804, #1:\n\t0: 00002085: "
-                  "DSID-03152804, problem 1002 (ATT_OR_VALUE_NONEXISTENT), data 0, "
-                  "Att 0 (" + attribute + ")\n";
+    *diagnostic =
+        "00002085: AtrErr: DSID-03152804, #1:\n\t0: 00002085: "
+        "DSID-03152804, problem 1002 (ATT_OR_VALUE_NONEXISTENT), data 0, "
+        "Att 0 (" +
+        attribute + ")\n";
     return ldap_result::kNoSuchAttribute;
   };
   for (const auto& modification : modifications) {
@@ -799,8 +830,9 @@ int FakeDirectory::Modify(const std::string& dn,
       case LdapModOp::kDelete: {
         if (existing == nullptr) return noSuchAttribute(name);
         for (const auto& value : modification.values) {
-          auto it = std::find_if(existing->values.begin(), existing->values.end(),
-                                 [&](const std::string& v) { return SameValue(v, value); });
+          auto it = std::find_if(
+              existing->values.begin(), existing->values.end(),
+              [&](const std::string& v) { return SameValue(v, value); });
           if (it == existing->values.end()) return noSuchAttribute(name);
           existing->values.erase(it);
         }
@@ -826,7 +858,8 @@ int FakeDirectory::Modify(const std::string& dn,
         break;
       }
     }
-    std::erase_if(attributes, [](const LdapAttribute& a) { return a.values.empty(); });
+    std::erase_if(attributes,
+                  [](const LdapAttribute& a) { return a.values.empty(); });
   }
   // Mandatory attributes of the entry's classes cannot be removed.
   if (const LdapAttribute* classes = FindAttribute(attributes, "objectClass")) {
@@ -835,8 +868,9 @@ int FakeDirectory::Modify(const std::string& dn,
       if (it == located.owner->mandatory_.end()) continue;
       for (const auto& required : it->second) {
         if (FindAttribute(attributes, required) == nullptr) {
-          *diagnostic = "objectclass_attrs: at least one mandatory attribute ('" +
-                        required + "') on entry '" + dn + "' wasn't specified!";
+          *diagnostic =
+              "objectclass_attrs: at least one mandatory attribute ('" +
+              required + "') on entry '" + dn + "' wasn't specified!";
           return ldap_result::kObjectClassViolation;
         }
       }
@@ -859,18 +893,21 @@ int FakeDirectory::Delete(const std::string& dn, std::string* diagnostic) {
   std::string self = FakeNormalizeDn(dn);
   for (const Entry* entry : AllEntries()) {
     if (FakeNormalizeDn(FakeParentDn(entry->dn)) == self) {
-      *diagnostic = "00002015: SvcErr: DSID-031007DB, problem 5003 "
-                    "(WILL_NOT_PERFORM), data 0";
+      *diagnostic =
+          "00002015: SvcErr: DSID-031007DB, problem 5003 "
+          "(WILL_NOT_PERFORM), data 0";
       return 66;
     }
   }
   auto& owned = located.owner->entries_;
-  std::erase_if(owned, [&](const Entry& e) { return FakeNormalizeDn(e.dn) == self; });
+  std::erase_if(owned,
+                [&](const Entry& e) { return FakeNormalizeDn(e.dn) == self; });
   // The server drops the forward links that named the deleted object.
   for (const Entry* entry : AllEntries()) {
     auto* mutableEntry = const_cast<Entry*>(entry);
     for (const auto& link : kLinks) {
-      if (LdapAttribute* forward = FindAttribute(mutableEntry->attributes, link.forward)) {
+      if (LdapAttribute* forward =
+              FindAttribute(mutableEntry->attributes, link.forward)) {
         std::erase_if(forward->values, [&](const std::string& v) {
           return FakeNormalizeDn(v) == self;
         });
@@ -896,13 +933,16 @@ int FakeDirectory::Rename(const std::string& dn, const std::string& newRdn,
   std::vector<std::string> newRdns = SplitRdns(newRdn);
   if (newRdns.size() != 1 || RdnType(newRdns[0]).empty() ||
       RdnValue(newRdns[0]).empty()) {
-    *diagnostic = "00002081: NameErr: DSID-03050F42, problem 2003 (BAD_ATT_SYNTAX), data 0";
+    *diagnostic =
+        "00002081: NameErr: DSID-03050F42, problem 2003 (BAD_ATT_SYNTAX), data "
+        "0";
     return ldap_result::kInvalidDnSyntax;
   }
   std::string parent = FakeParentDn(dn);
   std::string newDn = parent.empty() ? newRdn : newRdn + "," + parent;
   if (FakeNormalizeDn(newDn) != FakeNormalizeDn(dn) && HasEntry(newDn)) {
-    *diagnostic = "00002071: UpdErr: DSID-030503A8, problem 6005 (ENTRY_EXISTS), data 0";
+    *diagnostic =
+        "00002071: UpdErr: DSID-030503A8, problem 6005 (ENTRY_EXISTS), data 0";
     return 68;
   }
   std::string oldNormalized = FakeNormalizeDn(dn);
@@ -911,16 +951,20 @@ int FakeDirectory::Rename(const std::string& dn, const std::string& newRdn,
   std::string newValue = RdnValue(newRdn);
   if (deleteOldRdn) {
     if (LdapAttribute* old = FindAttribute(entry.attributes, RdnType(oldRdn))) {
-      std::erase_if(old->values,
-                    [&](const std::string& v) { return SameValue(v, RdnValue(oldRdn)); });
+      std::erase_if(old->values, [&](const std::string& v) {
+        return SameValue(v, RdnValue(oldRdn));
+      });
     }
   }
-  if (LdapAttribute* attribute = FindAttribute(entry.attributes, RdnType(newRdn))) {
-    if (!Contains(attribute->values, newValue)) attribute->values.push_back(newValue);
+  if (LdapAttribute* attribute =
+          FindAttribute(entry.attributes, RdnType(newRdn))) {
+    if (!Contains(attribute->values, newValue))
+      attribute->values.push_back(newValue);
   } else {
     entry.attributes.push_back(LdapAttribute{RdnType(newRdn), {newValue}});
   }
-  std::erase_if(entry.attributes, [](const LdapAttribute& a) { return a.values.empty(); });
+  std::erase_if(entry.attributes,
+                [](const LdapAttribute& a) { return a.values.empty(); });
 
   // Every DN at or under the old name moves; so do the links that named it.
   auto moved = [&](const std::string& value) {

@@ -138,7 +138,7 @@ class FakeDirectory {
   std::vector<Entry> entries_;
   std::vector<std::shared_ptr<FakeDirectory>> partitions_;
   bool globalCatalog_ = false;
-  std::set<std::string> partialAttributeSet_;  // lower-cased
+  std::set<std::string> partialAttributeSet_;                  // lower-cased
   std::map<std::string, std::vector<std::string>> mandatory_;  // by class
   int maxPageSize_ = 1000;
   struct Account {

@@ -64,7 +64,8 @@ TEST(FakeFilterTest, BitwiseAndOrAndOrdering) {
   EXPECT_FALSE(Match("(count<=9)", crossRef));
   std::map<std::string, std::vector<std::string>> negative = {
       {"systemFlags", {"-1946157056"}}};  // 0x8C000000
-  EXPECT_TRUE(Match("(systemFlags:1.2.840.113556.1.4.803:=134217728)", negative));
+  EXPECT_TRUE(
+      Match("(systemFlags:1.2.840.113556.1.4.803:=134217728)", negative));
 }
 
 class FakeForestTest : public ::testing::Test {
@@ -96,23 +97,23 @@ class FakeForestTest : public ::testing::Test {
 
 TEST_F(FakeForestTest, ObjectCategoryMatchesClassAndBackLinksAreComputed) {
   FakeDirectory& corp = client.Domain("DC=corp,DC=example,DC=com");
-  std::string user =
-      corp.AddUser("CN=Users,DC=corp,DC=example,DC=com", "alice", "corp.example.com");
+  std::string user = corp.AddUser("CN=Users,DC=corp,DC=example,DC=com", "alice",
+                                  "corp.example.com");
   std::string pso = corp.AddPso("DC=corp,DC=example,DC=com", "pso1", 10,
                                 {{"msDS-PSOAppliesTo", {user}}});
   corp.AddPso("DC=corp,DC=example,DC=com", "pso2", 20);
   auto connection = client.Connect("dc1.corp.example.com");
   int code = -100;
-  auto found = Search(*connection, "DC=corp,DC=example,DC=com", LdapScope::kSubtree,
-                      "(&(objectCategory=msDS-PasswordSettings)(msDS-PSOAppliesTo=*))",
-                      &code);
+  auto found = Search(
+      *connection, "DC=corp,DC=example,DC=com", LdapScope::kSubtree,
+      "(&(objectCategory=msDS-PasswordSettings)(msDS-PSOAppliesTo=*))", &code);
   ASSERT_EQ(0, code);
   ASSERT_EQ(1u, found.size());
   EXPECT_EQ(pso, found[0].dn);
 
-  auto applied = Search(*connection, "DC=corp,DC=example,DC=com", LdapScope::kSubtree,
-                        "(msDS-PSOApplied=" + pso + ")", &code,
-                        {"msDS-ResultantPSO", "canonicalName"});
+  auto applied = Search(*connection, "DC=corp,DC=example,DC=com",
+                        LdapScope::kSubtree, "(msDS-PSOApplied=" + pso + ")",
+                        &code, {"msDS-ResultantPSO", "canonicalName"});
   ASSERT_EQ(1u, applied.size());
   EXPECT_EQ(user, applied[0].dn);
   ASSERT_EQ(2u, applied[0].attributes.size());
@@ -122,7 +123,8 @@ TEST_F(FakeForestTest, ObjectCategoryMatchesClassAndBackLinksAreComputed) {
 }
 
 TEST_F(FakeForestTest, GlobalCatalogSpansDomainsAndRefusesWrites) {
-  client.Domain("DC=corp,DC=example,DC=com").AddPso("DC=corp,DC=example,DC=com", "a", 1);
+  client.Domain("DC=corp,DC=example,DC=com")
+      .AddPso("DC=corp,DC=example,DC=com", "a", 1);
   client.Domain("DC=child,DC=corp,DC=example,DC=com")
       .AddPso("DC=child,DC=corp,DC=example,DC=com", "b", 1);
   auto gc = client.Connect("DC1.corp.example.com", 3268);
@@ -134,9 +136,10 @@ TEST_F(FakeForestTest, GlobalCatalogSpansDomainsAndRefusesWrites) {
   EXPECT_EQ(53, gc->Delete(found[0].dn));
 
   auto dc = client.Connect("dc1.corp.example.com");
-  auto cross = Search(*dc, "CN=Partitions,CN=Configuration,DC=corp,DC=example,DC=com",
-                      LdapScope::kOneLevel, "(systemFlags:1.2.840.113556.1.4.803:=2)",
-                      &code, {"nCName", "nETBIOSName", "dnsRoot"});
+  auto cross =
+      Search(*dc, "CN=Partitions,CN=Configuration,DC=corp,DC=example,DC=com",
+             LdapScope::kOneLevel, "(systemFlags:1.2.840.113556.1.4.803:=2)",
+             &code, {"nCName", "nETBIOSName", "dnsRoot"});
   ASSERT_EQ(2u, cross.size());
   EXPECT_EQ("CHILD", cross[1].attributes[1].values[0]);
 }
@@ -172,26 +175,34 @@ TEST_F(FakeForestTest, PagesWithCookieAndHonoursSizeLimit) {
 
 TEST_F(FakeForestTest, ModificationCodesAsSambaGivesThem) {
   FakeDirectory& corp = client.Domain("DC=corp,DC=example,DC=com");
-  std::string user =
-      corp.AddUser("CN=Users,DC=corp,DC=example,DC=com", "bob", "corp.example.com");
+  std::string user = corp.AddUser("CN=Users,DC=corp,DC=example,DC=com", "bob",
+                                  "corp.example.com");
   std::string pso = corp.AddPso("DC=corp,DC=example,DC=com", "p", 5);
   auto connection = client.Connect("dc1.corp.example.com");
   using Op = LdapModOp;
-  EXPECT_EQ(0, connection->Modify(pso, {{Op::kAdd, "msDS-PSOAppliesTo", {user}}}));
-  EXPECT_EQ(20, connection->Modify(pso, {{Op::kAdd, "msDS-PSOAppliesTo", {user}}}));
-  EXPECT_EQ(19, connection->Modify(pso, {{Op::kAdd, "msDS-PSOAppliesTo",
-                                          {"CN=nobody,DC=corp,DC=example,DC=com"}}}));
+  EXPECT_EQ(0,
+            connection->Modify(pso, {{Op::kAdd, "msDS-PSOAppliesTo", {user}}}));
+  EXPECT_EQ(20,
+            connection->Modify(pso, {{Op::kAdd, "msDS-PSOAppliesTo", {user}}}));
+  EXPECT_EQ(
+      19, connection->Modify(pso, {{Op::kAdd,
+                                    "msDS-PSOAppliesTo",
+                                    {"CN=nobody,DC=corp,DC=example,DC=com"}}}));
   EXPECT_EQ(16, connection->Modify(pso, {{Op::kDelete, "description", {"x"}}}));
-  EXPECT_EQ(65, connection->Modify(pso, {{Op::kDelete, "msDS-LockoutThreshold", {}}}));
-  EXPECT_EQ(65, connection->Add("CN=q,CN=Password Settings Container,CN=System,"
-                                "DC=corp,DC=example,DC=com",
-                                {{Op::kAdd, "objectClass", {"msDS-PasswordSettings"}}}));
+  EXPECT_EQ(65, connection->Modify(
+                    pso, {{Op::kDelete, "msDS-LockoutThreshold", {}}}));
+  EXPECT_EQ(65, connection->Add(
+                    "CN=q,CN=Password Settings Container,CN=System,"
+                    "DC=corp,DC=example,DC=com",
+                    {{Op::kAdd, "objectClass", {"msDS-PasswordSettings"}}}));
   EXPECT_EQ(66, connection->Delete("CN=Users,DC=corp,DC=example,DC=com"));
   EXPECT_EQ(0, connection->Rename(pso, "CN=renamed", true));
   std::string renamed =
-      "CN=renamed,CN=Password Settings Container,CN=System,DC=corp,DC=example,DC=com";
+      "CN=renamed,CN=Password Settings "
+      "Container,CN=System,DC=corp,DC=example,DC=com";
   EXPECT_EQ("renamed", corp.FirstValue(renamed, "name"));
-  EXPECT_EQ(std::vector<std::string>{renamed}, corp.Values(user, "msDS-PSOApplied"));
+  EXPECT_EQ(std::vector<std::string>{renamed},
+            corp.Values(user, "msDS-PSOApplied"));
   EXPECT_EQ(32, connection->Delete(pso));
   EXPECT_FALSE(connection->DiagnosticMessage().empty());
   EXPECT_EQ(0, connection->Delete(user));
@@ -229,12 +240,12 @@ TEST_F(FakeForestTest, BindsFailuresAndLog) {
 
 TEST(FakeDcLocatorTest, FlagsChooseTheController) {
   FakeDcLocator locator;
-  locator.AddController("corp.example.com", {.name = "rodc.corp.example.com",
-                                             .writable = false});
+  locator.AddController("corp.example.com",
+                        {.name = "rodc.corp.example.com", .writable = false});
   locator.AddController("corp.example.com", {.name = "dc2.corp.example.com"});
-  locator.AddController("corp.example.com", {.name = "dc1.corp.example.com",
-                                             .site = "HQ",
-                                             .globalCatalog = true});
+  locator.AddController(
+      "corp.example.com",
+      {.name = "dc1.corp.example.com", .site = "HQ", .globalCatalog = true});
   locator.AddDomainAlias("CORP", "corp.example.com");
   DomainControllerInfo info;
   EXPECT_EQ(0, locator.Locate("", "corp.example.com", 0x21010, &info));

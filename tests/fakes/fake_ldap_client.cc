@@ -128,7 +128,8 @@ class FakeLdapState {
  public:
   std::map<std::string, std::shared_ptr<FakeDirectory>> hosts;
   std::map<std::string, std::shared_ptr<FakeDirectory>> globalCatalogs;
-  std::map<std::string, std::shared_ptr<FakeDirectory>> domains;  // normalised DN
+  std::map<std::string, std::shared_ptr<FakeDirectory>>
+      domains;  // normalised DN
   std::vector<std::shared_ptr<FakeDirectory>> domainOrder;
   std::shared_ptr<FakeDirectory> configuration;
   std::string rootDn;
@@ -215,7 +216,8 @@ class FakeLdapConnection : public LdapConnection {
                            ? credentials.user
                            : credentials.domain + "\\" + credentials.user;
     std::string diagnostic;
-    if (!BindFailure(FakeOp::kNegotiateBind, name, &request.result, &diagnostic)) {
+    if (!BindFailure(FakeOp::kNegotiateBind, name, &request.result,
+                     &diagnostic)) {
       if (!credentials.currentLogon && directory_->HasAccounts() &&
           !directory_->CheckCredentials(name, credentials.password)) {
         request.result = ldap_result::kInvalidCredentials;
@@ -293,7 +295,8 @@ class FakeLdapConnection : public LdapConnection {
     request.deleteOldRdn = deleteOldRdn;
     std::string diagnostic;
     if (Writable(FakeOp::kRename, dn, &request.result, &diagnostic)) {
-      request.result = directory_->Rename(dn, newRdn, deleteOldRdn, &diagnostic);
+      request.result =
+          directory_->Rename(dn, newRdn, deleteOldRdn, &diagnostic);
     }
     return Finish(request, diagnostic);
   }
@@ -468,26 +471,29 @@ FakeDirectory& FakeLdapClient::AddDomain(const std::string& host,
   }
   directory->AddEntry("", rootDse);
 
-  directory->AddEntry(domainDn,
-                      {{"objectClass", {"top", "domain", "domainDNS"}},
-                       {"dc", {FakeFirstRdn(domainDn).substr(FakeFirstRdn(domainDn).find('=') + 1)}},
-                       {"lockoutDuration", {"-18000000000"}},
-                       {"lockOutObservationWindow", {"-18000000000"}},
-                       {"lockoutThreshold", {"0"}},
-                       {"maxPwdAge", {"-36288000000000"}},
-                       {"minPwdAge", {"-864000000000"}},
-                       {"minPwdLength", {"7"}},
-                       {"pwdHistoryLength", {"24"}},
-                       {"pwdProperties", {"1"}},
-                       {"msDS-Behavior-Version", {std::to_string(options.domainLevel)}}});
+  directory->AddEntry(
+      domainDn,
+      {{"objectClass", {"top", "domain", "domainDNS"}},
+       {"dc",
+        {FakeFirstRdn(domainDn).substr(FakeFirstRdn(domainDn).find('=') + 1)}},
+       {"lockoutDuration", {"-18000000000"}},
+       {"lockOutObservationWindow", {"-18000000000"}},
+       {"lockoutThreshold", {"0"}},
+       {"maxPwdAge", {"-36288000000000"}},
+       {"minPwdAge", {"-864000000000"}},
+       {"minPwdLength", {"7"}},
+       {"pwdHistoryLength", {"24"}},
+       {"pwdProperties", {"1"}},
+       {"msDS-Behavior-Version", {std::to_string(options.domainLevel)}}});
   directory->AddEntry("CN=Users," + domainDn,
                       {{"objectClass", {"top", "container"}}});
   directory->AddEntry("CN=Computers," + domainDn,
                       {{"objectClass", {"top", "container"}}});
   directory->AddEntry("CN=System," + domainDn,
                       {{"objectClass", {"top", "container"}}});
-  directory->AddEntry("CN=Password Settings Container,CN=System," + domainDn,
-                      {{"objectClass", {"top", "msDS-PasswordSettingsContainer"}}});
+  directory->AddEntry(
+      "CN=Password Settings Container,CN=System," + domainDn,
+      {{"objectClass", {"top", "msDS-PasswordSettingsContainer"}}});
   return *directory;
 }
 
@@ -605,7 +611,9 @@ std::unique_ptr<LdapConnection> FakeLdapClient::Initialize(
   return std::make_unique<FakeLdapConnection>(state_, name, port, directory);
 }
 
-std::string FakeLdapClient::ErrorText(int code) { return FakeLdapErrorText(code); }
+std::string FakeLdapClient::ErrorText(int code) {
+  return FakeLdapErrorText(code);
+}
 
 std::unique_ptr<LdapConnection> FakeLdapClient::Connect(const std::string& host,
                                                         int port) {

@@ -57,7 +57,7 @@ struct FakeRequest {
   // kAdd, kModify, kDelete, kRename, kSimpleBind: the DN concerned
   std::string dn;
   std::vector<LdapModification> modifications;  // kAdd, kModify
-  std::string newRdn;                            // kRename
+  std::string newRdn;                           // kRename
   bool deleteOldRdn = false;
 };
 
@@ -86,7 +86,8 @@ class FakeLdapClient : public LdapClient {
   // Host names compare without regard to case. Several hosts may share one
   // directory (two controllers of one domain). Null: a new empty directory.
   std::shared_ptr<FakeDirectory> AddHost(
-      const std::string& host, std::shared_ptr<FakeDirectory> directory = nullptr);
+      const std::string& host,
+      std::shared_ptr<FakeDirectory> directory = nullptr);
   // The directory the host serves on its LDAP ports (null when none).
   std::shared_ptr<FakeDirectory> DirectoryOf(const std::string& host) const;
   // The global catalog the host serves on 3268/3269 (null when none).
@@ -104,16 +105,17 @@ class FakeLdapClient : public LdapClient {
   void AddController(const std::string& host, const std::string& domainDn);
   // A global catalog on host's ports 3268/3269 spanning every domain added
   // so far; partialAttributeSet empty: all attributes.
-  FakeDirectory& AddGlobalCatalog(const std::string& host,
-                                  std::set<std::string> partialAttributeSet = {});
+  FakeDirectory& AddGlobalCatalog(
+      const std::string& host, std::set<std::string> partialAttributeSet = {});
   // The directory of a domain added with AddDomain.
   FakeDirectory& Domain(const std::string& domainDn);
   // The host Initialize("") reaches (the library finding a server itself).
   void SetDefaultHost(const std::string& host);
 
-  // ---- Failures on demand ----------------------------------------------------
-  // The next operation of this kind (after letting `skip` of them pass) fails
-  // with the code and the server diagnostic, on whatever connection.
+  // ---- Failures on demand
+  // ---------------------------------------------------- The next operation of
+  // this kind (after letting `skip` of them pass) fails with the code and the
+  // server diagnostic, on whatever connection.
   void FailNext(FakeOp kind, int code, const std::string& diagnostic = "",
                 int skip = 0);
   // Every operation of this kind on this DN (a search: its base) fails.
@@ -127,7 +129,8 @@ class FakeLdapClient : public LdapClient {
   // Setting this option fails with the code on every connection.
   void FailOption(LdapOption option, int code);
 
-  // ---- What was asked -----------------------------------------------------------
+  // ---- What was asked
+  // -----------------------------------------------------------
   const std::vector<FakeRequest>& Requests() const;
   std::vector<FakeRequest> Requests(FakeOp kind) const;
   // The last request of the kind (a default request when there was none).
@@ -137,9 +140,10 @@ class FakeLdapClient : public LdapClient {
   int PageCount() const;
   void ClearLog();
 
-  // ---- LdapClient ------------------------------------------------------------
-  // Unknown hosts fail with -1 (server down), as a connect to a name that
-  // does not answer does.
+  // ---- LdapClient
+  // ------------------------------------------------------------ Unknown hosts
+  // fail with -1 (server down), as a connect to a name that does not answer
+  // does.
   std::unique_ptr<LdapConnection> Initialize(const std::string& host, int port,
                                              int* error) override;
   // libldap's ldap_err2string texts.
