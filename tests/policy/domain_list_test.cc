@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "policy/retrieval_fixture.h"
-#include "policy/stdout_capture.h"
+#include "output_capture.h"
 
 namespace talvex {
 namespace {
@@ -55,7 +55,7 @@ TEST_F(DomainListTest, DebugListsEveryKeyInOrder) {
   Output().debugLevel = 1;
   std::vector<std::string> list;
   DomainNameTable table;
-  StdoutCapture capture;
+  OutputCapture capture;
   ASSERT_EQ(0, GetDomainList(&list, &table, MainConnection(kCorpDc),
                              Info("CN=Configuration," + std::string(kCorpDn))));
   EXPECT_EQ(
@@ -64,7 +64,7 @@ TEST_F(DomainListTest, DebugListsEveryKeyInOrder) {
       "DC=com\n"
       "DEBUG:    dc=corp,dc=example,dc=com -- corp.example.com -- CORP -- "
       "DC=corp,DC=example,DC=com\n",
-      capture.Finish());
+      capture.Stdout());
   EXPECT_EQ((std::vector<std::string>{kCorpDn}), list);
 }
 

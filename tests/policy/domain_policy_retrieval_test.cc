@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "policy/retrieval_fixture.h"
-#include "policy/stdout_capture.h"
+#include "output_capture.h"
 
 namespace talvex {
 namespace {
@@ -21,10 +21,11 @@ class DomainPolicyRetrievalTest : public RetrievalTest {
 
   bool Read(const std::string& domainDn, bool allDomains,
             std::vector<std::string> domainList = {}) {
-    StdoutCapture capture;  // the report of a failed open goes here
+    OutputCapture capture;  // the report of a failed open goes here
     bool ok = GetDomGPOs(access_, &policies_, domainDn, allDomains,
                          std::move(domainList), &ldapError_, &systemError_);
-    output_ = capture.Finish();
+    capture.Stop();
+    output_ = capture.Stdout();
     return ok;
   }
 

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "directory/dn_helpers.h"
-#include "policy/stdout_capture.h"
+#include "output_capture.h"
 #include "support/output.h"
 
 namespace talvex {
@@ -44,7 +44,7 @@ TEST(PolicyDisplayTest, SixteenLinesWithTheRecordsValues) {
   record.SetPwdHistory("24");
   record.SetComplexity("TRUE");
   record.SetReversible("FALSE");
-  StdoutCapture capture;
+  OutputCapture capture;
   DisplayPolicy(record, "");
   EXPECT_EQ(
       "    Type               : Policy Settings Object\n"
@@ -65,14 +65,14 @@ TEST(PolicyDisplayTest, SixteenLinesWithTheRecordsValues) {
       "    Pwd History        : 24\n"
       "    Pwd Complexity     : TRUE\n"
       "    Pwd Reversible     : FALSE\n",
-      capture.Finish());
+      capture.Stdout());
 }
 
 TEST(PolicyDisplayTest, DomainPolicyWithPrefix) {
   PolicyRecord record = DomainPolicy("DC=corp,DC=example,DC=com");
-  StdoutCapture capture;
+  OutputCapture capture;
   DisplayPolicy(record, "> ");
-  std::string text = capture.Finish();
+  std::string text = capture.Stdout();
   EXPECT_EQ(16, std::count(text.begin(), text.end(), '\n'));
   EXPECT_EQ(0u, text.find("> " "    Type               : Domain Policy\n"
                           "> " "    Domain             : corp.example.com\n"
@@ -85,7 +85,7 @@ TEST(PolicyDisplayTest, DebugDumpListsSeventeenLinesAfterTheHeading) {
   PolicyRecord record = DomainPolicy("DC=corp,DC=example,DC=com");
   record.SetMaxPwdAge("42");
   record.SetMinPwdAge("1");
-  StdoutCapture capture;
+  OutputCapture capture;
   DebugPolicy("Domain Policy", record);
   EXPECT_EQ(
       "DEBUG: Domain Policy\n"
@@ -106,7 +106,7 @@ TEST(PolicyDisplayTest, DebugDumpListsSeventeenLinesAfterTheHeading) {
       "DEBUG:   Pwd History        : 0\n"
       "DEBUG:   Pwd Reversible     : FALSE\n"
       "DEBUG:   Policy Precedence  : 2147483647\n",
-      capture.Finish());
+      capture.Stdout());
 }
 
 std::vector<std::string> Sorted(std::vector<PolicyRecord> records,

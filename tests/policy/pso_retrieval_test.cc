@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "policy/retrieval_fixture.h"
-#include "policy/stdout_capture.h"
+#include "output_capture.h"
 
 namespace talvex {
 namespace {
@@ -62,10 +62,11 @@ class PsoRetrievalTest : public RetrievalTest {
 
   bool Read(LdapConnection& connection, const std::string& base,
             bool globalCatalog, const PsoSelection& selection) {
-    StdoutCapture capture;
+    OutputCapture capture;
     bool ok = GetPSOs(access_, &policies_, connection, base, globalCatalog,
                       selection, &ldapError_, &systemError_);
-    output_ = capture.Finish();
+    capture.Stop();
+    output_ = capture.Stdout();
     return ok;
   }
 
