@@ -85,11 +85,16 @@ bool GetDomGPOs(DirectoryAccess& access, PolicyList* policies,
   const bool debug = Output().debugLevel >= 1;
   if (debug) PrintDebugLine("Retrieving Domain Policy Settings...");
 
-  const AttributeSet attributes = {
-      "name",           "canonicalName", "lockoutDuration",
-      "lockOutObservationWindow", "lockoutThreshold", "maxPwdAge",
-      "minPwdAge",      "minPwdLength",  "pwdHistoryLength",
-      "pwdProperties"};
+  const AttributeSet attributes = {"name",
+                                   "canonicalName",
+                                   "lockoutDuration",
+                                   "lockOutObservationWindow",
+                                   "lockoutThreshold",
+                                   "maxPwdAge",
+                                   "minPwdAge",
+                                   "minPwdLength",
+                                   "pwdHistoryLength",
+                                   "pwdProperties"};
   const std::vector<std::string> domains =
       allDomains ? std::move(domainList) : std::vector<std::string>{domainDn};
 

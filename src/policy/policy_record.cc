@@ -41,7 +41,8 @@ bool LongerDuration(int a, int b) {
 
 PolicyRecord::PolicyRecord() = default;
 
-PolicyRecord::PolicyRecord(bool withDefaults) : PolicyRecord(withDefaults, false) {}
+PolicyRecord::PolicyRecord(bool withDefaults)
+    : PolicyRecord(withDefaults, false) {}
 
 PolicyRecord::PolicyRecord(bool withDefaults, bool changeSpecification)
     : changeSpecification_(changeSpecification) {
@@ -228,14 +229,12 @@ std::string PolicyRecord::MinPwdAgeInterval() const {
 }
 
 bool SameSettings(const PolicyRecord& a, const PolicyRecord& b) {
-  return a.isPSO() == b.isPSO() &&
-         a.lockoutDuration() == b.lockoutDuration() &&
+  return a.isPSO() == b.isPSO() && a.lockoutDuration() == b.lockoutDuration() &&
          a.lockoutObservation() == b.lockoutObservation() &&
          a.lockoutThreshold() == b.lockoutThreshold() &&
          a.maxPwdAge() == b.maxPwdAge() && a.minPwdAge() == b.minPwdAge() &&
          a.minPwdLength() == b.minPwdLength() &&
-         a.pwdHistory() == b.pwdHistory() &&
-         a.complexity() == b.complexity() &&
+         a.pwdHistory() == b.pwdHistory() && a.complexity() == b.complexity() &&
          a.reversible() == b.reversible();
 }
 

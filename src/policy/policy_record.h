@@ -20,10 +20,10 @@ class PolicyRecord {
 
   // Identity setters. Those that take a key word mark it as specified when
   // the text is not empty.
-  void SetDN(const std::string& dn);                      // "dn"
-  void SetName(const std::string& name);                  // "name"
-  void SetDisplayName(const std::string& name);           // "displayname"
-  void SetAdminDisplayName(const std::string& name);      // "admindisplayname"
+  void SetDN(const std::string& dn);                  // "dn"
+  void SetName(const std::string& name);              // "name"
+  void SetDisplayName(const std::string& name);       // "displayname"
+  void SetAdminDisplayName(const std::string& name);  // "admindisplayname"
   void SetCanonicalName(const std::string& name);
   void SetDomain(const std::string& domain);
   void SetRawProperties(const std::string& properties);
@@ -43,7 +43,7 @@ class PolicyRecord {
   void SetMinPwdLength(const std::string& length);
   void SetPwdHistory(const std::string& count);
   void SetPrecedence(const std::string& precedence);
-  void SetComplexity(const std::string& value);   // "TRUE"/"FALSE", any case
+  void SetComplexity(const std::string& value);  // "TRUE"/"FALSE", any case
   void SetReversible(const std::string& value);
 
   // Text getters.

@@ -118,8 +118,8 @@ std::string BuildPsoFilter(const PsoSelection& selection) {
 
 bool GetPSOs(DirectoryAccess& access, PolicyList* policies,
              LdapConnection& connection, const std::string& searchBase,
-             bool globalCatalog, const PsoSelection& selection,
-             int* ldapError, int* systemError) {
+             bool globalCatalog, const PsoSelection& selection, int* ldapError,
+             int* systemError) {
   *ldapError = 0;
   *systemError = 0;
   const bool debug = Output().debugLevel >= 1;

@@ -27,7 +27,7 @@ std::string BuildPsoFilter(const PsoSelection& selection);
 // or *systemError set.
 bool GetPSOs(DirectoryAccess& access, PolicyList* policies,
              LdapConnection& connection, const std::string& searchBase,
-             bool globalCatalog, const PsoSelection& selection,
-             int* ldapError, int* systemError);
+             bool globalCatalog, const PsoSelection& selection, int* ldapError,
+             int* systemError);
 
 }  // namespace talvex

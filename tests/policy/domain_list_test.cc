@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "policy/retrieval_fixture.h"
 #include "output_capture.h"
+#include "policy/retrieval_fixture.h"
 
 namespace talvex {
 namespace {
@@ -25,8 +25,9 @@ TEST_F(DomainListTest, ParentsBeforeChildrenAndTreesByTopComponent) {
   client_.AddDomain("dcx.example.com", "DC=example,DC=com");
   std::vector<std::string> list;
   DomainNameTable table;
-  ASSERT_EQ(0, GetDomainList(&list, &table, MainConnection(kChildDc),
-                             Info("CN=Configuration," + std::string(kChildDn))));
+  ASSERT_EQ(0,
+            GetDomainList(&list, &table, MainConnection(kChildDc),
+                          Info("CN=Configuration," + std::string(kChildDn))));
   EXPECT_EQ((std::vector<std::string>{"DC=example,DC=com", kCorpDn, kChildDn,
                                       kAlphaDn}),
             list);
@@ -83,8 +84,9 @@ TEST_F(DomainListTest, FailedSearchLeavesBothOutputsEmpty) {
   client_.FailNext(FakeOp::kSearch, 50);
   std::vector<std::string> list;
   DomainNameTable table;
-  EXPECT_EQ(50, GetDomainList(&list, &table, connection,
-                              Info("CN=Configuration," + std::string(kCorpDn))));
+  EXPECT_EQ(50,
+            GetDomainList(&list, &table, connection,
+                          Info("CN=Configuration," + std::string(kCorpDn))));
   EXPECT_TRUE(list.empty());
   EXPECT_TRUE(table.empty());
 }

@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "policy/retrieval_fixture.h"
 #include "output_capture.h"
+#include "policy/retrieval_fixture.h"
 
 namespace talvex {
 namespace {
@@ -73,17 +73,17 @@ TEST_F(DomainPolicyRetrievalTest, ReadsTheHeadIntoADomainPolicyRecord) {
   EXPECT_EQ(2, search.pageSize);
 }
 
-TEST_F(DomainPolicyRetrievalTest, PwdPropertiesBitsGiveComplexityAndReversible) {
+TEST_F(DomainPolicyRetrievalTest,
+       PwdPropertiesBitsGiveComplexityAndReversible) {
   SetUpCorp();
   const struct {
     const char* properties;
     bool complexity;
     bool reversible;
-  } cases[] = {{"1", true, false}, {"17", true, true}, {"16", false, true},
+  } cases[] = {{"1", true, false},  {"17", true, true}, {"16", false, true},
                {"0", false, false}, {"19", true, true}, {"2", false, false}};
   for (const auto& c : cases) {
-    client_.Domain(kCorpDn).SetValues(kCorpDn, "pwdProperties",
-                                      {c.properties});
+    client_.Domain(kCorpDn).SetValues(kCorpDn, "pwdProperties", {c.properties});
     policies_.clear();
     ASSERT_TRUE(Read(kCorpDn, false)) << c.properties;
     const PolicyRecord& record = policies_.at("dc=corp,dc=example,dc=com");
@@ -152,10 +152,9 @@ TEST_F(DomainPolicyRetrievalTest, AllDomainsReadsEachFromItsOwnController) {
   for (const FakeRequest& request : client_.Requests(FakeOp::kSearch)) {
     searched.push_back(request.host + " " + request.search.base);
   }
-  EXPECT_EQ((std::vector<std::string>{
-                std::string(kCorpDc) + " " + kCorpDn,
-                std::string(kChildDc) + " " + kChildDn,
-                std::string(kAlphaDc) + " " + kAlphaDn}),
+  EXPECT_EQ((std::vector<std::string>{std::string(kCorpDc) + " " + kCorpDn,
+                                      std::string(kChildDc) + " " + kChildDn,
+                                      std::string(kAlphaDc) + " " + kAlphaDn}),
             searched);
   EXPECT_EQ(3u, cache_.size());
 }

@@ -74,11 +74,14 @@ TEST(PolicyDisplayTest, DomainPolicyWithPrefix) {
   DisplayPolicy(record, "> ");
   std::string text = capture.Stdout();
   EXPECT_EQ(16, std::count(text.begin(), text.end(), '\n'));
-  EXPECT_EQ(0u, text.find("> " "    Type               : Domain Policy\n"
-                          "> " "    Domain             : corp.example.com\n"
-                          "> " "    Policy Precedence  : 2147483647\n"));
-  EXPECT_NE(std::string::npos,
-            text.find("> " "    Pwd Reversible     : FALSE\n"));
+  EXPECT_EQ(0u, text.find("> "
+                          "    Type               : Domain Policy\n"
+                          "> "
+                          "    Domain             : corp.example.com\n"
+                          "> "
+                          "    Policy Precedence  : 2147483647\n"));
+  EXPECT_NE(std::string::npos, text.find("> "
+                                         "    Pwd Reversible     : FALSE\n"));
 }
 
 TEST(PolicyDisplayTest, DebugDumpListsSeventeenLinesAfterTheHeading) {

@@ -170,11 +170,11 @@ TEST(PolicyRecordTest, CountSettersReadTheLeadingInteger) {
   // Beyond 32 bits the value stops at the limit instead of wrapping.
   EXPECT_EQ(2147483647, record.lockoutObservation());
   EXPECT_EQ("-3", record.PwdHistoryText());
-  EXPECT_EQ((std::set<std::string>{"lockoutthreshold", "minpwdlen",
-                                   "pwdhistory", "precedence", "maxpwdage",
-                                   "minpwdage", "lockoutduration",
-                                   "lockoutobservation"}),
-            record.specified());
+  EXPECT_EQ(
+      (std::set<std::string>{"lockoutthreshold", "minpwdlen", "pwdhistory",
+                             "precedence", "maxpwdage", "minpwdage",
+                             "lockoutduration", "lockoutobservation"}),
+      record.specified());
 }
 
 TEST(PolicyRecordTest, DirectoryIntervalsInMinutesAndDays) {
@@ -208,9 +208,9 @@ TEST(PolicyRecordTest, CopiesCarryEveryField) {
   EXPECT_EQ("corp.example.com", copy.domain());
 }
 
-PolicyRecord Settings(bool isPso, int threshold, int duration,
-                      int observation, int maxAge, int minAge, int length,
-                      int history, bool complexity, bool reversible) {
+PolicyRecord Settings(bool isPso, int threshold, int duration, int observation,
+                      int maxAge, int minAge, int length, int history,
+                      bool complexity, bool reversible) {
   PolicyRecord record;
   record.SetIsPSO(isPso);
   record.SetLockoutThreshold(std::to_string(threshold));
@@ -256,8 +256,8 @@ TEST(PolicyRecordTest, CopySettingsTakesSettingsAndPrecedenceOnly) {
   to.SetIsPSO(true);
   to.SetDN(kPsoDn);
   CopySettings(to, from);
-  EXPECT_TRUE(SameSettings(to, Settings(true, 10, 30, 20, 42, 1, 12, 5,
-                                        false, true)));
+  EXPECT_TRUE(
+      SameSettings(to, Settings(true, 10, 30, 20, 42, 1, 12, 5, false, true)));
   EXPECT_EQ(2147483647, to.precedence());
   EXPECT_TRUE(to.isPSO());
   EXPECT_EQ("pso1", to.name());
@@ -270,8 +270,8 @@ TEST(PolicyRecordTest, TightenKeepsTheStricterValues) {
   PolicyRecord from = Settings(false, 10, 30, 3, 42, 1, 8, 30, true, false);
   from.SetPrecedence("2147483647");
   Tighten(to, from);
-  EXPECT_TRUE(SameSettings(to, Settings(true, 10, 30, 5, 42, 1, 15, 30, true,
-                                        false)));
+  EXPECT_TRUE(
+      SameSettings(to, Settings(true, 10, 30, 5, 42, 1, 15, 30, true, false)));
   EXPECT_EQ(100, to.precedence());
   EXPECT_TRUE(to.isPSO());
 
@@ -290,7 +290,7 @@ TEST(PolicyRecordTest, TightenTreatsZeroThresholdAsNoLockout) {
     return a.lockoutThreshold();
   };
   EXPECT_EQ(10, threshold(50, 10));
-  EXPECT_EQ(10, threshold(10, 0));   // the domain's "no lockout" is ignored
+  EXPECT_EQ(10, threshold(10, 0));  // the domain's "no lockout" is ignored
   EXPECT_EQ(10, threshold(10, 50));
   EXPECT_EQ(10, threshold(0, 10));  // "no lockout" is never the stricter
 }

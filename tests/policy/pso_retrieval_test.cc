@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "policy/retrieval_fixture.h"
 #include "output_capture.h"
+#include "policy/retrieval_fixture.h"
 
 namespace talvex {
 namespace {
@@ -44,9 +44,9 @@ TEST(PsoFilterTest, NameCannotChangeTheFilterStructure) {
                 "(|(name=x\\29\\28objectClass=*)(adminDisplayName=x\\29\\28"
                 "objectClass=*)(displayName=x\\29\\28objectClass=*))",
             BuildPsoFilter({.name = "x)(objectClass=*"}));
-  EXPECT_EQ(std::string(kClass) +
-                "(distinguishedName=CN=Smith\\5c, Jo,DC=corp\\00)",
-            BuildPsoFilter({.name = std::string("CN=Smith\\, Jo,DC=corp") + '\0'}));
+  EXPECT_EQ(
+      std::string(kClass) + "(distinguishedName=CN=Smith\\5c, Jo,DC=corp\\00)",
+      BuildPsoFilter({.name = std::string("CN=Smith\\, Jo,DC=corp") + '\0'}));
 }
 
 class PsoRetrievalTest : public RetrievalTest {
@@ -77,8 +77,7 @@ class PsoRetrievalTest : public RetrievalTest {
   }
 
   static std::string Key(const std::string& name, const std::string& domain) {
-    return "cn=" + name + ",cn=password settings container,cn=system," +
-           domain;
+    return "cn=" + name + ",cn=password settings container,cn=system," + domain;
   }
 
   PolicyList policies_;
@@ -136,14 +135,15 @@ TEST_F(PsoRetrievalTest, SelectionByNameDisplayNameWildcardAndDn) {
       // "other" has the admin display name test.
       {{.name = "test"}, {Key("other", corp)}},
       {{.name = "Second"}, {Key("test2", corp)}},
-      {{.name = "test*"}, {Key("other", corp), Key("test1", corp),
-                           Key("test2", corp)}},
+      {{.name = "test*"},
+       {Key("other", corp), Key("test1", corp), Key("test2", corp)}},
       {{.name = "test?"}, {}},
       {{.name = "CN=test1,CN=Password Settings Container,CN=System,"
                 "dc=corp,dc=example,dc=com"},
        {Key("test1", corp)}},
       {{.name = "", .usedOnly = true}, {Key("test2", corp)}},
-      {{.name = "", .unusedOnly = true}, {Key("other", corp), Key("test1", corp)}},
+      {{.name = "", .unusedOnly = true},
+       {Key("other", corp), Key("test1", corp)}},
       {{.name = "test*", .unusedOnly = true},
        {Key("other", corp), Key("test1", corp)}},
       // Escaped: no PSO has this name, and the text cannot widen the filter.
@@ -158,10 +158,10 @@ TEST_F(PsoRetrievalTest, SelectionByNameDisplayNameWildcardAndDn) {
   }
   // The unused filter reaches the server in a form the library accepts.
   policies_.clear();
-  ASSERT_TRUE(Read(connection, kCorpDn, false, {.name = "", .unusedOnly = true}));
-  EXPECT_EQ(
-      "(&(objectCategory=msDS-PasswordSettings)(!(msDS-PSOAppliesTo=*)))",
-      client_.Last(FakeOp::kSearch).search.filter);
+  ASSERT_TRUE(
+      Read(connection, kCorpDn, false, {.name = "", .unusedOnly = true}));
+  EXPECT_EQ("(&(objectCategory=msDS-PasswordSettings)(!(msDS-PSOAppliesTo=*)))",
+            client_.Last(FakeOp::kSearch).search.filter);
 }
 
 TEST_F(PsoRetrievalTest, DebugShowsPlainDnLinesAndTheDump) {
@@ -175,7 +175,8 @@ TEST_F(PsoRetrievalTest, DebugShowsPlainDnLinesAndTheDump) {
                 "DEBUG: Password Settings Object\n"
                 "DEBUG:   PSO                : TRUE\n"
                 "DEBUG:   Domain             : corp.example.com\n"
-                "DEBUG:   DN                 : " + dn + "\n" +
+                "DEBUG:   DN                 : " +
+                dn + "\n" +
                 "DEBUG:   Name               : test1\n"
                 "DEBUG:   Canonical Name     : corp.example.com/System/"
                 "Password Settings Container/test1\n"
@@ -240,10 +241,9 @@ TEST_F(GlobalCatalogPsoTest, EachPsoIsReadAgainFromItsOwnDomain) {
   ASSERT_TRUE(Read(*gc_, "", true, {}));
   const std::string corp = "dc=corp,dc=example,dc=com";
   const std::string child = "dc=child,dc=corp,dc=example,dc=com";
-  EXPECT_EQ((std::vector<std::string>{Key("childpso", child),
-                                      Key("childpso2", child),
-                                      Key("other", corp), Key("test1", corp),
-                                      Key("test2", corp)}),
+  EXPECT_EQ((std::vector<std::string>{
+                Key("childpso", child), Key("childpso2", child),
+                Key("other", corp), Key("test1", corp), Key("test2", corp)}),
             Keys());
   // The settings come from the domain controllers, not the catalog.
   EXPECT_EQ(14, policies_.at(Key("childpso", child)).minPwdLength());
