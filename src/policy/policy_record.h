@@ -122,7 +122,13 @@ class PolicyRecord {
 bool SameSettings(const PolicyRecord& a, const PolicyRecord& b);
 // The nine settings and the precedence of `from` into `to`.
 void CopySettings(PolicyRecord& to, const PolicyRecord& from);
-// Merges `from` into `to`, keeping the stricter value of each setting.
+// Merges `from` into `to`, keeping the stricter value of each setting:
+// longer lockouts and observation windows, a lower non-zero threshold (0 is
+// no lockout at all), a shorter maximum age, a longer minimum age, length
+// and history, complexity on, reversible encryption off. The never value
+// (-1) of a duration counts as the longest: a maximum age that never
+// expires is the loosest, a lockout until an administrator unlocks the
+// strictest.
 void Tighten(PolicyRecord& to, const PolicyRecord& from);
 
 }  // namespace talvex
