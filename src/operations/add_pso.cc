@@ -49,7 +49,8 @@ void CheckSameSettings(const PolicyRecord& added, const PolicyRecord& existing,
                        bool override) {
   if (!SameSettings(added, existing)) return;
   PrintLine("  WARN:");
-  PrintLine("  WARN: A policy setting object already exists with the same settings.");
+  PrintLine(
+      "  WARN: A policy setting object already exists with the same settings.");
   PrintLine("  WARN: Policy Setting object - " + existing.name() + " (" +
             existing.dn() + ")");
   if (override) {
@@ -67,12 +68,17 @@ void WarnSamePrecedence(const PolicyRecord& added,
                         const PolicyRecord& existing) {
   if (added.precedence() != existing.precedence()) return;
   PrintLine("  WARN:");
-  PrintLine("  WARN: A policy setting object already exists with the same precedence.");
+  PrintLine(
+      "  WARN: A policy setting object already exists with the same "
+      "precedence.");
   PrintLine("  WARN: Policy Setting object - " + existing.name());
   PrintLine("  WARN:     (" + existing.dn() + ")");
-  PrintLine("  WARN: When a single user has two policies assigned with the same");
+  PrintLine(
+      "  WARN: When a single user has two policies assigned with the same");
   PrintLine("  WARN: precedence at the same scope (i.e. directly applied or");
-  PrintLine("  WARN: or applied via group), the policy with the lowest GUID will apply.");
+  PrintLine(
+      "  WARN: or applied via group), the policy with the lowest GUID will "
+      "apply.");
 }
 
 }  // namespace

@@ -20,7 +20,9 @@ void RunDelete(RunState& state) {
   }
   if (state.policies.size() > 1 && config.action == ActionCode::kDelete) {
     PrintLine("ERROR:");
-    PrintLine("ERROR: Single delete action specified but multiple polices match criteria.");
+    PrintLine(
+        "ERROR: Single delete action specified but multiple polices match "
+        "criteria.");
     PrintLine("ERROR:");
     ShowUsageHint();
   }
@@ -38,8 +40,9 @@ void RunDelete(RunState& state) {
     // Deletions already made stay made; later ones are not tried.
     int code = LdapDelete(*state.mainConnection, policy.dn());
     if (code != 0) {
-      FailLdapCall(state, "ERROR: ldap_delete_s (" + policy.dn() + "): ",
-                   config.host, code);
+      FailLdapCall(state,
+                   "ERROR: ldap_delete_s (" + policy.dn() + "): ", config.host,
+                   code);
     }
   }
   if (config.forReal) PrintLine("PSO(s) successfully deleted.");

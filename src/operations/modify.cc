@@ -49,7 +49,9 @@ void RunModify(RunState& state) {
   }
   if (state.policies.size() > 1) {
     PrintLine("ERROR:");
-    PrintLine("ERROR: Can only modify one object at a time, be more specific with selection criteria.");
+    PrintLine(
+        "ERROR: Can only modify one object at a time, be more specific with "
+        "selection criteria.");
     PrintLine("ERROR:");
     ShowUsageHint();
   }
@@ -65,7 +67,8 @@ void RunModify(RunState& state) {
     PrintLine(isPso ? "Modifying PSO:" : "Modifying Domain Policy:");
     PrintLine("  " + specification.dn());
     std::string dn = specification.dn();
-    int code = ModifyPolicy(specification, *state.client, *state.mainConnection);
+    int code =
+        ModifyPolicy(specification, *state.client, *state.mainConnection);
     if (code != 0) {
       FailLdapCall(state,
                    "ERROR: ldap_modify_s/ldap_rename_ext_s (" + dn + "): ",

@@ -70,8 +70,9 @@ struct QuickStart {
     if (state.config->forReal) {
       int code = AddPSO(record, *state.mainConnection);
       if (code != 0) {
-        FailLdapCall(state, "ERROR: ldap_add_s (" + dn + "): ",
-                     state.config->host, code);
+        FailLdapCall(state,
+                     "ERROR: ldap_add_s (" + dn + "): ", state.config->host,
+                     code);
       }
       PrintLine("  PSO successfully created.");
     }

@@ -19,7 +19,8 @@ bool IsAttributeType(std::string_view text) {
   bool descriptor = std::isalpha(static_cast<unsigned char>(text[0])) != 0;
   for (char c : text) {
     auto u = static_cast<unsigned char>(c);
-    if (descriptor ? !(std::isalnum(u) || c == '-') : !(std::isdigit(u) || c == '.')) {
+    if (descriptor ? !(std::isalnum(u) || c == '-')
+                   : !(std::isdigit(u) || c == '.')) {
       return false;
     }
   }
@@ -52,7 +53,9 @@ void RunRename(RunState& state) {
   }
   if (state.policies.size() > 1) {
     PrintLine("ERROR:");
-    PrintLine("ERROR: Can only rename one object at a time, be more specific with selection criteria.");
+    PrintLine(
+        "ERROR: Can only rename one object at a time, be more specific with "
+        "selection criteria.");
     PrintLine("ERROR:");
     ShowUsageHint();
   }
@@ -64,8 +67,8 @@ void RunRename(RunState& state) {
     int code = LdapRename(*state.mainConnection, dn,
                           NewNameArgument(dn, config.renameTo));
     if (code != 0) {
-      FailLdapCall(state, "ERROR: ldap_rename_ext_s (" + dn + "): ",
-                   config.host, code);
+      FailLdapCall(
+          state, "ERROR: ldap_rename_ext_s (" + dn + "): ", config.host, code);
     }
     PrintLine("PSO successfully renamed.");
   } else {

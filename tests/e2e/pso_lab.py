@@ -151,6 +151,13 @@ def text(lines):
     return "".join(line + "\n" for line in lines)
 
 
+class ChangesTestCase(labtest.LabTestCase):
+    """Runs talvex with -q: the banner is the front end's, not these tests'."""
+
+    def talvex(self, *args, **kwargs):
+        return labtest.run_talvex("-q", *args, **kwargs)
+
+
 # ---- The domain policy ------------------------------------------------------
 
 DOMAIN_POLICY_ATTRIBUTES = ("lockoutDuration", "lockOutObservationWindow",

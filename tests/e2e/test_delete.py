@@ -7,12 +7,12 @@ import unittest
 
 import labtest
 from labtest import SUCCESS_TAIL, USAGE_HINT, read_entry
-from pso_lab import NOT_FOR_REAL, create_pso, deny_delete, text, using_host
+from pso_lab import ChangesTestCase, NOT_FOR_REAL, create_pso, deny_delete, text, using_host
 
 ADDED_UNUSED = "WARN: Added -unused switch for safety."
 
 
-class DeleteTest(labtest.LabTestCase):
+class DeleteTest(ChangesTestCase):
 
     def made(self, name, precedence, **kwargs):
         dn = self.pso_dn(name)

@@ -7,25 +7,33 @@ import unittest
 
 import labtest
 from labtest import SUCCESS_TAIL, attribute, read_entry
-from pso_lab import (DAY, DEFAULT_SETTINGS, MINUTE, NOT_FOR_REAL, display,
+from pso_lab import (ChangesTestCase, DAY, DEFAULT_SETTINGS, MINUTE, NOT_FOR_REAL, display,
                      domain_policy_settings, pso_values, read_domain_policy, text, using_host,
                      write_domain_policy)
 
 
 def tighten(to, source):
-    """The stricter of two policies, setting by setting."""
+    """The stricter of two policies, setting by setting. -1 (never) is the
+    longest duration; a threshold of 0 (no lockout) the loosest."""
+    def longest(a, b):
+        return -1 if -1 in (a, b) else max(a, b)
+
     result = dict(to)
-    for key in ("duration", "window", "minage", "minlen", "history"):
+    for key in ("duration", "window"):
+        result[key] = longest(to[key], source[key])
+    for key in ("minage", "minlen", "history"):
         result[key] = max(to[key], source[key])
-    if source["threshold"] != 0 and source["threshold"] < to["threshold"]:
+    if source["threshold"] != 0 and (to["threshold"] == 0 or
+                                     source["threshold"] < to["threshold"]):
         result["threshold"] = source["threshold"]
-    result["maxage"] = min(to["maxage"], source["maxage"])
+    if to["maxage"] == -1 or (source["maxage"] != -1 and source["maxage"] < to["maxage"]):
+        result["maxage"] = source["maxage"]
     result["complexity"] = to["complexity"] or source["complexity"]
     result["reversible"] = to["reversible"] and source["reversible"]
     return result
 
 
-class QuickStartTest(labtest.LabTestCase):
+class QuickStartTest(ChangesTestCase):
 
     def setUp(self):
         self.names = [f"DomPol_{self.domain}", "pwd_policy_admin", "pwd_policy_serviceid"]

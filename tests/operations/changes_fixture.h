@@ -71,16 +71,14 @@ class ChangesTest : public ::testing::Test {
   void LoadPsos(const PsoSelection& selection = {}) {
     int ldapError = 0;
     int systemError = 0;
-    ASSERT_TRUE(GetPSOs(state_.access, &state_.policies,
-                        *state_.mainConnection, kCorpDn, false, selection,
-                        &ldapError, &systemError));
+    ASSERT_TRUE(GetPSOs(state_.access, &state_.policies, *state_.mainConnection,
+                        kCorpDn, false, selection, &ldapError, &systemError));
   }
   void LoadDomainPolicies(bool allDomains = false) {
     int ldapError = 0;
     int systemError = 0;
-    ASSERT_TRUE(GetDomGPOs(state_.access, &state_.policies, kCorpDn,
-                           allDomains, state_.domainList, &ldapError,
-                           &systemError));
+    ASSERT_TRUE(GetDomGPOs(state_.access, &state_.policies, kCorpDn, allDomains,
+                           state_.domainList, &ldapError, &systemError));
   }
 
   // PSO DNs the corp directory holds, lower-cased, in order.
@@ -106,12 +104,12 @@ class ChangesTest : public ::testing::Test {
 
 // Runs an action that ends the run, with standard output sent to standard
 // error so that the death test sees both, in order.
-#define EXPECT_RUN_ENDS(statement, code, matcher)                 \
-  EXPECT_EXIT(                                                    \
-      {                                                           \
-        dup2(STDERR_FILENO, STDOUT_FILENO);                       \
-        statement;                                                \
-      },                                                          \
+#define EXPECT_RUN_ENDS(statement, code, matcher) \
+  EXPECT_EXIT(                                    \
+      {                                           \
+        dup2(STDERR_FILENO, STDOUT_FILENO);       \
+        statement;                                \
+      },                                          \
       ::testing::ExitedWithCode(code), matcher)
 
 }  // namespace talvex

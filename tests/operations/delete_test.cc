@@ -42,11 +42,12 @@ class DeleteTest : public ChangesTest {
 TEST_F(DeleteTest, DryRunListsEveryPsoAndDeletesNothing) {
   config_.action = ActionCode::kMultiDelete;
   LoadPsos({.name = "p*"});
-  EXPECT_EQ("\n" + std::string(kNotForReal) +
-                "PSO(s) that would have been deleted had this been for real.\n" +
-                Lines({"  DN:" + dns_[0], "  DN:" + dns_[1], "  DN:" + dns_[2],
-                       "  DN:" + dns_[3]}),
-            Run());
+  EXPECT_EQ(
+      "\n" + std::string(kNotForReal) +
+          "PSO(s) that would have been deleted had this been for real.\n" +
+          Lines({"  DN:" + dns_[0], "  DN:" + dns_[1], "  DN:" + dns_[2],
+                 "  DN:" + dns_[3]}),
+      Run());
   EXPECT_EQ(0, client_.Count(FakeOp::kDelete));
 }
 
@@ -65,13 +66,17 @@ TEST_F(DeleteTest, SingleDeleteOfTwoStopsBeforeAnyChange) {
   config_.action = ActionCode::kDelete;
   config_.forReal = true;
   LoadPsos({.name = "p*"});
-  EXPECT_RUN_ENDS(RunDelete(state_), 1,
-                  Eq("ERROR:\nERROR: Single delete action specified but multiple polices "
-                     "match criteria.\nERROR:\n" + std::string(kUsageHint)));
+  EXPECT_RUN_ENDS(
+      RunDelete(state_), 1,
+      Eq("ERROR:\nERROR: Single delete action specified but multiple polices "
+         "match criteria.\nERROR:\n" +
+         std::string(kUsageHint)));
 
   state_.policies.clear();
   LoadPsos({.name = "p2"});
-  EXPECT_EQ("Deleting PSO(s):\n  DN:" + dns_[1] + "\nPSO(s) successfully deleted.\n", Run());
+  EXPECT_EQ(
+      "Deleting PSO(s):\n  DN:" + dns_[1] + "\nPSO(s) successfully deleted.\n",
+      Run());
   EXPECT_EQ(3u, PsoDns().size());
 }
 
@@ -79,7 +84,8 @@ TEST_F(DeleteTest, RefusedThirdDeleteKeepsTheFirstTwoDeletedAndTriesNoMore) {
   config_.action = ActionCode::kMultiDelete;
   config_.forReal = true;
   LoadPsos({.name = "p*"});
-  client_.FailOnDn(FakeOp::kDelete, dns_[2], 50, "00002098: SecErr: problem 4003");
+  client_.FailOnDn(FakeOp::kDelete, dns_[2], 50,
+                   "00002098: SecErr: problem 4003");
   gExitingDirectory = &corp_;
   EXPECT_RUN_ENDS(
       {
@@ -87,11 +93,14 @@ TEST_F(DeleteTest, RefusedThirdDeleteKeepsTheFirstTwoDeletedAndTriesNoMore) {
         RunDelete(state_);
       },
       50,
-      Eq("Deleting PSO(s):\n" + Lines({"  DN:" + dns_[0], "  DN:" + dns_[1], "  DN:" + dns_[2]}) +
-         "ERROR: ldap_delete_s (" + dns_[2] + "): : [dc1.corp.example.com] Error 0x32 (50) - "
+      Eq("Deleting PSO(s):\n" +
+         Lines({"  DN:" + dns_[0], "  DN:" + dns_[1], "  DN:" + dns_[2]}) +
+         "ERROR: ldap_delete_s (" + dns_[2] +
+         "): : [dc1.corp.example.com] Error 0x32 (50) - "
          "Insufficient access\nExtended Error: 00002098: SecErr: problem 4003\n"
          "\nThe command did not complete successfully.\n\n"
-         "left: " + dns_[2] + "\nleft: " + dns_[3] + "\n"));
+         "left: " +
+         dns_[2] + "\nleft: " + dns_[3] + "\n"));
 }
 
 TEST_F(DeleteTest, NothingSelected) {

@@ -29,9 +29,10 @@ TEST(PolicyChangeLinesTest, PsoLockoutValuesAlone) {
   change.SetLockoutThreshold("3");
   change.SetLockoutDuration("10");
   change.SetLockoutObservation("20");
-  EXPECT_THAT(PolicyChangeLines(change),
-              ElementsAre("msDS-LockoutThreshold:3", "msDS-LockoutDuration:-6000000000",
-                          "msDS-LockoutObservationWindow:-12000000000"));
+  EXPECT_THAT(
+      PolicyChangeLines(change),
+      ElementsAre("msDS-LockoutThreshold:3", "msDS-LockoutDuration:-6000000000",
+                  "msDS-LockoutObservationWindow:-12000000000"));
 }
 
 TEST(PolicyChangeLinesTest, EveryPsoSettingInTableOrder) {
@@ -50,15 +51,17 @@ TEST(PolicyChangeLinesTest, EveryPsoSettingInTableOrder) {
   change.SetReversible("true");
   // The name is no attribute change (it renames); the admin display name
   // follows the display name without being named itself.
-  EXPECT_THAT(PolicyChangeLines(change),
-              ElementsAre("displayName:Shown", "msDS-PasswordSettingsPrecedence:5",
-                          "msDS-LockoutThreshold:0", "msDS-LockoutDuration:0",
-                          "msDS-LockoutObservationWindow:-600000000",
-                          "msDS-MaximumPasswordAge:-9223372036854775808",
-                          "msDS-MinimumPasswordAge:-864000000000",
-                          "msDS-MinimumPasswordLength:12", "msDS-PasswordHistoryLength:4",
-                          "msDS-PasswordComplexityEnabled:FALSE",
-                          "msDS-PasswordReversibleEncryptionEnabled:TRUE"));
+  EXPECT_THAT(
+      PolicyChangeLines(change),
+      ElementsAre("displayName:Shown", "msDS-PasswordSettingsPrecedence:5",
+                  "msDS-LockoutThreshold:0", "msDS-LockoutDuration:0",
+                  "msDS-LockoutObservationWindow:-600000000",
+                  "msDS-MaximumPasswordAge:-9223372036854775808",
+                  "msDS-MinimumPasswordAge:-864000000000",
+                  "msDS-MinimumPasswordLength:12",
+                  "msDS-PasswordHistoryLength:4",
+                  "msDS-PasswordComplexityEnabled:FALSE",
+                  "msDS-PasswordReversibleEncryptionEnabled:TRUE"));
 }
 
 TEST(PolicyChangeLinesTest, DomainPolicyFoldsBooleansIntoPwdPropertiesLast) {
@@ -100,7 +103,8 @@ TEST(PolicyChangeLinesTest, DomainPolicyHasNoPrecedenceAndNothingNamedNoLines) {
 
 TEST(ReplaceFirstRdnValueTest, KeepsTypeAndParentAndEscapesTheValue) {
   EXPECT_EQ(PsoDnOf("new"), ReplaceFirstRdnValue(PsoDnOf("old"), "new"));
-  EXPECT_EQ(PsoDnOf("a\\,OU\\=x"), ReplaceFirstRdnValue(PsoDnOf("b\\,c"), "a,OU=x"));
+  EXPECT_EQ(PsoDnOf("a\\,OU\\=x"),
+            ReplaceFirstRdnValue(PsoDnOf("b\\,c"), "a,OU=x"));
 }
 
 class ModifyPolicyTest : public ChangesTest {
@@ -202,10 +206,11 @@ TEST_F(ModifyPolicyTest, DebugLevelFiveShowsTheChangesAndTheRename) {
   ModifyPolicy(change, client_, *state_.mainConnection);
   capture_.Stop();
   std::string out = capture_.Stdout();
-  EXPECT_THAT(out, ::testing::StartsWith("DEBUG: Modifying Object: " + dn +
-                                         "\nDEBUG:    msDS-PasswordHistoryLength:3\n"));
-  EXPECT_THAT(out, ::testing::HasSubstr("DEBUG: Modifying Object (Rename): " + dn +
-                                        " to new\n"));
+  EXPECT_THAT(
+      out, ::testing::StartsWith("DEBUG: Modifying Object: " + dn +
+                                 "\nDEBUG:    msDS-PasswordHistoryLength:3\n"));
+  EXPECT_THAT(out, ::testing::HasSubstr("DEBUG: Modifying Object (Rename): " +
+                                        dn + " to new\n"));
 }
 
 }  // namespace

@@ -15,7 +15,8 @@ class ModifyActionTest : public ChangesTest {
  protected:
   ModifyActionTest() { config_.modSpec.SetIsPSO(true); }
 
-  std::vector<std::string> PsoDisplay(const std::string& dn, const std::string& name,
+  std::vector<std::string> PsoDisplay(const std::string& dn,
+                                      const std::string& name,
                                       const std::string& canonicalName,
                                       const std::string& threshold) {
     return {"    Type               : Policy Settings Object",
@@ -49,13 +50,15 @@ TEST_F(ModifyActionTest, DryRunShowsThePolicyAsItIs) {
   config_.modSpec.SetLockoutThreshold("9");
   LoadPsos({.name = "old"});
   std::string out = Run(RunModify);
-  EXPECT_EQ("\n" + std::string(kNotForReal) + "DN to be modified had this been for real.\n  " +
-                dn + "\n\nCurrent Policy Settings - " + dn + "\n" +
-                Lines(PsoDisplay(dn, "old",
-                                 "corp.example.com/System/Password Settings Container/old",
-                                 "0")) +
-                "\n",
-            out);
+  EXPECT_EQ(
+      "\n" + std::string(kNotForReal) +
+          "DN to be modified had this been for real.\n  " + dn +
+          "\n\nCurrent Policy Settings - " + dn + "\n" +
+          Lines(PsoDisplay(
+              dn, "old",
+              "corp.example.com/System/Password Settings Container/old", "0")) +
+          "\n",
+      out);
   EXPECT_EQ(0, client_.Count(FakeOp::kModify));
 }
 
@@ -67,13 +70,14 @@ TEST_F(ModifyActionTest, ForRealWritesRenamesAndShowsTheNewDn) {
   LoadPsos({.name = "old"});
   std::string out = Run(RunModify);
   std::string renamed = PsoDnOf("new");
-  EXPECT_EQ("Modifying PSO:\n  " + dn + "\nPSO successfully updated.\n\n" +
-                "Current Policy Settings - " + renamed + "\n" +
-                Lines(PsoDisplay(renamed, "new",
-                                 "corp.example.com/System/Password Settings Container/new",
-                                 "9")) +
-                "\n",
-            out);
+  EXPECT_EQ(
+      "Modifying PSO:\n  " + dn + "\nPSO successfully updated.\n\n" +
+          "Current Policy Settings - " + renamed + "\n" +
+          Lines(PsoDisplay(
+              renamed, "new",
+              "corp.example.com/System/Password Settings Container/new", "9")) +
+          "\n",
+      out);
   EXPECT_FALSE(corp_.HasEntry(dn));
 }
 
@@ -103,10 +107,11 @@ TEST_F(ModifyActionTest, RefusedChangeEndsWithItsCodeAndNoRename) {
   client_.FailNext(FakeOp::kModify, 21, "objectclass_attrs: invalid value");
   EXPECT_RUN_ENDS(
       RunModify(state_), 21,
-      Eq("Modifying PSO:\n  " + dn + "\n" +
-         "LDAP_MODIFY_SW: [" + dn + "] Error 0x15 (21) - Invalid syntax\n"
+      Eq("Modifying PSO:\n  " + dn + "\n" + "LDAP_MODIFY_SW: [" + dn +
+         "] Error 0x15 (21) - Invalid syntax\n"
          "Extended Error: objectclass_attrs: invalid value\n"
-         "ERROR: ldap_modify_s/ldap_rename_ext_s (" + dn +
+         "ERROR: ldap_modify_s/ldap_rename_ext_s (" +
+         dn +
          "): : [dc1.corp.example.com] Error 0x15 (21) - Invalid syntax\n"
          "Extended Error: objectclass_attrs: invalid value\n"
          "\nThe command did not complete successfully.\n\n"));
@@ -114,8 +119,10 @@ TEST_F(ModifyActionTest, RefusedChangeEndsWithItsCodeAndNoRename) {
 
 TEST_F(ModifyActionTest, NothingSelectedAndTwoSelected) {
   LoadPsos({.name = "none"});
-  EXPECT_EQ("\nNo PSO to modify with the specified criteria.\n\n", Run(RunModify));
-  EXPECT_EQ("\nNo PSO to rename with the specified criteria.\n\n", Run(RunRename));
+  EXPECT_EQ("\nNo PSO to modify with the specified criteria.\n\n",
+            Run(RunModify));
+  EXPECT_EQ("\nNo PSO to rename with the specified criteria.\n\n",
+            Run(RunRename));
 
   corp_.AddPso(kCorpDn, "p1", 5);
   corp_.AddPso(kCorpDn, "p2", 6);
@@ -123,11 +130,15 @@ TEST_F(ModifyActionTest, NothingSelectedAndTwoSelected) {
   config_.forReal = true;
   config_.renameTo = "x";
   EXPECT_RUN_ENDS(RunModify(state_), 1,
-                  Eq("ERROR:\nERROR: Can only modify one object at a time, be more specific "
-                     "with selection criteria.\nERROR:\n" + std::string(kUsageHint)));
+                  Eq("ERROR:\nERROR: Can only modify one object at a time, be "
+                     "more specific "
+                     "with selection criteria.\nERROR:\n" +
+                     std::string(kUsageHint)));
   EXPECT_RUN_ENDS(RunRename(state_), 1,
-                  Eq("ERROR:\nERROR: Can only rename one object at a time, be more specific "
-                     "with selection criteria.\nERROR:\n" + std::string(kUsageHint)));
+                  Eq("ERROR:\nERROR: Can only rename one object at a time, be "
+                     "more specific "
+                     "with selection criteria.\nERROR:\n" +
+                     std::string(kUsageHint)));
 }
 
 TEST_F(ModifyActionTest, RenameDryRunNamesTheNewNameAndChangesNothing) {
@@ -135,7 +146,8 @@ TEST_F(ModifyActionTest, RenameDryRunNamesTheNewNameAndChangesNothing) {
   config_.renameTo = "new";
   LoadPsos({.name = "old"});
   EXPECT_EQ("\n" + std::string(kNotForReal) +
-                "DN to be renamed had this been for real. (newname=new)\n  " + dn + "\n",
+                "DN to be renamed had this been for real. (newname=new)\n  " +
+                dn + "\n",
             Run(RunRename));
   EXPECT_EQ(0, client_.Count(FakeOp::kRename));
 }
@@ -152,7 +164,8 @@ TEST_F(ModifyActionTest, RenameTakesTypedAndPlainNamesAndKeepsOddNamesWhole) {
     LoadPsos({.name = "old"});
     config_.renameTo = c.newName;
     config_.forReal = true;
-    EXPECT_EQ("Renaming PSO:\n  " + dn + "\nPSO successfully renamed.\n", Run(RunRename));
+    EXPECT_EQ("Renaming PSO:\n  " + dn + "\nPSO successfully renamed.\n",
+              Run(RunRename));
     EXPECT_EQ(c.newRdn, client_.Last(FakeOp::kRename).newRdn);
     EXPECT_TRUE(corp_.HasEntry(PsoDnOf(std::string(c.newRdn).substr(3))));
   }
@@ -164,9 +177,11 @@ TEST_F(ModifyActionTest, RefusedRenameEndsWithItsCode) {
   LoadPsos({.name = "old"});
   config_.renameTo = "taken";
   config_.forReal = true;
-  EXPECT_RUN_ENDS(RunRename(state_), 68,
-                  HasSubstr("ERROR: ldap_rename_ext_s (" + dn +
-                            "): : [dc1.corp.example.com] Error 0x44 (68) - Already exists\n"));
+  EXPECT_RUN_ENDS(
+      RunRename(state_), 68,
+      HasSubstr(
+          "ERROR: ldap_rename_ext_s (" + dn +
+          "): : [dc1.corp.example.com] Error 0x44 (68) - Already exists\n"));
 }
 
 }  // namespace
