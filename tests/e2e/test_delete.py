@@ -66,6 +66,14 @@ class DeleteTest(ChangesTestCase):
         for dn in (first, second):
             self.assertIsNotNone(read_entry(dn))
 
+        out, err, rc = self.talvex("-del", "-pso", "tvxchg-one-a")
+        self.assertEqual(before, labtest.highest_committed_usn())
+        self.assertEqual(0, rc, out + err)
+        self.assertEqual(text([ADDED_UNUSED, using_host(), "Retrieving PSOs...", ""] +
+                              NOT_FOR_REAL +
+                              ["PSO(s) that would have been deleted had this been for real.",
+                               f"  DN:{first}"]) + SUCCESS_TAIL, out)
+
         out, err, rc = self.talvex("-del", "-pso", "tvxchg-one-a", "-forreal")
         self.assertEqual(0, rc, out + err)
         self.assertIsNone(read_entry(first))

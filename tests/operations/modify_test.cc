@@ -98,6 +98,22 @@ TEST_F(ModifyActionTest, DomainPolicyComplexityOffClearsOnlyThatBit) {
                              "    Pwd Reversible     : TRUE\n"));
 }
 
+TEST_F(ModifyActionTest, SpecificationFollowsTheTypeOfTheOneMatch) {
+  // -allpwdpols in a domain without PSOs: the specification is marked as a
+  // PSO's, the one match is the domain policy.
+  corp_.SetValues(kCorpDn, "pwdProperties", {"17"});
+  config_.modSpec.SetComplexity("false");
+  config_.modSpec.SetLockoutThreshold("4");
+  config_.forReal = true;
+  LoadDomainPolicies();
+  LoadPsos();
+  std::string out = Run(RunModify);
+  EXPECT_THAT(out, ::testing::StartsWith("Modifying Domain Policy:\n"));
+  EXPECT_EQ("16", corp_.FirstValue(kCorpDn, "pwdProperties"));
+  EXPECT_EQ("4", corp_.FirstValue(kCorpDn, "lockoutThreshold"));
+  EXPECT_TRUE(corp_.Values(kCorpDn, "msDS-LockoutThreshold").empty());
+}
+
 TEST_F(ModifyActionTest, RefusedChangeEndsWithItsCodeAndNoRename) {
   std::string dn = corp_.AddPso(kCorpDn, "old", 5);
   config_.modSpec.SetName("new");
