@@ -6,6 +6,7 @@
 #include <cctype>
 #include <cstring>
 
+#include "directory/dns_dc_locator.h"
 #include "directory/krb5_default_realm.h"
 #include "directory/krb5_password_ticket.h"
 #include "directory/ldap_handles.h"
@@ -31,6 +32,9 @@ constexpr int kTimeLimitGraceSeconds = 30;
 // with the same timing give the same behaviour.
 constexpr int kKeepAliveProbeIntervalSeconds = 2;
 constexpr int kKeepAliveProbes = 4;
+
+constexpr int kGlobalCatalogPort = 3268;
+constexpr int kGlobalCatalogSslPort = 3269;
 
 std::string UpperCase(std::string text) {
   std::transform(text.begin(), text.end(), text.begin(),
@@ -510,19 +514,41 @@ std::string OpenLdapConnection::HostName() {
 
 class OpenLdapClient final : public LdapClient {
  public:
+  explicit OpenLdapClient(std::unique_ptr<DcLocator> locator)
+      : locator_(std::move(locator)) {}
+
   std::unique_ptr<LdapConnection> Initialize(const std::string& host, int port,
                                              int* error) override;
   std::string ErrorText(int code) override { return ldap_err2string(code); }
+
+ private:
+  // The server for an empty host name.
+  std::string DefaultServer(int port);
+
+  std::unique_ptr<DcLocator> locator_;
 };
+
+std::string OpenLdapClient::DefaultServer(int port) {
+  // The Windows client, given no host, connects to a controller of this
+  // machine's own domain (a global catalog on the global catalog ports).
+  bool globalCatalog = port == kGlobalCatalogPort || port == kGlobalCatalogSslPort;
+  std::uint32_t flags = locator_flags::kDirectoryServiceRequired |
+                        (globalCatalog ? locator_flags::kGcServerRequired
+                                       : locator_flags::kWritableRequired);
+  DomainControllerInfo info;
+  if (locator_->Locate("", "", flags, &info) != 0) return "";
+  return info.name;
+}
 
 std::unique_ptr<LdapConnection> OpenLdapClient::Initialize(const std::string& host,
                                                            int port, int* error) {
-  // An empty host leaves the choice of server to libldap's own defaults
-  // (ldap.conf), as the Windows client finds one itself.
+  // When no controller of this machine's domain is found either, libldap's
+  // own default server (ldap.conf) is what is left.
+  std::string server = host.empty() ? DefaultServer(port) : host;
   std::string uri;
-  if (!host.empty()) {
-    bool ipv6 = host.find(':') != std::string::npos;
-    uri = "ldap://" + (ipv6 ? "[" + host + "]" : host) + ":" + std::to_string(port);
+  if (!server.empty()) {
+    bool ipv6 = server.find(':') != std::string::npos;
+    uri = "ldap://" + (ipv6 ? "[" + server + "]" : server) + ":" + std::to_string(port);
   }
   LDAP* raw = nullptr;
   int rc = ldap_initialize(&raw, uri.empty() ? nullptr : uri.c_str());
@@ -554,7 +580,7 @@ std::unique_ptr<LdapConnection> OpenLdapClient::Initialize(const std::string& ho
 }  // namespace
 
 std::unique_ptr<LdapClient> MakeOpenLdapClient() {
-  return std::make_unique<OpenLdapClient>();
+  return std::make_unique<OpenLdapClient>(MakeDnsDcLocator());
 }
 
 }  // namespace talvex

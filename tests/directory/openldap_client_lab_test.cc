@@ -395,6 +395,15 @@ TEST_F(LabOpenLdapClientTest, GlobalCatalogPortAndHostName) {
   EXPECT_EQ(Connect()->HostName(), Lab("LAB_DC_HOST"));
 }
 
+TEST_F(LabOpenLdapClientTest, EmptyHostIsAControllerOfThisMachinesDomain) {
+  for (int port : {kLdapPort, kGlobalCatalogPort}) {
+    std::unique_ptr<LdapConnection> connection = Connect("", port);
+    EXPECT_EQ(connection->HostName(), Lab("LAB_DC_HOST")) << port;
+    EXPECT_EQ(connection->NegotiateBind(CurrentLogon()), 0)
+        << port << ": " << connection->DiagnosticMessage();
+  }
+}
+
 TEST_F(LabOpenLdapClientTest, UnreachableHostFailsWithinTheNetworkTimeout) {
   // An address of the lab's network where nothing answers.
   auto start = std::chrono::steady_clock::now();
