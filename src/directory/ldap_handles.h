@@ -63,4 +63,16 @@ struct LdapMemoryDeleter {
 };
 using LdapStringPtr = std::unique_ptr<char, LdapMemoryDeleter>;
 
+// Bytes that liblber allocates (a paging cookie).
+struct BerMemoryDeleter {
+  void operator()(char* bytes) const { ber_memfree(bytes); }
+};
+using BerMemoryPtr = std::unique_ptr<char, BerMemoryDeleter>;
+
+// A DN split by ldap_str2dn.
+struct LdapDnDeleter {
+  void operator()(LDAPDN dn) const { ldap_dnfree(dn); }
+};
+using LdapDnPtr = std::unique_ptr<LDAPRDN, LdapDnDeleter>;
+
 }  // namespace talvex

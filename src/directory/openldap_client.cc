@@ -45,29 +45,21 @@ std::string UpperCase(std::string text) {
 // "DC=corp,DC=example,DC=com" -> "corp.example.com"; "" when the DN has any
 // RDN that is not a single DC component.
 std::string DnsNameOfDomainDn(const std::string& dn) {
-  LDAPDN parsed = nullptr;
-  if (ldap_str2dn(dn.c_str(), &parsed, LDAP_DN_FORMAT_LDAP) != LDAP_SUCCESS) {
-    return "";
-  }
+  LDAPDN raw = nullptr;
+  if (ldap_str2dn(dn.c_str(), &raw, LDAP_DN_FORMAT_LDAP) != LDAP_SUCCESS) return "";
+  LdapDnPtr parsed(raw);
+  if (parsed == nullptr) return "";
   std::string name;
-  bool valid = parsed != nullptr;
-  for (int i = 0; valid && parsed[i] != nullptr; ++i) {
-    LDAPRDN rdn = parsed[i];
-    if (rdn[0] == nullptr || rdn[1] != nullptr) {
-      valid = false;
-      break;
-    }
-    const LDAPAVA* ava = rdn[0];
-    std::string type(ava->la_attr.bv_val, ava->la_attr.bv_len);
-    if (UpperCase(type) != "DC") {
-      valid = false;
-      break;
+  for (LDAPRDN* rdn = parsed.get(); *rdn != nullptr; ++rdn) {
+    if ((*rdn)[0] == nullptr || (*rdn)[1] != nullptr) return "";
+    const LDAPAVA* ava = (*rdn)[0];
+    if (UpperCase(std::string(ava->la_attr.bv_val, ava->la_attr.bv_len)) != "DC") {
+      return "";
     }
     if (!name.empty()) name += '.';
     name.append(ava->la_value.bv_val, ava->la_value.bv_len);
   }
-  ldap_dnfree(parsed);
-  return valid ? name : "";
+  return name;
 }
 
 bool IsIpAddress(const std::string& host) {
@@ -143,6 +135,70 @@ class ModificationArray {
   std::vector<std::vector<berval*>> valuePointers_;
   std::vector<LDAPMod*> pointers_;
 };
+
+// libldap's control array built over our controls (borrowing their bytes),
+// with room for controls of our own.
+class ControlArray {
+ public:
+  explicit ControlArray(const std::vector<LdapControl>& controls)
+      : controls_(controls.size()) {
+    for (std::size_t i = 0; i < controls.size(); ++i) {
+      controls_[i].ldctl_oid = const_cast<char*>(controls[i].oid.c_str());
+      controls_[i].ldctl_value = controls[i].hasValue ? BorrowedBerval(controls[i].value)
+                                                      : berval{0, nullptr};
+      controls_[i].ldctl_iscritical = controls[i].critical ? 1 : 0;
+      pointers_.push_back(&controls_[i]);
+    }
+    pointers_.push_back(nullptr);
+  }
+  ControlArray(const ControlArray&) = delete;
+  ControlArray& operator=(const ControlArray&) = delete;
+
+  void Append(LDAPControl* control) { pointers_.insert(pointers_.end() - 1, control); }
+  // Null when there are none, as libldap expects.
+  LDAPControl** get() { return pointers_.size() > 1 ? pointers_.data() : nullptr; }
+
+ private:
+  std::vector<LDAPControl> controls_;
+  std::vector<LDAPControl*> pointers_;
+};
+
+// One search entry with its attributes and raw values.
+LdapEntry ReadEntry(LDAP* ld, LDAPMessage* message) {
+  LdapEntry entry;
+  LdapStringPtr dn(ldap_get_dn(ld, message));
+  if (dn != nullptr) entry.dn = dn.get();
+  BerElement* rawBer = nullptr;
+  char* name = ldap_first_attribute(ld, message, &rawBer);
+  BerElementPtr ber(rawBer);
+  for (; name != nullptr; name = ldap_next_attribute(ld, message, ber.get())) {
+    LdapStringPtr ownedName(name);
+    LdapAttribute attribute;
+    attribute.name = name;
+    // No values at all (an attribute asked for by type only) is an empty list.
+    BervalArrayPtr values(ldap_get_values_len(ld, message, name));
+    for (berval** value = values.get(); value != nullptr && *value != nullptr; ++value) {
+      attribute.values.emplace_back((*value)->bv_val, (*value)->bv_len);
+    }
+    entry.attributes.push_back(std::move(attribute));
+  }
+  return entry;
+}
+
+// The server's paging cookie from the result's controls; empty when the
+// search is complete (or the server did not page).
+std::string PagingCookie(LDAP* ld, LDAPControl** controls) {
+  if (controls == nullptr) return "";
+  LDAPControl* response = ldap_control_find(LDAP_CONTROL_PAGEDRESULTS, controls, nullptr);
+  if (response == nullptr) return "";
+  ber_int_t estimate = 0;
+  berval cookie{0, nullptr};
+  if (ldap_parse_pageresponse_control(ld, response, &estimate, &cookie) != LDAP_SUCCESS) {
+    return "";
+  }
+  BerMemoryPtr owned(cookie.bv_val);
+  return owned != nullptr ? std::string(owned.get(), cookie.bv_len) : "";
+}
 
 class OpenLdapConnection final : public LdapConnection {
  public:
@@ -338,16 +394,7 @@ int OpenLdapConnection::Search(const LdapSearchRequest& request, int pageSize,
   localDiagnostic_.clear();
   LDAP* ld = ld_.get();
 
-  std::vector<LDAPControl> controls(request.serverControls.size());
-  std::vector<LDAPControl*> controlPointers;
-  for (std::size_t i = 0; i < request.serverControls.size(); ++i) {
-    const LdapControl& control = request.serverControls[i];
-    controls[i].ldctl_oid = const_cast<char*>(control.oid.c_str());
-    controls[i].ldctl_value =
-        control.hasValue ? BorrowedBerval(control.value) : berval{0, nullptr};
-    controls[i].ldctl_iscritical = control.critical ? 1 : 0;
-    controlPointers.push_back(&controls[i]);
-  }
+  ControlArray controls(request.serverControls);
   LdapControlPtr pageControl;
   if (pageSize > 0) {
     berval cookieValue = BorrowedBerval(*cookie);
@@ -359,9 +406,8 @@ int OpenLdapConnection::Search(const LdapSearchRequest& request, int pageSize,
                                       0, &raw);
     if (rc != LDAP_SUCCESS) return rc;
     pageControl.reset(raw);
-    controlPointers.push_back(raw);
+    controls.Append(raw);
   }
-  controlPointers.push_back(nullptr);
 
   std::vector<char*> attributes;
   for (const std::string& name : request.attributes) {
@@ -378,70 +424,31 @@ int OpenLdapConnection::Search(const LdapSearchRequest& request, int pageSize,
       ld, request.base.c_str(), ScopeValue(request.scope),
       request.filter.empty() ? nullptr : request.filter.c_str(),
       request.attributes.empty() ? nullptr : attributes.data(),
-      request.attributesOnly ? 1 : 0,
-      controlPointers.size() > 1 ? controlPointers.data() : nullptr, nullptr,
-      nullptr, std::max(0, request.sizeLimit), &msgid);
+      request.attributesOnly ? 1 : 0, controls.get(), nullptr, nullptr,
+      std::max(0, request.sizeLimit), &msgid);
   if (rc != LDAP_SUCCESS) return rc;
   LdapMessagePtr result;
   rc = WaitForResult(msgid, timeLimit, &result);
   if (rc != LDAP_SUCCESS) return rc;
 
   int code = LDAP_OTHER;
-  std::string nextCookie;
+  cookie->clear();
   for (LDAPMessage* message = ldap_first_message(ld, result.get());
        message != nullptr; message = ldap_next_message(ld, message)) {
-    switch (ldap_msgtype(message)) {
-      case LDAP_RES_SEARCH_ENTRY: {
-        LdapEntry entry;
-        LdapStringPtr dn(ldap_get_dn(ld, message));
-        if (dn != nullptr) entry.dn = dn.get();
-        BerElement* rawBer = nullptr;
-        char* name = ldap_first_attribute(ld, message, &rawBer);
-        BerElementPtr ber(rawBer);
-        for (; name != nullptr; name = ldap_next_attribute(ld, message, ber.get())) {
-          LdapStringPtr ownedName(name);
-          LdapAttribute attribute{.name = name, .values = {}};
-          BervalArrayPtr values(ldap_get_values_len(ld, message, name));
-          for (berval** value = values.get(); value != nullptr && *value != nullptr;
-               ++value) {
-            attribute.values.emplace_back((*value)->bv_val, (*value)->bv_len);
-          }
-          entry.attributes.push_back(std::move(attribute));
-        }
-        entries->push_back(std::move(entry));
-        break;
-      }
-      case LDAP_RES_SEARCH_RESULT: {
-        LDAPControl** rawControls = nullptr;
-        rc = ldap_parse_result(ld, message, &code, nullptr, nullptr, nullptr,
-                               &rawControls, 0);
-        LdapControlArrayPtr responseControls(rawControls);
-        if (rc != LDAP_SUCCESS) code = rc;
-        LDAPControl* pageResponse = nullptr;
-        if (pageSize > 0 && responseControls != nullptr) {
-          pageResponse = ldap_control_find(LDAP_CONTROL_PAGEDRESULTS,
-                                           responseControls.get(), nullptr);
-        }
-        if (pageResponse != nullptr) {
-          ber_int_t estimate = 0;
-          berval responseCookie{0, nullptr};
-          if (ldap_parse_pageresponse_control(ld, pageResponse, &estimate,
-                                              &responseCookie) == LDAP_SUCCESS) {
-            if (responseCookie.bv_val != nullptr) {
-              nextCookie.assign(responseCookie.bv_val, responseCookie.bv_len);
-              ber_memfree(responseCookie.bv_val);
-            }
-          }
-        }
-        break;
-      }
-      default:
-        // Search references (continuation to other partitions) are skipped:
-        // the callers want entries only.
-        break;
+    int type = ldap_msgtype(message);
+    if (type == LDAP_RES_SEARCH_ENTRY) {
+      entries->push_back(ReadEntry(ld, message));
+    } else if (type == LDAP_RES_SEARCH_RESULT) {
+      LDAPControl** rawControls = nullptr;
+      rc = ldap_parse_result(ld, message, &code, nullptr, nullptr, nullptr,
+                             &rawControls, 0);
+      LdapControlArrayPtr responseControls(rawControls);
+      if (rc != LDAP_SUCCESS) code = rc;
+      if (pageSize > 0) *cookie = PagingCookie(ld, responseControls.get());
     }
+    // Search references (continuations into other partitions) are skipped:
+    // the callers want entries only.
   }
-  *cookie = nextCookie;
   return code;
 }
 
