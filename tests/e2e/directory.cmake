@@ -11,3 +11,11 @@ set_tests_properties(e2e_test_directory_platform PROPERTIES
   ENVIRONMENT "${TALVEX_E2E_ENV};TALVEX_TESTS_BINARY=$<TARGET_FILE:talvex_tests>"
   RUN_SERIAL TRUE
   TIMEOUT 600)
+
+# Binds of every kind and the locator's answers, through the built talvex.
+add_test(NAME e2e_test_directory_binds
+  COMMAND ${Python3_EXECUTABLE} -m unittest -v test_directory_binds
+  WORKING_DIRECTORY ${CMAKE_CURRENT_LIST_DIR})
+set_tests_properties(e2e_test_directory_binds PROPERTIES
+  ENVIRONMENT "${TALVEX_E2E_ENV}"
+  TIMEOUT 600)

@@ -1,0 +1,101 @@
+"""Binds and controller location of the built talvex against the lab DC.
+
+Every kind of bind the tool offers (simple by DN, UPN and DOMAIN\\user;
+negotiated with the process's ticket cache or with -u/-up and no cache at
+all), the bind failure report, and the locator's answers as the run prints
+them. talvex runs inside the lab namespace through lab/exec.sh.
+
+Standard library only.
+"""
+
+import re
+import time
+import unittest
+
+import labtest
+
+NO_CACHE = {"KRB5CCNAME": "FILE:/nonexistent/talvex-no-ticket-cache"}
+# A read that needs a bound connection and changes nothing.
+VIEW = ("-q", "-view", "-dompol")
+
+
+class DirectoryBindTest(unittest.TestCase):
+
+    @classmethod
+    def setUpClass(cls):
+        cls.env = labtest.require_lab()
+        cls.dc_host = cls.env["LAB_DC_HOST"]
+        cls.using_host = f"Using host: Default-First-Site-Name\\{cls.dc_host}\n"
+
+    def talvex(self, *args, env=None):
+        return labtest.run_talvex(*args, env=env)
+
+    def assertSucceeds(self, args, env=None):
+        out, err, code = self.talvex(*args, env=env)
+        self.assertEqual((code, err), (0, ""), out)
+        self.assertTrue(out.startswith(self.using_host), out)
+        self.assertIn("Domain Policy", out)
+        return out
+
+    def test_simple_bind_by_dn_upn_and_domain_user(self):
+        password = self.env["LAB_ADMIN_PASSWORD"]
+        for user in (f"CN=Administrator,CN=Users,{self.env['LAB_BASE_DN']}",
+                     f"Administrator@{self.env['LAB_DOMAIN']}",
+                     f"{self.env['LAB_NETBIOS']}\\Administrator"):
+            with self.subTest(user=user):
+                self.assertSucceeds(VIEW + ("-u", user, "-up", password, "-simple"),
+                                    env=NO_CACHE)
+
+    def test_negotiated_bind_with_the_ticket_cache(self):
+        self.assertSucceeds(VIEW)
+
+    def test_negotiated_bind_with_password_needs_no_ticket_cache(self):
+        password = self.env["LAB_USER_PASSWORD"]
+        for user in (f"{self.env['LAB_NETBIOS']}\\alice", f"alice@{self.env['LAB_DOMAIN']}"):
+            with self.subTest(user=user):
+                self.assertSucceeds(VIEW + ("-u", user, "-up", password), env=NO_CACHE)
+
+    def test_negotiated_bind_without_ticket_or_password_fails_with_the_gssapi_text(self):
+        out, err, code = self.talvex(*VIEW, env=NO_CACHE)
+        self.assertEqual(254, code)  # -2, local error
+        self.assertRegex(
+            err, r"^LDAP_BIND: \[" + re.escape(self.dc_host) +
+            r"\] Error 0xfffffffe \(-2\) - Local error\n"
+            r"Extended Error: SASL\(-1\): generic failure: GSSAPI Error: .*"
+            r"No Kerberos credentials available.*\n$")
+        self.assertEqual(self.using_host + "\nThe command did not complete successfully.\n",
+                         out)
+
+    def test_wrong_password_simple_bind_reports_the_servers_text(self):
+        out, err, code = self.talvex(*VIEW, "-u", f"Administrator@{self.env['LAB_DOMAIN']}",
+                                     "-up", "wrong", "-simple")
+        self.assertEqual(49, code)
+        self.assertRegex(
+            err, r"^LDAP_BIND: \[" + re.escape(self.dc_host) +
+            r"\] Error 0x31 \(49\) - Invalid credentials\n"
+            r"Extended Error: 80090308: LdapErr: DSID-[0-9A-F]+, comment: "
+            r"AcceptSecurityContext error, data 52e, v[0-9a-f]+\n$")
+        self.assertEqual(self.using_host + "\nThe command did not complete successfully.\n",
+                         out)
+
+    def test_wrong_password_negotiated_bind_reports_the_kerberos_text(self):
+        # Administrator: no lockout applies to it, however often this runs.
+        out, err, code = self.talvex(*VIEW, "-u", f"{self.env['LAB_NETBIOS']}\\Administrator",
+                                     "-up", "wrong", env=NO_CACHE)
+        self.assertEqual(49, code)
+        self.assertEqual(
+            f"LDAP_BIND: [{self.dc_host}] Error 0x31 (49) - Invalid credentials\n"
+            "Extended Error: Preauthentication failed (getting an initial ticket for "
+            f"Administrator@{self.env['LAB_REALM']})\n", err)
+        self.assertNotIn("wrong", out + err.replace("Preauthentication", ""))
+
+    def test_locator_answers_for_a_flat_domain_and_a_host_that_does_not_answer(self):
+        self.assertSucceeds(VIEW + ("-domain", self.env["LAB_NETBIOS"]))
+        # A computer that does not answer the ping: the locate runs here.
+        started = time.monotonic()
+        self.assertSucceeds(VIEW + ("-h", "10.99.0.99"))
+        self.assertLess(time.monotonic() - started, 10)
+
+
+if __name__ == "__main__":
+    unittest.main()
