@@ -151,11 +151,45 @@ def text(lines):
     return "".join(line + "\n" for line in lines)
 
 
+# Show Deleted (1.2.840.113556.1.4.417): a deleted PSO is a write too.
+SHOW_DELETED = ("-E", "!1.2.840.113556.1.4.417")
+
+
+def written_since(usn):
+    """Lower-cased DNs of the domain's entries written after the USN,
+    deleted ones included."""
+    return [dn.lower() for dn, _ in labtest.ldapsearch(
+        filter=f"(uSNChanged>={usn + 1})", attributes=["1.1"], extra=SHOW_DELETED)]
+
+
 class ChangesTestCase(labtest.LabTestCase):
-    """Runs talvex with -q: the banner is the front end's, not these tests'."""
+    """Runs talvex with -q (the banner is the front end's, not these tests'),
+    and checks that a run wrote nothing."""
+
+    # What these tests' runs could write: their own PSOs (all named
+    # tvxchg-...), the quick-start PSOs and the domain head.
+    WATCHED = ("cn=tvxchg-", "cn=dompol_", "cn=pwd_policy_")
 
     def talvex(self, *args, **kwargs):
         return labtest.run_talvex("-q", *args, **kwargs)
+
+    def assertNothingWrittenSince(self, usn, note=""):
+        """The RootDSE's highestCommittedUSN is unchanged. When it moved
+        (other test runs share the lab), no entry these runs could write was
+        written: not the domain head, no PSO of these tests, none deleted."""
+        if labtest.highest_committed_usn() == usn:
+            return
+        ours = [dn for dn in written_since(usn)
+                if dn == self.base_dn.lower() or dn.startswith(self.WATCHED)]
+        self.assertEqual([], ours, f"written since USN {usn}\n{note}")
+
+    def talvex_writing_nothing(self, *args, code=0):
+        """Runs talvex, expects the exit code and that nothing was written."""
+        usn = labtest.highest_committed_usn()
+        out, err, rc = self.talvex(*args)
+        self.assertNothingWrittenSince(usn, out + err)
+        self.assertEqual(code, rc, out + err)
+        return out, err
 
 
 # ---- The domain policy ------------------------------------------------------

@@ -24,10 +24,7 @@ class DeleteTest(ChangesTestCase):
         first = self.made("tvxchg-dry-a", 730)
         second = self.made("tvxchg-dry-b", 731)
         self.made("tvxchg-dry-used", 732, applies_to=[self.staff("carol")])
-        before = labtest.highest_committed_usn()
-        out, err, rc = self.talvex("-multidel", "-pso", "tvxchg-dry-*")
-        self.assertEqual(before, labtest.highest_committed_usn())
-        self.assertEqual(0, rc, out + err)
+        out, err = self.talvex_writing_nothing("-multidel", "-pso", "tvxchg-dry-*")
         self.assertEqual(text([ADDED_UNUSED, using_host(), "Retrieving PSOs...", ""] +
                               NOT_FOR_REAL +
                               ["PSO(s) that would have been deleted had this been for real.",
@@ -56,19 +53,15 @@ class DeleteTest(ChangesTestCase):
     def test_single_delete_matching_two_stops_before_any_change(self):
         first = self.made("tvxchg-one-a", 735)
         second = self.made("tvxchg-one-b", 736)
-        before = labtest.highest_committed_usn()
-        out, err, rc = self.talvex("-del", "-pso", "tvxchg-one-*", "-forreal")
-        self.assertEqual(1, rc, out + err)
-        self.assertEqual(before, labtest.highest_committed_usn())
+        out, err = self.talvex_writing_nothing("-del", "-pso", "tvxchg-one-*", "-forreal",
+                                               code=1)
         self.assertEqual(text([ADDED_UNUSED, using_host(), "Retrieving PSOs...", "ERROR:",
                                "ERROR: Single delete action specified but multiple polices "
                                "match criteria.", "ERROR:"]) + USAGE_HINT, out)
         for dn in (first, second):
             self.assertIsNotNone(read_entry(dn))
 
-        out, err, rc = self.talvex("-del", "-pso", "tvxchg-one-a")
-        self.assertEqual(before, labtest.highest_committed_usn())
-        self.assertEqual(0, rc, out + err)
+        out, err = self.talvex_writing_nothing("-del", "-pso", "tvxchg-one-a")
         self.assertEqual(text([ADDED_UNUSED, using_host(), "Retrieving PSOs...", ""] +
                               NOT_FOR_REAL +
                               ["PSO(s) that would have been deleted had this been for real.",
