@@ -69,6 +69,24 @@ bool IsIpAddress(const std::string& host) {
          });
 }
 
+// A host name as the host part of an LDAP URL: characters that would end
+// the host part ("/", "?", blanks...) are escaped, so that a name that is
+// no host fails to resolve instead of naming another one.
+std::string UrlEscapedHost(const std::string& host) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string escaped;
+  for (unsigned char c : host) {
+    if (std::isalnum(c) || c == '-' || c == '.' || c == '_' || c == ':') {
+      escaped += static_cast<char>(c);
+    } else {
+      escaped += '%';
+      escaped += kHex[c >> 4];
+      escaped += kHex[c & 0xF];
+    }
+  }
+  return escaped;
+}
+
 int ScopeValue(LdapScope scope) {
   switch (scope) {
     case LdapScope::kBase:
@@ -555,7 +573,8 @@ std::unique_ptr<LdapConnection> OpenLdapClient::Initialize(const std::string& ho
   std::string uri;
   if (!server.empty()) {
     bool ipv6 = server.find(':') != std::string::npos;
-    uri = "ldap://" + (ipv6 ? "[" + server + "]" : server) + ":" + std::to_string(port);
+    std::string escaped = UrlEscapedHost(server);
+    uri = "ldap://" + (ipv6 ? "[" + escaped + "]" : escaped) + ":" + std::to_string(port);
   }
   LDAP* raw = nullptr;
   int rc = ldap_initialize(&raw, uri.empty() ? nullptr : uri.c_str());

@@ -417,9 +417,12 @@ TEST_F(LabOpenLdapClientTest, UnreachableHostFailsWithinTheNetworkTimeout) {
                      std::chrono::steady_clock::now() - start)
                      .count();
   EXPECT_LE(seconds, 12);
-  // A name that does not resolve fails at once.
-  std::unique_ptr<LdapConnection> unknown = Connect("nosuchhost.invalid");
-  EXPECT_EQ(unknown->NegotiateBind(CurrentLogon()), ldap_result::kServerDown);
+  // A name that does not resolve fails at once; so does one that only
+  // begins like a host name.
+  for (const char* host : {"nosuchhost.invalid", "dc1/x", "dc1?x"}) {
+    std::unique_ptr<LdapConnection> unknown = Connect(host);
+    EXPECT_EQ(unknown->NegotiateBind(CurrentLogon()), ldap_result::kServerDown) << host;
+  }
 }
 
 }  // namespace
