@@ -2,6 +2,8 @@
 #include "operations/add_pso.h"
 
 #include <map>
+#include <string>
+#include <vector>
 
 #include "operations/actions.h"
 #include "operations/pso_dn.h"
@@ -83,15 +85,11 @@ void WarnSamePrecedence(const PolicyRecord& added,
 
 }  // namespace
 
-std::vector<std::pair<std::string, std::string>> PsoAddAttributes(
-    const PolicyRecord& record) {
-  auto map = PsoAttributeMap(record);
-  return {map.begin(), map.end()};
-}
-
 int AddPSO(const PolicyRecord& record, LdapConnection& connection) {
   if (record.dn().empty()) return ldap_result::kInvalidDnSyntax;
-  auto attributes = PsoAddAttributes(record);
+  // Collected by name first, so the request goes in ascending order of
+  // attribute name (ordinary case-sensitive comparison).
+  std::map<std::string, std::string> attributes = PsoAttributeMap(record);
   bool detail = Output().debugLevel >= 5;
   if (detail) PrintDebugLine("Adding Object: " + record.dn());
   std::vector<LdapModification> request;
