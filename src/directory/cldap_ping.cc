@@ -46,9 +46,10 @@ class Socket {
 
 bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
   return a.size() == b.size() &&
-         std::equal(a.begin(), a.end(), b.begin(), [](unsigned char x, unsigned char y) {
-           return std::tolower(x) == std::tolower(y);
-         });
+         std::equal(a.begin(), a.end(), b.begin(),
+                    [](unsigned char x, unsigned char y) {
+                      return std::tolower(x) == std::tolower(y);
+                    });
 }
 
 std::int32_t NewMessageId() {
@@ -65,7 +66,8 @@ bool ExchangeWith(const addrinfo& address, std::string_view dnsDomain,
   if (socket_fd.get() < 0) return false;
   // A connected socket only receives datagrams from that address, and an
   // ICMP port-unreachable ends the wait at once.
-  if (connect(socket_fd.get(), address.ai_addr, address.ai_addrlen) != 0) return false;
+  if (connect(socket_fd.get(), address.ai_addr, address.ai_addrlen) != 0)
+    return false;
   std::int32_t messageId = NewMessageId();
   std::string request = EncodeNetlogonPingRequest(messageId, dnsDomain);
   std::vector<char> buffer(kMaxDatagram);
@@ -74,15 +76,16 @@ bool ExchangeWith(const addrinfo& address, std::string_view dnsDomain,
     auto now = std::chrono::steady_clock::now();
     if (now >= deadline) return false;
     if (now >= nextSend) {
-      if (send(socket_fd.get(), request.data(), request.size(), 0) < 0) return false;
+      if (send(socket_fd.get(), request.data(), request.size(), 0) < 0)
+        return false;
       nextSend = now + kResendInterval;
     }
     auto wait = std::min(deadline, nextSend) - now;
     pollfd poller{.fd = socket_fd.get(), .events = POLLIN, .revents = 0};
-    int ready = poll(
-        &poller, 1,
-        static_cast<int>(
-            std::chrono::ceil<std::chrono::milliseconds>(wait).count()));
+    int ready =
+        poll(&poller, 1,
+             static_cast<int>(
+                 std::chrono::ceil<std::chrono::milliseconds>(wait).count()));
     if (ready < 0 && errno != EINTR) return false;
     if (ready <= 0) continue;
     ssize_t received = recv(socket_fd.get(), buffer.data(), buffer.size(), 0);
@@ -108,9 +111,10 @@ std::string EncodeNetlogonPingRequest(std::int32_t messageId,
   // LDAPMessage { messageID, searchRequest { baseObject "", scope base,
   // derefAliases never, sizeLimit 0, timeLimit 0, typesOnly FALSE,
   // filter (&(DnsDomain=...)(NtVer=...)), attributes { "Netlogon" } } }
-  bool ok = ber_printf(ber.get(), "{it{seeiib", static_cast<ber_int_t>(messageId),
-                       LDAP_REQ_SEARCH, "", static_cast<ber_int_t>(LDAP_SCOPE_BASE),
-                       static_cast<ber_int_t>(LDAP_DEREF_NEVER), 0, 0, 0) != -1;
+  bool ok =
+      ber_printf(ber.get(), "{it{seeiib", static_cast<ber_int_t>(messageId),
+                 LDAP_REQ_SEARCH, "", static_cast<ber_int_t>(LDAP_SCOPE_BASE),
+                 static_cast<ber_int_t>(LDAP_DEREF_NEVER), 0, 0, 0) != -1;
   ok = ok && ber_printf(ber.get(), "t{", LDAP_FILTER_AND) != -1;
   if (ok && !dnsDomain.empty()) {
     std::string domain(dnsDomain);
@@ -118,12 +122,13 @@ std::string EncodeNetlogonPingRequest(std::int32_t messageId,
                     domain.data(), static_cast<ber_len_t>(domain.size())) != -1;
   }
   // NtVer is a little-endian 32-bit number sent as four raw bytes.
-  const char version[4] = {static_cast<char>(kNetlogonPingNtVersion & 0xFF),
-                           static_cast<char>(kNetlogonPingNtVersion >> 8 & 0xFF),
-                           static_cast<char>(kNetlogonPingNtVersion >> 16 & 0xFF),
-                           static_cast<char>(kNetlogonPingNtVersion >> 24 & 0xFF)};
-  ok = ok && ber_printf(ber.get(), "t{so}", LDAP_FILTER_EQUALITY, "NtVer", version,
-                        static_cast<ber_len_t>(sizeof version)) != -1;
+  const char version[4] = {
+      static_cast<char>(kNetlogonPingNtVersion & 0xFF),
+      static_cast<char>(kNetlogonPingNtVersion >> 8 & 0xFF),
+      static_cast<char>(kNetlogonPingNtVersion >> 16 & 0xFF),
+      static_cast<char>(kNetlogonPingNtVersion >> 24 & 0xFF)};
+  ok = ok && ber_printf(ber.get(), "t{so}", LDAP_FILTER_EQUALITY, "NtVer",
+                        version, static_cast<ber_len_t>(sizeof version)) != -1;
   ok = ok && ber_printf(ber.get(), "}{s}}}", "Netlogon") != -1;
   if (!ok) return "";
   berval* raw = nullptr;
@@ -136,13 +141,15 @@ bool DecodeNetlogonPingReply(std::string_view datagram, std::int32_t messageId,
                              std::string* netlogon) {
   // liblber reads through a null buffer when handed no bytes at all.
   if (datagram.empty()) return false;
-  berval input{.bv_len = datagram.size(), .bv_val = const_cast<char*>(datagram.data())};
+  berval input{.bv_len = datagram.size(),
+               .bv_val = const_cast<char*>(datagram.data())};
   // ber_init copies the bytes into a buffer the element owns.
   OwningBerElementPtr ber(ber_init(&input));
   if (ber == nullptr) return false;
   ber_int_t id = 0;
   ber_len_t length = 0;
-  if (ber_scanf(ber.get(), "{i", &id) == LBER_ERROR || id != messageId) return false;
+  if (ber_scanf(ber.get(), "{i", &id) == LBER_ERROR || id != messageId)
+    return false;
   if (ber_peek_tag(ber.get(), &length) != LDAP_RES_SEARCH_ENTRY) return false;
   berval dn{0, nullptr};
   if (ber_scanf(ber.get(), "{m{", &dn) == LBER_ERROR) return false;
@@ -151,9 +158,11 @@ bool DecodeNetlogonPingReply(std::string_view datagram, std::int32_t messageId,
   while ((tag = ber_peek_tag(ber.get(), &length)) == LBER_SEQUENCE) {
     berval type{0, nullptr};
     BerVarray rawValues = nullptr;
-    if (ber_scanf(ber.get(), "{mW}", &type, &rawValues) == LBER_ERROR) return false;
+    if (ber_scanf(ber.get(), "{mW}", &type, &rawValues) == LBER_ERROR)
+      return false;
     BerVarrayPtr values(rawValues);
-    if (EqualsIgnoringCase(std::string_view(type.bv_val, type.bv_len), "Netlogon") &&
+    if (EqualsIgnoringCase(std::string_view(type.bv_val, type.bv_len),
+                           "Netlogon") &&
         values != nullptr && values.get()[0].bv_val != nullptr) {
       netlogon->assign(values.get()[0].bv_val, values.get()[0].bv_len);
       return true;

@@ -36,7 +36,8 @@ bool ValidDnsName(const std::string& name) {
   std::size_t start = 0;
   for (;;) {
     std::size_t end = name.find('.', start);
-    std::string label = name.substr(start, end == std::string::npos ? end : end - start);
+    std::string label =
+        name.substr(start, end == std::string::npos ? end : end - start);
     if (label.empty() || label.size() > kMaxDnsLabelLength) return false;
     for (unsigned char c : label) {
       if (!std::isalnum(c) && c != '-' && c != '_') return false;
@@ -50,8 +51,9 @@ bool ValidDnsName(const std::string& name) {
 bool ValidFlatName(const std::string& name) {
   if (name.size() > kMaxFlatNameLength) return false;
   return std::none_of(name.begin(), name.end(), [](unsigned char c) {
-    return c < 0x20 || std::string_view("\\/:*?\"<>|.").find(static_cast<char>(c)) !=
-                           std::string_view::npos;
+    return c < 0x20 ||
+           std::string_view("\\/:*?\"<>|.").find(static_cast<char>(c)) !=
+               std::string_view::npos;
   });
 }
 
@@ -84,8 +86,8 @@ class DnsDcLocator final : public DcLocator {
                 const std::string& domainName) const;
   // DNS names of the domain to try, in order.
   std::vector<std::string> CandidateDomains(const LocateRequest& request);
-  bool LocateInDomain(const std::string& dnsDomain, const LocateRequest& request,
-                      DomainControllerInfo* info);
+  bool LocateInDomain(const std::string& dnsDomain,
+                      const LocateRequest& request, DomainControllerInfo* info);
   // Pings the records of one SRV name in order; the first suitable answer.
   bool PingCandidates(const std::string& srvName, const std::string& dnsDomain,
                       const LocateRequest& request, const std::string& skipHost,
@@ -105,9 +107,11 @@ bool DnsDcLocator::Ping(const std::string& host, const std::string& dnsDomain,
 bool DnsDcLocator::Suitable(const NetlogonResponse& response,
                             const LocateRequest& request,
                             const std::string& domainName) const {
-  if ((response.flags & request.requiredFlags) != request.requiredFlags) return false;
+  if ((response.flags & request.requiredFlags) != request.requiredFlags)
+    return false;
   if (domainName.empty()) return true;
-  if (request.flat) return EqualsIgnoringCase(response.netbiosDomainName, domainName);
+  if (request.flat)
+    return EqualsIgnoringCase(response.netbiosDomainName, domainName);
   if (EqualsIgnoringCase(response.dnsDomainName, domainName)) return true;
   // A global catalog serves the whole forest: it is asked for by the
   // forest's name.
@@ -115,13 +119,14 @@ bool DnsDcLocator::Suitable(const NetlogonResponse& response,
          EqualsIgnoringCase(response.dnsForestName, domainName);
 }
 
-std::vector<std::string> DnsDcLocator::CandidateDomains(const LocateRequest& request) {
+std::vector<std::string> DnsDcLocator::CandidateDomains(
+    const LocateRequest& request) {
   if (!request.domain.empty() && !request.flat) return {request.domain};
   std::vector<std::string> candidates;
   auto add = [&](const std::string& name) {
     std::string lower = LowerCase(name);
-    if (!lower.empty() &&
-        std::find(candidates.begin(), candidates.end(), lower) == candidates.end()) {
+    if (!lower.empty() && std::find(candidates.begin(), candidates.end(),
+                                    lower) == candidates.end()) {
       candidates.push_back(lower);
     }
   };
@@ -142,10 +147,10 @@ std::vector<std::string> DnsDcLocator::CandidateDomains(const LocateRequest& req
   // domain.
   add(realm);
   for (const std::string& name : network_->SearchDomains()) add(name);
-  std::stable_partition(candidates.begin(), candidates.end(),
-                        [&](const std::string& name) {
-                          return EqualsIgnoringCase(FirstLabel(name), request.domain);
-                        });
+  std::stable_partition(
+      candidates.begin(), candidates.end(), [&](const std::string& name) {
+        return EqualsIgnoringCase(FirstLabel(name), request.domain);
+      });
   return candidates;
 }
 
@@ -153,15 +158,19 @@ bool DnsDcLocator::PingCandidates(const std::string& srvName,
                                   const std::string& dnsDomain,
                                   const LocateRequest& request,
                                   const std::string& skipHost,
-                                  NetlogonResponse* response, std::string* host) {
+                                  NetlogonResponse* response,
+                                  std::string* host) {
   std::vector<SrvRecord> records;
-  if (network_->LookupSrv(srvName, &records) != SrvLookupStatus::kFound) return false;
+  if (network_->LookupSrv(srvName, &records) != SrvLookupStatus::kFound)
+    return false;
   const std::string& wanted = request.flat ? request.domain : dnsDomain;
   for (const SrvRecord& record : records) {
-    if (!skipHost.empty() && EqualsIgnoringCase(record.target, skipHost)) continue;
+    if (!skipHost.empty() && EqualsIgnoringCase(record.target, skipHost))
+      continue;
     if (pingsLeft_ <= 0) return false;
     NetlogonResponse answer;
-    if (Ping(record.target, dnsDomain, &answer) && Suitable(answer, request, wanted)) {
+    if (Ping(record.target, dnsDomain, &answer) &&
+        Suitable(answer, request, wanted)) {
       *response = std::move(answer);
       *host = record.target;
       return true;
@@ -188,8 +197,8 @@ bool DnsDcLocator::LocateInDomain(const std::string& dnsDomain,
       !response.clientSiteName.empty()) {
     NetlogonResponse closer;
     std::string closerHost;
-    if (PingCandidates("_ldap._tcp." + response.clientSiteName + "._sites." + kind +
-                           "._msdcs." + dnsDomain,
+    if (PingCandidates("_ldap._tcp." + response.clientSiteName + "._sites." +
+                           kind + "._msdcs." + dnsDomain,
                        dnsDomain, request, host, &closer, &closerHost)) {
       response = std::move(closer);
       host = closerHost;
@@ -204,24 +213,28 @@ bool DnsDcLocator::LocateInDomain(const std::string& dnsDomain,
 int DnsDcLocator::Locate(const std::string& computer, const std::string& domain,
                          std::uint32_t flags, DomainControllerInfo* info) {
   *info = {};
-  if ((flags & locator_flags::kIsFlatName) && (flags & locator_flags::kIsDnsName)) {
+  if ((flags & locator_flags::kIsFlatName) &&
+      (flags & locator_flags::kIsDnsName)) {
     return locator_error::kInvalidFlags;
   }
   LocateRequest request;
   request.domain = domain;
-  if (!request.domain.empty() && request.domain.back() == '.') request.domain.pop_back();
+  if (!request.domain.empty() && request.domain.back() == '.')
+    request.domain.pop_back();
   request.flat = (flags & locator_flags::kIsFlatName) != 0 ||
                  ((flags & locator_flags::kIsDnsName) == 0 &&
                   request.domain.find('.') == std::string::npos);
   if (!request.domain.empty() &&
-      !(request.flat ? ValidFlatName(request.domain) : ValidDnsName(request.domain))) {
+      !(request.flat ? ValidFlatName(request.domain)
+                     : ValidDnsName(request.domain))) {
     return locator_error::kInvalidDomainName;
   }
   request.globalCatalog = (flags & locator_flags::kGcServerRequired) != 0;
   if (flags & locator_flags::kDirectoryServiceRequired) {
     request.requiredFlags |= netlogon_flags::kDirectoryService;
   }
-  if (request.globalCatalog) request.requiredFlags |= netlogon_flags::kGlobalCatalog;
+  if (request.globalCatalog)
+    request.requiredFlags |= netlogon_flags::kGlobalCatalog;
   if (flags & locator_flags::kWritableRequired) {
     request.requiredFlags |= netlogon_flags::kWritable;
   }
@@ -236,7 +249,8 @@ int DnsDcLocator::Locate(const std::string& computer, const std::string& domain,
     std::string pingDomain = request.flat ? "" : request.domain;
     if (Ping(computer, pingDomain, &response) &&
         Suitable(response, request, request.domain)) {
-      info->name = response.dnsHostName.empty() ? computer : response.dnsHostName;
+      info->name =
+          response.dnsHostName.empty() ? computer : response.dnsHostName;
       info->dcSiteName = response.dcSiteName;
       info->clientSiteName = response.clientSiteName;
       return 0;
@@ -260,13 +274,18 @@ class RealLocatorNetwork final : public LocatorNetwork {
             NetlogonResponse* response) override {
     return PingDomainController(host, dnsDomain, kPingTimeout, response);
   }
-  std::string KerberosDefaultRealm() override { return talvex::KerberosDefaultRealm(); }
-  std::vector<std::string> SearchDomains() override { return ResolverSearchDomains(); }
+  std::string KerberosDefaultRealm() override {
+    return talvex::KerberosDefaultRealm();
+  }
+  std::vector<std::string> SearchDomains() override {
+    return ResolverSearchDomains();
+  }
 };
 
 }  // namespace
 
-std::unique_ptr<DcLocator> MakeDnsDcLocator(std::unique_ptr<LocatorNetwork> network) {
+std::unique_ptr<DcLocator> MakeDnsDcLocator(
+    std::unique_ptr<LocatorNetwork> network) {
   return std::make_unique<DnsDcLocator>(std::move(network));
 }
 

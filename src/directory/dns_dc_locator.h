@@ -30,6 +30,7 @@ class LocatorNetwork {
   virtual std::vector<std::string> SearchDomains() = 0;
 };
 
-std::unique_ptr<DcLocator> MakeDnsDcLocator(std::unique_ptr<LocatorNetwork> network);
+std::unique_ptr<DcLocator> MakeDnsDcLocator(
+    std::unique_ptr<LocatorNetwork> network);
 
 }  // namespace talvex

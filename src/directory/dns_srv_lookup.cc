@@ -47,7 +47,8 @@ bool ParseSrvAnswer(const unsigned char* message, int length,
   for (int i = 0; i < count; ++i) {
     ns_rr record;
     if (ns_parserr(&handle, ns_s_an, i, &record) != 0) return false;
-    if (ns_rr_type(record) != ns_t_srv || ns_rr_class(record) != ns_c_in) continue;
+    if (ns_rr_type(record) != ns_t_srv || ns_rr_class(record) != ns_c_in)
+      continue;
     const unsigned char* data = ns_rr_rdata(record);
     if (ns_rr_rdlen(record) < 7) return false;
     SrvRecord srv;
@@ -73,17 +74,18 @@ void OrderSrvRecords(std::vector<SrvRecord>* records, std::mt19937* generator) {
                      return a.priority < b.priority;
                    });
   for (auto group = records->begin(); group != records->end();) {
-    auto groupEnd = std::find_if(group, records->end(), [&](const SrvRecord& r) {
-      return r.priority != group->priority;
-    });
+    auto groupEnd = std::find_if(
+        group, records->end(),
+        [&](const SrvRecord& r) { return r.priority != group->priority; });
     // RFC 2782: pick by running sum of weights among those not yet placed.
     // Weight 0 counts as a small weight so those records still get a turn
     // before the end, which the RFC leaves open.
     for (auto next = group; next != groupEnd; ++next) {
       std::uint64_t total = 0;
-      for (auto it = next; it != groupEnd; ++it) total += it->weight * 100ull + 1;
-      std::uint64_t pick =
-          std::uniform_int_distribution<std::uint64_t>{0, total - 1}(*generator);
+      for (auto it = next; it != groupEnd; ++it)
+        total += it->weight * 100ull + 1;
+      std::uint64_t pick = std::uniform_int_distribution<std::uint64_t>{
+          0, total - 1}(*generator);
       auto chosen = next;
       for (std::uint64_t sum = 0; chosen != groupEnd; ++chosen) {
         sum += chosen->weight * 100ull + 1;
@@ -105,8 +107,9 @@ SrvLookupStatus LookupSrvRecords(const std::string& name,
                           answer.data(), static_cast<int>(answer.size()));
   if (length < 0) {
     int error = resolver.get()->res_h_errno;
-    return error == HOST_NOT_FOUND || error == NO_DATA ? SrvLookupStatus::kNotFound
-                                                       : SrvLookupStatus::kFailed;
+    return error == HOST_NOT_FOUND || error == NO_DATA
+               ? SrvLookupStatus::kNotFound
+               : SrvLookupStatus::kFailed;
   }
   if (!ParseSrvAnswer(answer.data(), length, records)) {
     records->clear();

@@ -25,8 +25,8 @@ struct Krb5PrincipalDeleter {
     krb5_free_principal(context, principal);
   }
 };
-using Krb5Principal =
-    std::unique_ptr<std::remove_pointer_t<krb5_principal>, Krb5PrincipalDeleter>;
+using Krb5Principal = std::unique_ptr<std::remove_pointer_t<krb5_principal>,
+                                      Krb5PrincipalDeleter>;
 
 // A memory credential cache is destroyed, not just closed: that wipes the
 // tickets it holds.
@@ -54,7 +54,9 @@ using Krb5UnparsedName = std::unique_ptr<char, Krb5UnparsedNameDeleter>;
 
 struct Krb5DefaultRealmDeleter {
   krb5_context context = nullptr;
-  void operator()(char* realm) const { krb5_free_default_realm(context, realm); }
+  void operator()(char* realm) const {
+    krb5_free_default_realm(context, realm);
+  }
 };
 using Krb5DefaultRealm = std::unique_ptr<char, Krb5DefaultRealmDeleter>;
 

@@ -46,33 +46,36 @@ std::string GssErrorText(OM_uint32 major, OM_uint32 minor) {
 
 }  // namespace
 
-Krb5ClientName KerberosClientName(std::string_view user, std::string_view domain,
+Krb5ClientName KerberosClientName(std::string_view user,
+                                  std::string_view domain,
                                   std::string_view contactedRealm) {
   if (user.find('@') != std::string_view::npos) {
     // A user principal name need not end in a realm (UPN suffixes are free
     // text): the KDC of the contacted domain resolves it as an enterprise
     // name and refers us on when it belongs elsewhere (RFC 6806).
-    return {.text = std::string(user), .enterprise = true,
+    return {.text = std::string(user),
+            .enterprise = true,
             .realm = std::string(contactedRealm)};
   }
   std::string realm = domain.find('.') != std::string_view::npos
                           ? UpperCase(domain)
                           : std::string(contactedRealm);
-  return {.text = std::string(user) + "@" + realm, .enterprise = false,
+  return {.text = std::string(user) + "@" + realm,
+          .enterprise = false,
           .realm = realm};
 }
 
 int LdapCodeForKerberosError(krb5_error_code code) {
   switch (code) {
-    case KRB5KDC_ERR_PREAUTH_FAILED:       // wrong password (with pre-auth)
-    case KRB5KRB_AP_ERR_BAD_INTEGRITY:     // wrong password (without)
+    case KRB5KDC_ERR_PREAUTH_FAILED:    // wrong password (with pre-auth)
+    case KRB5KRB_AP_ERR_BAD_INTEGRITY:  // wrong password (without)
     case KRB5_PREAUTH_FAILED:
     case KRB5KDC_ERR_C_PRINCIPAL_UNKNOWN:  // no such account
     case KRB5KDC_ERR_CLIENT_REVOKED:       // disabled or locked out
     case KRB5KDC_ERR_KEY_EXP:              // password expired
     case KRB5KDC_ERR_NAME_EXP:             // account expired
     case KRB5KDC_ERR_CLIENT_NOTYET:
-    case KRB5KDC_ERR_POLICY:               // logon hours, workstations
+    case KRB5KDC_ERR_POLICY:  // logon hours, workstations
       return ldap_result::kInvalidCredentials;
     default:
       return ldap_result::kLocalError;
@@ -85,8 +88,8 @@ int Krb5PasswordTicket::Obtain(const Krb5ClientName& client,
   krb5_context raw_context = nullptr;
   krb5_error_code code = krb5_init_context(&raw_context);
   if (code != 0) {
-    *diagnostic = "Kerberos initialisation failed (error " +
-                  std::to_string(code) + ")";
+    *diagnostic =
+        "Kerberos initialisation failed (error " + std::to_string(code) + ")";
     return ldap_result::kLocalError;
   }
   context_.reset(raw_context);
@@ -104,7 +107,8 @@ int Krb5PasswordTicket::Obtain(const Krb5ClientName& client,
     char* realm = nullptr;
     if (krb5_get_default_realm(context, &realm) == 0) {
       Krb5DefaultRealm owned(realm, {context});
-    } else if ((code = krb5_set_default_realm(context, client.realm.c_str())) != 0) {
+    } else if ((code = krb5_set_default_realm(context, client.realm.c_str())) !=
+               0) {
       return fail(code, "setting the default realm");
     }
   }
@@ -116,7 +120,8 @@ int Krb5PasswordTicket::Obtain(const Krb5ClientName& client,
   if (code != 0) return fail(code, "parsing the account name");
   Krb5Principal principal(raw_principal, {context});
   if (client.enterprise && !client.realm.empty()) {
-    code = krb5_set_principal_realm(context, principal.get(), client.realm.c_str());
+    code = krb5_set_principal_realm(context, principal.get(),
+                                    client.realm.c_str());
     if (code != 0) return fail(code, "setting the realm");
   }
 
@@ -131,8 +136,10 @@ int Krb5PasswordTicket::Obtain(const Krb5ClientName& client,
   Krb5InitCredsOptions options(raw_options, {context});
   // Enterprise names are resolved (and the answer's client name taken) only
   // when the request asks for canonicalisation.
-  if (client.enterprise) krb5_get_init_creds_opt_set_canonicalize(options.get(), 1);
-  code = krb5_get_init_creds_opt_set_out_ccache(context, options.get(), cache_.get());
+  if (client.enterprise)
+    krb5_get_init_creds_opt_set_canonicalize(options.get(), 1);
+  code = krb5_get_init_creds_opt_set_out_ccache(context, options.get(),
+                                                cache_.get());
   if (code != 0) return fail(code, "getting an initial ticket");
 
   {
@@ -146,14 +153,16 @@ int Krb5PasswordTicket::Obtain(const Krb5ClientName& client,
 
   // GSS-API finds the memory cache by its full name: memory caches are
   // shared by every Kerberos context of the process.
-  std::string cache_name = std::string(krb5_cc_get_type(context, cache_.get())) +
-                           ":" + krb5_cc_get_name(context, cache_.get());
-  gss_key_value_element_desc element{.key = "ccache", .value = cache_name.c_str()};
+  std::string cache_name =
+      std::string(krb5_cc_get_type(context, cache_.get())) + ":" +
+      krb5_cc_get_name(context, cache_.get());
+  gss_key_value_element_desc element{.key = "ccache",
+                                     .value = cache_name.c_str()};
   gss_key_value_set_desc store{.count = 1, .elements = &element};
   OM_uint32 minor = 0;
   OM_uint32 major = gss_acquire_cred_from(
-      &minor, GSS_C_NO_NAME, GSS_C_INDEFINITE, gss_mech_set_krb5, GSS_C_INITIATE,
-      &store, credential_.out(), nullptr, nullptr);
+      &minor, GSS_C_NO_NAME, GSS_C_INDEFINITE, gss_mech_set_krb5,
+      GSS_C_INITIATE, &store, credential_.out(), nullptr, nullptr);
   if (GSS_ERROR(major)) {
     *diagnostic = GssErrorText(major, minor) + " (acquiring credentials for " +
                   client.text + ")";

@@ -27,7 +27,8 @@ struct Krb5ClientName {
 //   dns.domain\user          -> user@DNS.DOMAIN
 //   FLAT\user or plain user  -> user@contactedRealm (a NetBIOS name is not
 //                               a realm)
-Krb5ClientName KerberosClientName(std::string_view user, std::string_view domain,
+Krb5ClientName KerberosClientName(std::string_view user,
+                                  std::string_view domain,
                                   std::string_view contactedRealm);
 
 // Maps a Kerberos error of the initial-ticket exchange to the LDAP result

@@ -30,7 +30,8 @@ using BerElementPtr = std::unique_ptr<BerElement, BerElementDeleter>;
 struct OwningBerElementDeleter {
   void operator()(BerElement* ber) const { ber_free(ber, 1); }
 };
-using OwningBerElementPtr = std::unique_ptr<BerElement, OwningBerElementDeleter>;
+using OwningBerElementPtr =
+    std::unique_ptr<BerElement, OwningBerElementDeleter>;
 
 struct BervalArrayDeleter {
   void operator()(berval** values) const { ldap_value_free_len(values); }
@@ -53,9 +54,12 @@ struct LdapControlDeleter {
 using LdapControlPtr = std::unique_ptr<LDAPControl, LdapControlDeleter>;
 
 struct LdapControlArrayDeleter {
-  void operator()(LDAPControl** controls) const { ldap_controls_free(controls); }
+  void operator()(LDAPControl** controls) const {
+    ldap_controls_free(controls);
+  }
 };
-using LdapControlArrayPtr = std::unique_ptr<LDAPControl*, LdapControlArrayDeleter>;
+using LdapControlArrayPtr =
+    std::unique_ptr<LDAPControl*, LdapControlArrayDeleter>;
 
 // Strings that libldap allocates (DNs, attribute names, option values).
 struct LdapMemoryDeleter {

@@ -53,9 +53,10 @@ class BlobReader {
         return true;
       }
       if ((length & 0xC0) == 0xC0) {
-        if (position + 1 >= blob_.size() || ++hops > kMaxPointerHops) return false;
-        std::size_t target = static_cast<std::size_t>(length & 0x3F) << 8 |
-                             Byte(position + 1);
+        if (position + 1 >= blob_.size() || ++hops > kMaxPointerHops)
+          return false;
+        std::size_t target =
+            static_cast<std::size_t>(length & 0x3F) << 8 | Byte(position + 1);
         if (!followedPointer) offset_ = position + 2;
         followedPointer = true;
         position = target;
@@ -99,10 +100,10 @@ bool DecodeNetlogonResponse(std::string_view blob, NetlogonResponse* response) {
     return false;
   }
   std::string* const names[] = {
-      &decoded.dnsForestName,     &decoded.dnsDomainName,
-      &decoded.dnsHostName,       &decoded.netbiosDomainName,
+      &decoded.dnsForestName,       &decoded.dnsDomainName,
+      &decoded.dnsHostName,         &decoded.netbiosDomainName,
       &decoded.netbiosComputerName, &decoded.userName,
-      &decoded.dcSiteName,        &decoded.clientSiteName,
+      &decoded.dcSiteName,          &decoded.clientSiteName,
   };
   for (std::string* name : names) {
     if (!reader.ReadName(name)) return false;

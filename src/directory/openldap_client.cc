@@ -46,14 +46,16 @@ std::string UpperCase(std::string text) {
 // RDN that is not a single DC component.
 std::string DnsNameOfDomainDn(const std::string& dn) {
   LDAPDN raw = nullptr;
-  if (ldap_str2dn(dn.c_str(), &raw, LDAP_DN_FORMAT_LDAP) != LDAP_SUCCESS) return "";
+  if (ldap_str2dn(dn.c_str(), &raw, LDAP_DN_FORMAT_LDAP) != LDAP_SUCCESS)
+    return "";
   LdapDnPtr parsed(raw);
   if (parsed == nullptr) return "";
   std::string name;
   for (LDAPRDN* rdn = parsed.get(); *rdn != nullptr; ++rdn) {
     if ((*rdn)[0] == nullptr || (*rdn)[1] != nullptr) return "";
     const LDAPAVA* ava = (*rdn)[0];
-    if (UpperCase(std::string(ava->la_attr.bv_val, ava->la_attr.bv_len)) != "DC") {
+    if (UpperCase(std::string(ava->la_attr.bv_val, ava->la_attr.bv_len)) !=
+        "DC") {
       return "";
     }
     if (!name.empty()) name += '.';
@@ -112,7 +114,8 @@ int ModOpValue(LdapModOp op) {
 }
 
 berval BorrowedBerval(const std::string& bytes) {
-  return berval{.bv_len = bytes.size(), .bv_val = const_cast<char*>(bytes.data())};
+  return berval{.bv_len = bytes.size(),
+                .bv_val = const_cast<char*>(bytes.data())};
 }
 
 // libldap's LDAPMod array built over our modification list. The array only
@@ -162,8 +165,9 @@ class ControlArray {
       : controls_(controls.size()) {
     for (std::size_t i = 0; i < controls.size(); ++i) {
       controls_[i].ldctl_oid = const_cast<char*>(controls[i].oid.c_str());
-      controls_[i].ldctl_value = controls[i].hasValue ? BorrowedBerval(controls[i].value)
-                                                      : berval{0, nullptr};
+      controls_[i].ldctl_value = controls[i].hasValue
+                                     ? BorrowedBerval(controls[i].value)
+                                     : berval{0, nullptr};
       controls_[i].ldctl_iscritical = controls[i].critical ? 1 : 0;
       pointers_.push_back(&controls_[i]);
     }
@@ -172,9 +176,13 @@ class ControlArray {
   ControlArray(const ControlArray&) = delete;
   ControlArray& operator=(const ControlArray&) = delete;
 
-  void Append(LDAPControl* control) { pointers_.insert(pointers_.end() - 1, control); }
+  void Append(LDAPControl* control) {
+    pointers_.insert(pointers_.end() - 1, control);
+  }
   // Null when there are none, as libldap expects.
-  LDAPControl** get() { return pointers_.size() > 1 ? pointers_.data() : nullptr; }
+  LDAPControl** get() {
+    return pointers_.size() > 1 ? pointers_.data() : nullptr;
+  }
 
  private:
   std::vector<LDAPControl> controls_;
@@ -195,7 +203,8 @@ LdapEntry ReadEntry(LDAP* ld, LDAPMessage* message) {
     attribute.name = name;
     // No values at all (an attribute asked for by type only) is an empty list.
     BervalArrayPtr values(ldap_get_values_len(ld, message, name));
-    for (berval** value = values.get(); value != nullptr && *value != nullptr; ++value) {
+    for (berval** value = values.get(); value != nullptr && *value != nullptr;
+         ++value) {
       attribute.values.emplace_back((*value)->bv_val, (*value)->bv_len);
     }
     entry.attributes.push_back(std::move(attribute));
@@ -207,11 +216,13 @@ LdapEntry ReadEntry(LDAP* ld, LDAPMessage* message) {
 // search is complete (or the server did not page).
 std::string PagingCookie(LDAP* ld, LDAPControl** controls) {
   if (controls == nullptr) return "";
-  LDAPControl* response = ldap_control_find(LDAP_CONTROL_PAGEDRESULTS, controls, nullptr);
+  LDAPControl* response =
+      ldap_control_find(LDAP_CONTROL_PAGEDRESULTS, controls, nullptr);
   if (response == nullptr) return "";
   ber_int_t estimate = 0;
   berval cookie{0, nullptr};
-  if (ldap_parse_pageresponse_control(ld, response, &estimate, &cookie) != LDAP_SUCCESS) {
+  if (ldap_parse_pageresponse_control(ld, response, &estimate, &cookie) !=
+      LDAP_SUCCESS) {
     return "";
   }
   BerMemoryPtr owned(cookie.bv_val);
@@ -225,8 +236,8 @@ class OpenLdapConnection final : public LdapConnection {
   int SetOption(LdapOption option, int value) override;
   int SimpleBind(const std::string& dn, const std::string& password) override;
   int NegotiateBind(const NegotiateCredentials& credentials) override;
-  int Search(const LdapSearchRequest& request, int pageSize, std::string* cookie,
-             std::vector<LdapEntry>* entries) override;
+  int Search(const LdapSearchRequest& request, int pageSize,
+             std::string* cookie, std::vector<LdapEntry>* entries) override;
   int Add(const std::string& dn,
           const std::vector<LdapModification>& attributes) override;
   int Modify(const std::string& dn,
@@ -325,8 +336,9 @@ int OpenLdapConnection::SimpleBind(const std::string& dn,
   localDiagnostic_.clear();
   berval credential = BorrowedBerval(password);
   int msgid = 0;
-  int rc = ldap_sasl_bind(ld_.get(), dn.empty() ? nullptr : dn.c_str(),
-                          LDAP_SASL_SIMPLE, &credential, nullptr, nullptr, &msgid);
+  int rc =
+      ldap_sasl_bind(ld_.get(), dn.empty() ? nullptr : dn.c_str(),
+                     LDAP_SASL_SIMPLE, &credential, nullptr, nullptr, &msgid);
   return FinishRequest(rc, msgid);
 }
 
@@ -340,7 +352,8 @@ int OpenLdapConnection::ContactedRealm(std::string* realm) {
                            attributes, 0, nullptr, nullptr, nullptr, 1, &msgid);
   LdapMessagePtr result;
   if (rc == LDAP_SUCCESS) rc = WaitForResult(msgid, 0, &result);
-  if (rc == LDAP_SERVER_DOWN || rc == LDAP_TIMEOUT || rc == LDAP_CONNECT_ERROR) {
+  if (rc == LDAP_SERVER_DOWN || rc == LDAP_TIMEOUT ||
+      rc == LDAP_CONNECT_ERROR) {
     return rc;
   }
   if (rc == LDAP_SUCCESS) {
@@ -383,7 +396,8 @@ int OpenLdapConnection::NegotiateBind(const NegotiateCredentials& credentials) {
     int rc = ContactedRealm(&realm);
     if (rc != LDAP_SUCCESS) return rc;
     if (realm.empty()) {
-      localDiagnostic_ = "The Kerberos realm of the server could not be determined";
+      localDiagnostic_ =
+          "The Kerberos realm of the server could not be determined";
       return LDAP_LOCAL_ERROR;
     }
   }
@@ -394,12 +408,14 @@ int OpenLdapConnection::NegotiateBind(const NegotiateCredentials& credentials) {
   Krb5PasswordTicket ticket;
   int rc = ticket.Obtain(client, credentials.password, &localDiagnostic_);
   if (rc != LDAP_SUCCESS) return rc;
-  return FinishSaslBind(SaslGssapiBind(ld_.get(), ticket.Credential(), &localDiagnostic_));
+  return FinishSaslBind(
+      SaslGssapiBind(ld_.get(), ticket.Credential(), &localDiagnostic_));
 }
 
 int OpenLdapConnection::FinishSaslBind(int rc) {
   // libldap leaves no text of its own when its wait for an answer ran out.
-  if (rc == LDAP_TIMEOUT && localDiagnostic_.empty() && DiagnosticMessage().empty()) {
+  if (rc == LDAP_TIMEOUT && localDiagnostic_.empty() &&
+      DiagnosticMessage().empty()) {
     localDiagnostic_ = "No answer from the server within " +
                        std::to_string(kOperationTimeoutSeconds) + " seconds";
   }
@@ -438,12 +454,12 @@ int OpenLdapConnection::Search(const LdapSearchRequest& request, int pageSize,
   int timeLimit = std::max(0, request.timeLimitSeconds);
   ldap_set_option(ld, LDAP_OPT_TIMELIMIT, &timeLimit);
   int msgid = 0;
-  int rc = ldap_search_ext(
-      ld, request.base.c_str(), ScopeValue(request.scope),
-      request.filter.empty() ? nullptr : request.filter.c_str(),
-      request.attributes.empty() ? nullptr : attributes.data(),
-      request.attributesOnly ? 1 : 0, controls.get(), nullptr, nullptr,
-      std::max(0, request.sizeLimit), &msgid);
+  int rc =
+      ldap_search_ext(ld, request.base.c_str(), ScopeValue(request.scope),
+                      request.filter.empty() ? nullptr : request.filter.c_str(),
+                      request.attributes.empty() ? nullptr : attributes.data(),
+                      request.attributesOnly ? 1 : 0, controls.get(), nullptr,
+                      nullptr, std::max(0, request.sizeLimit), &msgid);
   if (rc != LDAP_SUCCESS) return rc;
   LdapMessagePtr result;
   rc = WaitForResult(msgid, timeLimit, &result);
@@ -475,17 +491,18 @@ int OpenLdapConnection::Add(const std::string& dn,
   localDiagnostic_.clear();
   ModificationArray mods(attributes, true);
   int msgid = 0;
-  int rc = ldap_add_ext(ld_.get(), dn.c_str(), mods.get(), nullptr, nullptr, &msgid);
+  int rc =
+      ldap_add_ext(ld_.get(), dn.c_str(), mods.get(), nullptr, nullptr, &msgid);
   return FinishRequest(rc, msgid);
 }
 
-int OpenLdapConnection::Modify(const std::string& dn,
-                               const std::vector<LdapModification>& modifications) {
+int OpenLdapConnection::Modify(
+    const std::string& dn, const std::vector<LdapModification>& modifications) {
   localDiagnostic_.clear();
   ModificationArray mods(modifications, false);
   int msgid = 0;
-  int rc =
-      ldap_modify_ext(ld_.get(), dn.c_str(), mods.get(), nullptr, nullptr, &msgid);
+  int rc = ldap_modify_ext(ld_.get(), dn.c_str(), mods.get(), nullptr, nullptr,
+                           &msgid);
   return FinishRequest(rc, msgid);
 }
 
@@ -518,7 +535,8 @@ std::string OpenLdapConnection::DiagnosticMessage() {
 
 std::string OpenLdapConnection::HostName() {
   char* raw = nullptr;
-  if (ldap_get_option(ld_.get(), LDAP_OPT_HOST_NAME, &raw) != LDAP_OPT_SUCCESS) {
+  if (ldap_get_option(ld_.get(), LDAP_OPT_HOST_NAME, &raw) !=
+      LDAP_OPT_SUCCESS) {
     return "";
   }
   LdapStringPtr owned(raw);
@@ -529,7 +547,8 @@ std::string OpenLdapConnection::HostName() {
   host = host.substr(0, host.find(' '));
   if (!host.empty() && host.front() == '[') {
     std::size_t close = host.find(']');
-    return host.substr(1, close == std::string::npos ? std::string::npos : close - 1);
+    return host.substr(
+        1, close == std::string::npos ? std::string::npos : close - 1);
   }
   if (std::count(host.begin(), host.end(), ':') == 1) {
     host.erase(host.find(':'));
@@ -556,7 +575,8 @@ class OpenLdapClient final : public LdapClient {
 std::string OpenLdapClient::DefaultServer(int port) {
   // The Windows client, given no host, connects to a controller of this
   // machine's own domain (a global catalog on the global catalog ports).
-  bool globalCatalog = port == kGlobalCatalogPort || port == kGlobalCatalogSslPort;
+  bool globalCatalog =
+      port == kGlobalCatalogPort || port == kGlobalCatalogSslPort;
   std::uint32_t flags = locator_flags::kDirectoryServiceRequired |
                         (globalCatalog ? locator_flags::kGcServerRequired
                                        : locator_flags::kWritableRequired);
@@ -565,8 +585,8 @@ std::string OpenLdapClient::DefaultServer(int port) {
   return info.name;
 }
 
-std::unique_ptr<LdapConnection> OpenLdapClient::Initialize(const std::string& host,
-                                                           int port, int* error) {
+std::unique_ptr<LdapConnection> OpenLdapClient::Initialize(
+    const std::string& host, int port, int* error) {
   // When no controller of this machine's domain is found either, libldap's
   // own default server (ldap.conf) is what is left.
   std::string server = host.empty() ? DefaultServer(port) : host;
@@ -574,7 +594,8 @@ std::unique_ptr<LdapConnection> OpenLdapClient::Initialize(const std::string& ho
   if (!server.empty()) {
     bool ipv6 = server.find(':') != std::string::npos;
     std::string escaped = UrlEscapedHost(server);
-    uri = "ldap://" + (ipv6 ? "[" + escaped + "]" : escaped) + ":" + std::to_string(port);
+    uri = "ldap://" + (ipv6 ? "[" + escaped + "]" : escaped) + ":" +
+          std::to_string(port);
   }
   LDAP* raw = nullptr;
   int rc = ldap_initialize(&raw, uri.empty() ? nullptr : uri.c_str());

@@ -39,7 +39,8 @@ int Interact(LDAP* ld, unsigned /*flags*/, void* defaults, void* interact) {
 
 }  // namespace
 
-int SaslGssapiBind(LDAP* ld, gss_cred_id_t credential, std::string* diagnostic) {
+int SaslGssapiBind(LDAP* ld, gss_cred_id_t credential,
+                   std::string* diagnostic) {
   InteractState state{.credential = credential};
   int rc = ldap_sasl_interactive_bind_s(ld, nullptr, "GSSAPI", nullptr, nullptr,
                                         LDAP_SASL_QUIET, Interact, &state);

@@ -1,11 +1,10 @@
 // The DNS + CLDAP locator against the lab's Samba AD domain controller.
-#include "directory/dns_dc_locator.h"
-
 #include <gtest/gtest.h>
 
 #include <chrono>
 
 #include "directory/cldap_ping.h"
+#include "directory/dns_dc_locator.h"
 #include "directory/platform_lab.h"
 
 namespace talvex {
@@ -47,9 +46,10 @@ TEST_F(LabDnsDcLocatorTest, PingAnswersWithTheControllersNamesAndFlags) {
   EXPECT_EQ(response.netbiosDomainName, Lab("LAB_NETBIOS"));
   EXPECT_EQ(response.netbiosComputerName, "DC1");
   EXPECT_EQ(response.dcSiteName, kLabSite);
-  for (std::uint32_t flag : {netlogon_flags::kPdc, netlogon_flags::kGlobalCatalog,
-                             netlogon_flags::kLdap, netlogon_flags::kDirectoryService,
-                             netlogon_flags::kKdc, netlogon_flags::kWritable}) {
+  for (std::uint32_t flag :
+       {netlogon_flags::kPdc, netlogon_flags::kGlobalCatalog,
+        netlogon_flags::kLdap, netlogon_flags::kDirectoryService,
+        netlogon_flags::kKdc, netlogon_flags::kWritable}) {
     EXPECT_NE(response.flags & flag, 0u) << std::hex << flag;
   }
 }
@@ -94,7 +94,8 @@ TEST_F(LabDnsDcLocatorTest, ComputerGivenIsPingedDirectly) {
   // A computer that does not answer: the locate runs here instead, after
   // the one ping's time-out.
   auto start = std::chrono::steady_clock::now();
-  ASSERT_EQ(locator_->Locate("10.99.0.99", Lab("LAB_DOMAIN"), kDcFlags, &info_), 0);
+  ASSERT_EQ(locator_->Locate("10.99.0.99", Lab("LAB_DOMAIN"), kDcFlags, &info_),
+            0);
   ExpectDc1();
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
 }

@@ -7,13 +7,13 @@
 namespace talvex {
 namespace {
 
-constexpr std::uint32_t kDcFlags = 0x21010;        // DS, writable, DNS name
-constexpr std::uint32_t kFlatDcFlags = 0x11010;    // DS, writable, flat name
+constexpr std::uint32_t kDcFlags = 0x21010;      // DS, writable, DNS name
+constexpr std::uint32_t kFlatDcFlags = 0x11010;  // DS, writable, flat name
 constexpr std::uint32_t kGcFlags = 0x21050;
 
-constexpr std::uint32_t kWritableDc = netlogon_flags::kDirectoryService |
-                                      netlogon_flags::kWritable |
-                                      netlogon_flags::kLdap | netlogon_flags::kClosest;
+constexpr std::uint32_t kWritableDc =
+    netlogon_flags::kDirectoryService | netlogon_flags::kWritable |
+    netlogon_flags::kLdap | netlogon_flags::kClosest;
 
 NetlogonResponse Answer(const std::string& host, const std::string& domain,
                         const std::string& netbios, std::uint32_t flags,
@@ -55,8 +55,8 @@ class FakeNetwork : public LocatorNetwork {
 
   void AddDc(const std::string& srvName, const std::string& host,
              const NetlogonResponse& answer, std::uint16_t priority = 0) {
-    srv[srvName].push_back({.priority = priority, .weight = 100, .port = 389,
-                            .target = host});
+    srv[srvName].push_back(
+        {.priority = priority, .weight = 100, .port = 389, .target = host});
     answers[host] = answer;
   }
 
@@ -102,9 +102,9 @@ TEST_F(DnsDcLocatorTest, TakesTheFirstControllerWithTheRequiredFlags) {
   EXPECT_EQ(info_.name, "DC2.corp.example.com");
   EXPECT_EQ(info_.dcSiteName, "HQ");
   EXPECT_EQ(info_.clientSiteName, "Branch");
-  EXPECT_EQ(network_->pings,
-            (std::vector<std::string>{"rodc.corp.example.com|corp.example.com",
-                                      "dc2.corp.example.com|corp.example.com"}));
+  EXPECT_EQ(network_->pings, (std::vector<std::string>{
+                                 "rodc.corp.example.com|corp.example.com",
+                                 "dc2.corp.example.com|corp.example.com"}));
   // Without the writable flag the read-only one will do.
   ASSERT_EQ(Locate("", "corp.example.com", 0x20010), 0);
   EXPECT_EQ(info_.name, "rodc.corp.example.com");
@@ -118,8 +118,9 @@ TEST_F(DnsDcLocatorTest, UnknownDomainOrNoSuitableControllerIsNoSuchDomain) {
   EXPECT_EQ(info_.clientSiteName, "");
   // Records exist but nobody answers, or answers for another domain.
   network_->srv[kCorpDcs] = {{.target = "dead.corp.example.com"}};
-  network_->AddDc(kCorpDcs, "stray.example.org",
-                  Answer("stray.example.org", "example.org", "STRAY", kWritableDc));
+  network_->AddDc(
+      kCorpDcs, "stray.example.org",
+      Answer("stray.example.org", "example.org", "STRAY", kWritableDc));
   EXPECT_EQ(Locate("", "corp.example.com", kDcFlags), 1355);
   EXPECT_EQ(info_.name, "");
 }
@@ -131,23 +132,25 @@ TEST_F(DnsDcLocatorTest, RejectsContradictoryFlagsAndMalformedNames) {
   EXPECT_EQ(Locate("", "MUCH-TOO-LONG-NETBIOS", kFlatDcFlags), 1212);
   EXPECT_TRUE(network_->lookups.empty());
   // A trailing dot is the same DNS name.
-  network_->AddDc(kCorpDcs, "dc1.corp.example.com",
-                  Answer("dc1.corp.example.com", "corp.example.com", "CORP", kWritableDc));
+  network_->AddDc(
+      kCorpDcs, "dc1.corp.example.com",
+      Answer("dc1.corp.example.com", "corp.example.com", "CORP", kWritableDc));
   EXPECT_EQ(Locate("", "corp.example.com.", kDcFlags), 0);
 }
 
 TEST_F(DnsDcLocatorTest, GlobalCatalogIsLookedUpUnderTheForest) {
-  network_->AddDc("_ldap._tcp.gc._msdcs.corp.example.com", "dc1.corp.example.com",
+  network_->AddDc("_ldap._tcp.gc._msdcs.corp.example.com",
+                  "dc1.corp.example.com",
                   Answer("dc1.corp.example.com", "corp.example.com", "CORP",
                          kWritableDc));  // not a global catalog
-  network_->AddDc("_ldap._tcp.gc._msdcs.corp.example.com", "gc.child.corp.example.com",
-                  [] {
-                    NetlogonResponse r =
-                        Answer("gc.child.corp.example.com", "child.corp.example.com",
-                               "CHILD", kWritableDc | netlogon_flags::kGlobalCatalog);
-                    r.dnsForestName = "corp.example.com";
-                    return r;
-                  }());
+  network_->AddDc(
+      "_ldap._tcp.gc._msdcs.corp.example.com", "gc.child.corp.example.com", [] {
+        NetlogonResponse r =
+            Answer("gc.child.corp.example.com", "child.corp.example.com",
+                   "CHILD", kWritableDc | netlogon_flags::kGlobalCatalog);
+        r.dnsForestName = "corp.example.com";
+        return r;
+      }());
   ASSERT_EQ(Locate("", "corp.example.com", kGcFlags), 0);
   EXPECT_EQ(info_.name, "gc.child.corp.example.com");
 }
@@ -156,8 +159,9 @@ TEST_F(DnsDcLocatorTest, FlatNameIsFoundThroughTheDomainsThisMachineKnows) {
   network_->searchDomains = {"other.test", "corp.example.com"};
   network_->AddDc("_ldap._tcp.dc._msdcs.other.test", "dc.other.test",
                   Answer("dc.other.test", "other.test", "OTHER", kWritableDc));
-  network_->AddDc(kCorpDcs, "dc1.corp.example.com",
-                  Answer("dc1.corp.example.com", "corp.example.com", "CORP", kWritableDc));
+  network_->AddDc(
+      kCorpDcs, "dc1.corp.example.com",
+      Answer("dc1.corp.example.com", "corp.example.com", "CORP", kWritableDc));
   ASSERT_EQ(Locate("", "corp", kFlatDcFlags), 0);
   EXPECT_EQ(info_.name, "dc1.corp.example.com");
   // The domain whose first label is the flat name is tried first.
@@ -173,8 +177,9 @@ TEST_F(DnsDcLocatorTest, FlatNameIsFoundThroughTheDomainsThisMachineKnows) {
 }
 
 TEST_F(DnsDcLocatorTest, EmptyDomainIsTheKerberosRealmElseTheSearchDomain) {
-  network_->AddDc(kCorpDcs, "dc1.corp.example.com",
-                  Answer("dc1.corp.example.com", "corp.example.com", "CORP", kWritableDc));
+  network_->AddDc(
+      kCorpDcs, "dc1.corp.example.com",
+      Answer("dc1.corp.example.com", "corp.example.com", "CORP", kWritableDc));
   network_->searchDomains = {"corp.example.com"};
   network_->realm = "CORP.EXAMPLE.COM";
   ASSERT_EQ(Locate("", "", kFlatDcFlags), 0);
@@ -187,10 +192,11 @@ TEST_F(DnsDcLocatorTest, EmptyDomainIsTheKerberosRealmElseTheSearchDomain) {
 }
 
 TEST_F(DnsDcLocatorTest, ComputerThatIsASuitableControllerIsTheAnswer) {
-  network_->AddDc(kCorpDcs, "dc1.corp.example.com",
-                  Answer("dc1.corp.example.com", "corp.example.com", "CORP", kWritableDc));
-  network_->answers["dc2"] =
-      Answer("dc2.corp.example.com", "corp.example.com", "CORP", kWritableDc, "Branch");
+  network_->AddDc(
+      kCorpDcs, "dc1.corp.example.com",
+      Answer("dc1.corp.example.com", "corp.example.com", "CORP", kWritableDc));
+  network_->answers["dc2"] = Answer("dc2.corp.example.com", "corp.example.com",
+                                    "CORP", kWritableDc, "Branch");
   ASSERT_EQ(Locate("dc2", "corp.example.com", kDcFlags), 0);
   EXPECT_EQ(info_.name, "dc2.corp.example.com");
   EXPECT_EQ(info_.dcSiteName, "Branch");
@@ -203,8 +209,9 @@ TEST_F(DnsDcLocatorTest, ComputerThatIsASuitableControllerIsTheAnswer) {
 }
 
 TEST_F(DnsDcLocatorTest, ComputerThatIsNotASuitableControllerFallsBackToDns) {
-  network_->AddDc(kCorpDcs, "dc1.corp.example.com",
-                  Answer("dc1.corp.example.com", "corp.example.com", "CORP", kWritableDc));
+  network_->AddDc(
+      kCorpDcs, "dc1.corp.example.com",
+      Answer("dc1.corp.example.com", "corp.example.com", "CORP", kWritableDc));
   network_->answers["rodc"] =
       Answer("rodc.corp.example.com", "corp.example.com", "CORP",
              kWritableDc & ~netlogon_flags::kWritable);
@@ -218,9 +225,10 @@ TEST_F(DnsDcLocatorTest, ComputerThatIsNotASuitableControllerFallsBackToDns) {
 
 TEST_F(DnsDcLocatorTest, PrefersAControllerInTheClientsSite) {
   // dc1 is in HQ and says the client is in Branch (no "closest" flag).
-  network_->AddDc(kCorpDcs, "dc1.corp.example.com",
-                  Answer("dc1.corp.example.com", "corp.example.com", "CORP",
-                         kWritableDc & ~netlogon_flags::kClosest, "HQ", "Branch"));
+  network_->AddDc(
+      kCorpDcs, "dc1.corp.example.com",
+      Answer("dc1.corp.example.com", "corp.example.com", "CORP",
+             kWritableDc & ~netlogon_flags::kClosest, "HQ", "Branch"));
   network_->AddDc("_ldap._tcp.Branch._sites.dc._msdcs.corp.example.com",
                   "dc3.corp.example.com",
                   Answer("dc3.corp.example.com", "corp.example.com", "CORP",

@@ -11,14 +11,21 @@ namespace {
 class DnsMessage {
  public:
   DnsMessage(int answers) {
-    U16(0x1234).U16(0x8180).U16(1).U16(static_cast<unsigned>(answers)).U16(0).U16(0);
+    U16(0x1234)
+        .U16(0x8180)
+        .U16(1)
+        .U16(static_cast<unsigned>(answers))
+        .U16(0)
+        .U16(0);
   }
   DnsMessage& U16(unsigned value) {
     bytes_ += static_cast<char>(value >> 8 & 0xFF);
     bytes_ += static_cast<char>(value & 0xFF);
     return *this;
   }
-  DnsMessage& U32(unsigned value) { return U16(value >> 16).U16(value & 0xFFFF); }
+  DnsMessage& U32(unsigned value) {
+    return U16(value >> 16).U16(value & 0xFFFF);
+  }
   // A name in wire form; returns the offset of each label for pointers.
   DnsMessage& Name(const std::string& dotted, bool terminate = true) {
     std::size_t start = 0;
@@ -36,14 +43,19 @@ class DnsMessage {
   DnsMessage& Pointer(std::size_t offset) {
     return U16(0xC000 | static_cast<unsigned>(offset));
   }
-  DnsMessage& Question(const std::string& name) { return Name(name).U16(33).U16(1); }
+  DnsMessage& Question(const std::string& name) {
+    return Name(name).U16(33).U16(1);
+  }
   // An SRV answer whose owner points at the question; rdata given whole.
   DnsMessage& Srv(const std::string& rdata, unsigned type = 33) {
-    Pointer(12).U16(type).U16(1).U32(600).U16(static_cast<unsigned>(rdata.size()));
+    Pointer(12).U16(type).U16(1).U32(600).U16(
+        static_cast<unsigned>(rdata.size()));
     bytes_ += rdata;
     return *this;
   }
-  std::size_t LabelOffset(std::size_t index) const { return labelOffsets_[index]; }
+  std::size_t LabelOffset(std::size_t index) const {
+    return labelOffsets_[index];
+  }
   std::size_t size() const { return bytes_.size(); }
   const std::string& bytes() const { return bytes_; }
 
@@ -69,8 +81,9 @@ std::string Wire(const std::string& dotted) {
 }
 
 bool Parse(const DnsMessage& message, std::vector<SrvRecord>* records) {
-  return ParseSrvAnswer(reinterpret_cast<const unsigned char*>(message.bytes().data()),
-                        static_cast<int>(message.size()), records);
+  return ParseSrvAnswer(
+      reinterpret_cast<const unsigned char*>(message.bytes().data()),
+      static_cast<int>(message.size()), records);
 }
 
 TEST(DnsSrvLookupTest, ParsesSrvRecordsWithCompressedTargets) {
@@ -79,10 +92,14 @@ TEST(DnsSrvLookupTest, ParsesSrvRecordsWithCompressedTargets) {
   // "corp" is the fifth label of the question.
   std::string pointerToCorp = {static_cast<char>(0xC0),
                                static_cast<char>(message.LabelOffset(4))};
-  message.Srv(SrvData(0, 100, 389, std::string("\x03" "dc1", 4) + pointerToCorp));
+  message.Srv(SrvData(0, 100, 389,
+                      std::string("\x03"
+                                  "dc1",
+                                  4) +
+                          pointerToCorp));
   message.Srv(SrvData(10, 5, 3268, Wire("dc2.corp.example.com.")));
   message.Srv(SrvData(0, 0, 0, std::string(1, '\0')));  // "." : no service
-  message.Srv(std::string("\x0a\x63\x00\x0b", 4), 1);    // an A record
+  message.Srv(std::string("\x0a\x63\x00\x0b", 4), 1);   // an A record
   std::vector<SrvRecord> records;
   ASSERT_TRUE(Parse(message, &records));
   ASSERT_EQ(records.size(), 2u);
@@ -98,7 +115,8 @@ TEST(DnsSrvLookupTest, ParsesSrvRecordsWithCompressedTargets) {
 TEST(DnsSrvLookupTest, RejectsMalformedAnswers) {
   std::vector<SrvRecord> records;
   DnsMessage shortData(1);
-  shortData.Question("_ldap._tcp.corp.example.com").Srv(std::string("\0\0\0\0", 4));
+  shortData.Question("_ldap._tcp.corp.example.com")
+      .Srv(std::string("\0\0\0\0", 4));
   EXPECT_FALSE(Parse(shortData, &records));
 
   DnsMessage badPointer(1);
@@ -114,10 +132,11 @@ TEST(DnsSrvLookupTest, RejectsMalformedAnswers) {
 
 TEST(DnsSrvLookupTest, OrdersByPriorityThenByWeightedChance) {
   std::mt19937 generator(42);
-  std::vector<SrvRecord> records = {{.priority = 5, .weight = 0, .target = "late"},
-                                    {.priority = 0, .weight = 10, .target = "light"},
-                                    {.priority = 0, .weight = 90, .target = "heavy"},
-                                    {.priority = 0, .weight = 0, .target = "zero"}};
+  std::vector<SrvRecord> records = {
+      {.priority = 5, .weight = 0, .target = "late"},
+      {.priority = 0, .weight = 10, .target = "light"},
+      {.priority = 0, .weight = 90, .target = "heavy"},
+      {.priority = 0, .weight = 0, .target = "zero"}};
   int heavyFirst = 0;
   int zeroLast = 0;
   for (int i = 0; i < 1000; ++i) {

@@ -18,8 +18,8 @@ TEST(Krb5PasswordTicketTest, ClientNameFollowsTheFormOfTheAccount) {
   EXPECT_EQ(plain.text, "alice@CORP.EXAMPLE.COM");
 
   // A DNS domain names its realm itself, whatever domain was contacted.
-  Krb5ClientName dns = KerberosClientName("bob", "child.Corp.example.com",
-                                          "CORP.EXAMPLE.COM");
+  Krb5ClientName dns =
+      KerberosClientName("bob", "child.Corp.example.com", "CORP.EXAMPLE.COM");
   EXPECT_EQ(dns.text, "bob@CHILD.CORP.EXAMPLE.COM");
   EXPECT_EQ(dns.realm, "CHILD.CORP.EXAMPLE.COM");
   EXPECT_FALSE(dns.enterprise);
@@ -42,8 +42,8 @@ TEST(Krb5PasswordTicketTest, AccountFaultsAreInvalidCredentials) {
     EXPECT_EQ(LdapCodeForKerberosError(code), ldap_result::kInvalidCredentials)
         << code;
   }
-  for (krb5_error_code code : {KRB5_KDC_UNREACH, KRB5_REALM_CANT_RESOLVE,
-                               KRB5_CONFIG_NODEFREALM}) {
+  for (krb5_error_code code :
+       {KRB5_KDC_UNREACH, KRB5_REALM_CANT_RESOLVE, KRB5_CONFIG_NODEFREALM}) {
     EXPECT_EQ(LdapCodeForKerberosError(code), ldap_result::kLocalError) << code;
   }
 }

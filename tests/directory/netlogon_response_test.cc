@@ -47,7 +47,8 @@ class BlobBuilder {
 BlobBuilder Header(unsigned opcode, unsigned flags) {
   BlobBuilder blob;
   blob.U16(opcode).U16(0).U32(flags);
-  for (int i = 0; i < 16; ++i) blob.Raw(std::string(1, static_cast<char>(i + 1)));
+  for (int i = 0; i < 16; ++i)
+    blob.Raw(std::string(1, static_cast<char>(i + 1)));
   return blob;
 }
 
@@ -55,15 +56,15 @@ BlobBuilder Header(unsigned opcode, unsigned flags) {
 std::string LabDcBlob() {
   BlobBuilder blob = Header(23, 0x0003F1FD);
   const unsigned forest = static_cast<unsigned>(blob.size());  // 24
-  blob.Label("corp").Label("example").Label("com").End();   // forest
-  blob.Pointer(forest);                                      // domain
-  blob.Label("dc1").Pointer(forest);                         // host
-  blob.Label("CORP").End();                                  // NetBIOS domain
-  blob.Label("DC1").End();                                   // NetBIOS computer
-  blob.End();                                                // user
+  blob.Label("corp").Label("example").Label("com").End();      // forest
+  blob.Pointer(forest);                                        // domain
+  blob.Label("dc1").Pointer(forest);                           // host
+  blob.Label("CORP").End();                                    // NetBIOS domain
+  blob.Label("DC1").End();  // NetBIOS computer
+  blob.End();               // user
   const unsigned site = static_cast<unsigned>(blob.size());
-  blob.Label("Default-First-Site-Name").End();               // DC site
-  blob.Pointer(site);                                        // client site
+  blob.Label("Default-First-Site-Name").End();  // DC site
+  blob.Pointer(site);                           // client site
   blob.U32(5).U16(0xFFFF).U16(0xFFFF);
   return blob.bytes();
 }
@@ -89,14 +90,14 @@ TEST(NetlogonResponseTest, DecodesNamesThroughCompressionPointers) {
 TEST(NetlogonResponseTest, FollowsPointerToPointerAndAcceptsUserUnknownOpcode) {
   BlobBuilder blob = Header(25, netlogon_flags::kWritable);
   const unsigned forest = static_cast<unsigned>(blob.size());
-  blob.Label("corp").Label("com").End();           // forest corp.com
+  blob.Label("corp").Label("com").End();  // forest corp.com
   const unsigned domain = static_cast<unsigned>(blob.size());
-  blob.Label("child").Pointer(forest);             // domain child.corp.com
-  const unsigned domainTail = domain + 6;          // its pointer bytes
-  blob.Label("dc9").Pointer(domain);               // host: pointer to a name
-                                                   // that ends in a pointer
-  blob.End();                                      // NetBIOS domain
-  blob.Pointer(domainTail);                        // pointer to a pointer
+  blob.Label("child").Pointer(forest);     // domain child.corp.com
+  const unsigned domainTail = domain + 6;  // its pointer bytes
+  blob.Label("dc9").Pointer(domain);       // host: pointer to a name
+                                           // that ends in a pointer
+  blob.End();                              // NetBIOS domain
+  blob.Pointer(domainTail);                // pointer to a pointer
   for (int i = 0; i < 3; ++i) blob.End();
   blob.U32(5).U32(0xFFFFFFFF);
   NetlogonResponse response;

@@ -1,11 +1,10 @@
 // The libldap client against the lab's Samba AD domain controller.
-#include "directory/openldap_client.h"
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <chrono>
 
+#include "directory/openldap_client.h"
 #include "directory/platform_lab.h"
 
 namespace talvex {
@@ -60,9 +59,11 @@ class LabOpenLdapClientTest : public testing::Test {
 
   std::string Lab(const char* name) const { return lab_->Value(name); }
 
-  std::unique_ptr<LdapConnection> Connect(const std::string& host, int port = kLdapPort) {
+  std::unique_ptr<LdapConnection> Connect(const std::string& host,
+                                          int port = kLdapPort) {
     int error = -100;
-    std::unique_ptr<LdapConnection> connection = client_->Initialize(host, port, &error);
+    std::unique_ptr<LdapConnection> connection =
+        client_->Initialize(host, port, &error);
     EXPECT_EQ(error, 0);
     if (connection != nullptr) {
       EXPECT_EQ(connection->SetOption(LdapOption::kProtocolVersion, 3), 0);
@@ -71,7 +72,9 @@ class LabOpenLdapClientTest : public testing::Test {
     }
     return connection;
   }
-  std::unique_ptr<LdapConnection> Connect() { return Connect(Lab("LAB_DC_HOST")); }
+  std::unique_ptr<LdapConnection> Connect() {
+    return Connect(Lab("LAB_DC_HOST"));
+  }
 
   std::unique_ptr<LdapConnection> AdminConnection() {
     std::unique_ptr<LdapConnection> connection = Connect();
@@ -81,22 +84,30 @@ class LabOpenLdapClientTest : public testing::Test {
     return connection;
   }
 
-  NegotiateCredentials Account(const std::string& user, const std::string& domain,
+  NegotiateCredentials Account(const std::string& user,
+                               const std::string& domain,
                                const std::string& password) {
-    return {.currentLogon = false, .user = user, .domain = domain, .password = password};
+    return {.currentLogon = false,
+            .user = user,
+            .domain = domain,
+            .password = password};
   }
 
-  static std::vector<LdapEntry> Read(LdapConnection& connection, const std::string& base,
-                                     LdapScope scope, const std::string& filter,
-                                     std::vector<std::string> attributes, int* rc) {
+  static std::vector<LdapEntry> Read(LdapConnection& connection,
+                                     const std::string& base, LdapScope scope,
+                                     const std::string& filter,
+                                     std::vector<std::string> attributes,
+                                     int* rc) {
     std::vector<LdapEntry> entries;
     std::string cookie;
-    LdapSearchRequest request = Request(base, scope, filter, std::move(attributes));
+    LdapSearchRequest request =
+        Request(base, scope, filter, std::move(attributes));
     *rc = connection.Search(request, 0, &cookie, &entries);
     return entries;
   }
 
-  static std::vector<std::string> Values(const LdapEntry& entry, const std::string& name) {
+  static std::vector<std::string> Values(const LdapEntry& entry,
+                                         const std::string& name) {
     for (const LdapAttribute& attribute : entry.attributes) {
       if (attribute.name == name) return attribute.values;
     }
@@ -110,7 +121,8 @@ class LabOpenLdapClientTest : public testing::Test {
     auto entries = Read(*admin, Lab("LAB_BASE_DN"), LdapScope::kSubtree,
                         "(sAMAccountName=" + account + ")", {"objectSid"}, &rc);
     EXPECT_EQ(rc, 0);
-    if (entries.size() != 1 || Values(entries[0], "objectSid").empty()) return "";
+    if (entries.size() != 1 || Values(entries[0], "objectSid").empty())
+      return "";
     return Values(entries[0], "objectSid")[0];
   }
 
@@ -140,7 +152,8 @@ TEST_F(LabOpenLdapClientTest, SimpleBindByDnUpnAndDomainUser) {
   const std::string password = Lab("LAB_ADMIN_PASSWORD");
   for (const std::string& user :
        {"CN=Administrator,CN=Users," + Lab("LAB_BASE_DN"),
-        "Administrator@" + Lab("LAB_DOMAIN"), Lab("LAB_NETBIOS") + "\\Administrator"}) {
+        "Administrator@" + Lab("LAB_DOMAIN"),
+        Lab("LAB_NETBIOS") + "\\Administrator"}) {
     std::unique_ptr<LdapConnection> connection = Connect();
     EXPECT_EQ(connection->SimpleBind(user, password), 0) << user;
     EXPECT_EQ(connection->DiagnosticMessage(), "") << user;
@@ -149,13 +162,15 @@ TEST_F(LabOpenLdapClientTest, SimpleBindByDnUpnAndDomainUser) {
 
 TEST_F(LabOpenLdapClientTest, WrongPasswordGives49WithTheServersDiagnostic) {
   std::unique_ptr<LdapConnection> connection = Connect();
-  EXPECT_EQ(connection->SimpleBind("Administrator@" + Lab("LAB_DOMAIN"), "wrong"),
-            ldap_result::kInvalidCredentials);
+  EXPECT_EQ(
+      connection->SimpleBind("Administrator@" + Lab("LAB_DOMAIN"), "wrong"),
+      ldap_result::kInvalidCredentials);
   // The AD-style text arrives whole.
   EXPECT_NE(connection->DiagnosticMessage().find("80090308: LdapErr: DSID-"),
             std::string::npos)
       << connection->DiagnosticMessage();
-  EXPECT_EQ(client_->ErrorText(ldap_result::kInvalidCredentials), "Invalid credentials");
+  EXPECT_EQ(client_->ErrorText(ldap_result::kInvalidCredentials),
+            "Invalid credentials");
 }
 
 TEST_F(LabOpenLdapClientTest, NegotiateBindWithTheProcessTicketCache) {
@@ -169,7 +184,8 @@ TEST_F(LabOpenLdapClientTest, NegotiateBindWithTheProcessTicketCache) {
 TEST_F(LabOpenLdapClientTest, NegotiateBindWithoutAnyTicketFails) {
   ScopedEnvironment noCache("KRB5CCNAME", "FILE:/nonexistent/talvex-no-cache");
   std::unique_ptr<LdapConnection> connection = Connect();
-  EXPECT_EQ(connection->NegotiateBind(CurrentLogon()), ldap_result::kLocalError);
+  EXPECT_EQ(connection->NegotiateBind(CurrentLogon()),
+            ldap_result::kLocalError);
   EXPECT_NE(connection->DiagnosticMessage(), "");
 }
 
@@ -180,7 +196,8 @@ TEST_F(LabOpenLdapClientTest, NegotiateBindWithPasswordIgnoresTheDefaultCache) {
   for (const NegotiateCredentials& credentials :
        {Account("alice", Lab("LAB_NETBIOS"), password),
         Account("alice@" + Lab("LAB_DOMAIN"), "", password),
-        Account("alice", Lab("LAB_DOMAIN"), password), Account("alice", "", password)}) {
+        Account("alice", Lab("LAB_DOMAIN"), password),
+        Account("alice", "", password)}) {
     std::unique_ptr<LdapConnection> connection = Connect();
     ASSERT_EQ(connection->NegotiateBind(credentials), 0)
         << credentials.domain << "\\" << credentials.user << ": "
@@ -189,7 +206,8 @@ TEST_F(LabOpenLdapClientTest, NegotiateBindWithPasswordIgnoresTheDefaultCache) {
   }
 }
 
-TEST_F(LabOpenLdapClientTest, NegotiateBindWithPasswordNeedsNoCacheNorKrb5Conf) {
+TEST_F(LabOpenLdapClientTest,
+       NegotiateBindWithPasswordNeedsNoCacheNorKrb5Conf) {
   ScopedEnvironment noCache("KRB5CCNAME", "FILE:/nonexistent/talvex-no-cache");
   {
     std::unique_ptr<LdapConnection> connection = Connect();
@@ -203,26 +221,30 @@ TEST_F(LabOpenLdapClientTest, NegotiateBindWithPasswordNeedsNoCacheNorKrb5Conf) 
   // the KDC from DNS.
   ScopedEnvironment noConfig("KRB5_CONFIG", "/nonexistent/talvex-krb5.conf");
   std::unique_ptr<LdapConnection> connection = Connect();
-  ASSERT_EQ(connection->NegotiateBind(Account("Administrator", Lab("LAB_NETBIOS"),
-                                              Lab("LAB_ADMIN_PASSWORD"))),
-            0)
+  ASSERT_EQ(
+      connection->NegotiateBind(Account("Administrator", Lab("LAB_NETBIOS"),
+                                        Lab("LAB_ADMIN_PASSWORD"))),
+      0)
       << connection->DiagnosticMessage();
 }
 
-TEST_F(LabOpenLdapClientTest, NegotiateBindWithWrongPasswordIs49WithKerberosText) {
+TEST_F(LabOpenLdapClientTest,
+       NegotiateBindWithWrongPasswordIs49WithKerberosText) {
   ScopedEnvironment noCache("KRB5CCNAME", "FILE:/nonexistent/talvex-no-cache");
   // Administrator: no lockout applies to it, however often this runs.
   for (const NegotiateCredentials& credentials :
        {Account("Administrator", Lab("LAB_NETBIOS"), "wrong"),
         Account("nosuchuser", Lab("LAB_NETBIOS"), "whatever")}) {
     std::unique_ptr<LdapConnection> connection = Connect();
-    EXPECT_EQ(connection->NegotiateBind(credentials), ldap_result::kInvalidCredentials)
+    EXPECT_EQ(connection->NegotiateBind(credentials),
+              ldap_result::kInvalidCredentials)
         << credentials.user;
     std::string diagnostic = connection->DiagnosticMessage();
     EXPECT_NE(diagnostic.find(credentials.user + "@" + Lab("LAB_REALM")),
               std::string::npos)
         << diagnostic;
-    EXPECT_EQ(diagnostic.find(credentials.password), std::string::npos) << diagnostic;
+    EXPECT_EQ(diagnostic.find(credentials.password), std::string::npos)
+        << diagnostic;
   }
 }
 
@@ -252,7 +274,8 @@ TEST_F(LabOpenLdapClientTest, PagedSearchReturnsEveryEntry) {
   EXPECT_EQ(entries.size(), 260u);
   EXPECT_EQ(pages, 3);
   std::vector<std::string> names;
-  for (const LdapEntry& entry : entries) names.push_back(Values(entry, "cn").at(0));
+  for (const LdapEntry& entry : entries)
+    names.push_back(Values(entry, "cn").at(0));
   std::sort(names.begin(), names.end());
   EXPECT_EQ(std::unique(names.begin(), names.end()), names.end());
   EXPECT_EQ(names.front(), "bulk-contact-0001");
@@ -264,8 +287,9 @@ TEST_F(LabOpenLdapClientTest, SubtreeSearchSkipsReferencesAndReturnsRawValues) {
   // From the domain NC a subtree search also yields references to the
   // configuration and DNS partitions: only entries come back.
   int rc = -100;
-  auto entries = Read(*connection, Lab("LAB_BASE_DN"), LdapScope::kSubtree,
-                      "(sAMAccountName=alice)", {"objectSid", "objectGUID", "cn"}, &rc);
+  auto entries =
+      Read(*connection, Lab("LAB_BASE_DN"), LdapScope::kSubtree,
+           "(sAMAccountName=alice)", {"objectSid", "objectGUID", "cn"}, &rc);
   ASSERT_EQ(rc, 0);
   ASSERT_EQ(entries.size(), 1u);
   EXPECT_EQ(entries[0].dn, "CN=alice," + Lab("LAB_STAFF_DN"));
@@ -282,7 +306,8 @@ TEST_F(LabOpenLdapClientTest, SubtreeSearchSkipsReferencesAndReturnsRawValues) {
 // descriptor (revision, padding, control, then four 32-bit offsets).
 std::vector<unsigned> DescriptorOffsets(const std::string& descriptor) {
   std::vector<unsigned> offsets;
-  for (std::size_t at = 4; at + 4 <= 20 && at + 4 <= descriptor.size(); at += 4) {
+  for (std::size_t at = 4; at + 4 <= 20 && at + 4 <= descriptor.size();
+       at += 4) {
     unsigned value = 0;
     for (int i = 3; i >= 0; --i) {
       value = value << 8 | static_cast<unsigned char>(descriptor[at + i]);
@@ -294,23 +319,25 @@ std::vector<unsigned> DescriptorOffsets(const std::string& descriptor) {
 
 TEST_F(LabOpenLdapClientTest, ServerControlsOfTheRequestAreSent) {
   std::unique_ptr<LdapConnection> connection = AdminConnection();
-  LdapSearchRequest request = Request(Lab("LAB_BASE_DN"), LdapScope::kBase,
-                                      "(objectClass=*)", {"nTSecurityDescriptor"});
+  LdapSearchRequest request =
+      Request(Lab("LAB_BASE_DN"), LdapScope::kBase, "(objectClass=*)",
+              {"nTSecurityDescriptor"});
   auto descriptorOffsets = [&] {
     std::vector<LdapEntry> entries;
     std::string cookie;
     EXPECT_EQ(connection->Search(request, 0, &cookie, &entries), 0);
     auto values = entries.empty() ? std::vector<std::string>{}
                                   : Values(entries[0], "nTSecurityDescriptor");
-    return values.size() == 1 ? DescriptorOffsets(values[0]) : std::vector<unsigned>{};
+    return values.size() == 1 ? DescriptorOffsets(values[0])
+                              : std::vector<unsigned>{};
   };
   std::vector<unsigned> whole = descriptorOffsets();
   ASSERT_EQ(whole.size(), 4u);
   EXPECT_NE(whole[3], 0u) << "a DACL without the control";
   // Security-descriptor flags control, BER value SEQUENCE { INTEGER 1 }:
   // the owner alone.
-  request.serverControls = {
-      Control("1.2.840.113556.1.4.801", std::string("\x30\x03\x02\x01\x01", 5))};
+  request.serverControls = {Control("1.2.840.113556.1.4.801",
+                                    std::string("\x30\x03\x02\x01\x01", 5))};
   std::vector<unsigned> ownerOnly = descriptorOffsets();
   ASSERT_EQ(ownerOnly.size(), 4u);
   EXPECT_NE(ownerOnly[0], 0u);
@@ -336,32 +363,35 @@ TEST_F(LabOpenLdapClientTest, AddModifyRenameAndDeleteChangeTheDirectory) {
       Mod(LdapModOp::kAdd, "objectClass", {"contact"}),
       Mod(LdapModOp::kAdd, "description", {"first"}),
       Mod(LdapModOp::kAdd, "otherTelephone", {"111", "222"})};
-  ASSERT_EQ(connection->Add(contact, attributes), 0) << connection->DiagnosticMessage();
+  ASSERT_EQ(connection->Add(contact, attributes), 0)
+      << connection->DiagnosticMessage();
   EXPECT_EQ(connection->Add(contact, attributes), kAlreadyExists);
   EXPECT_NE(connection->DiagnosticMessage(), "");
 
-  ASSERT_EQ(connection->Modify(contact,
-                               {Mod(LdapModOp::kReplace, "description", {"second"}),
-                                Mod(LdapModOp::kAdd, "otherTelephone", {"333"}),
-                                Mod(LdapModOp::kDelete, "otherTelephone", {"111"})}),
+  ASSERT_EQ(connection->Modify(
+                contact, {Mod(LdapModOp::kReplace, "description", {"second"}),
+                          Mod(LdapModOp::kAdd, "otherTelephone", {"333"}),
+                          Mod(LdapModOp::kDelete, "otherTelephone", {"111"})}),
             0)
       << connection->DiagnosticMessage();
-  EXPECT_EQ(connection->Modify(contact,
-                               {Mod(LdapModOp::kDelete, "otherTelephone", {"999"})}),
+  EXPECT_EQ(connection->Modify(
+                contact, {Mod(LdapModOp::kDelete, "otherTelephone", {"999"})}),
             ldap_result::kNoSuchAttribute);
   int rc = -100;
   auto entries = Read(*connection, contact, LdapScope::kBase, "(objectClass=*)",
                       {"description", "otherTelephone"}, &rc);
   ASSERT_EQ(rc, 0);
   ASSERT_EQ(entries.size(), 1u);
-  EXPECT_EQ(Values(entries[0], "description"), std::vector<std::string>{"second"});
+  EXPECT_EQ(Values(entries[0], "description"),
+            std::vector<std::string>{"second"});
   auto phones = Values(entries[0], "otherTelephone");
   std::sort(phones.begin(), phones.end());
   EXPECT_EQ(phones, (std::vector<std::string>{"222", "333"}));
 
   // Deleting without values removes the whole attribute.
-  ASSERT_EQ(connection->Modify(contact, {Mod(LdapModOp::kDelete, "otherTelephone")}),
-            0);
+  ASSERT_EQ(
+      connection->Modify(contact, {Mod(LdapModOp::kDelete, "otherTelephone")}),
+      0);
   entries = Read(*connection, contact, LdapScope::kBase, "(objectClass=*)",
                  {"otherTelephone"}, &rc);
   ASSERT_EQ(entries.size(), 1u);
@@ -371,9 +401,11 @@ TEST_F(LabOpenLdapClientTest, AddModifyRenameAndDeleteChangeTheDirectory) {
       << connection->DiagnosticMessage();
   Read(*connection, contact, LdapScope::kBase, "(objectClass=*)", {"cn"}, &rc);
   EXPECT_EQ(rc, ldap_result::kNoSuchObject);
-  entries = Read(*connection, renamed, LdapScope::kBase, "(objectClass=*)", {"cn"}, &rc);
+  entries = Read(*connection, renamed, LdapScope::kBase, "(objectClass=*)",
+                 {"cn"}, &rc);
   ASSERT_EQ(rc, 0);
-  EXPECT_EQ(Values(entries.at(0), "cn"), std::vector<std::string>{"probe-renamed"});
+  EXPECT_EQ(Values(entries.at(0), "cn"),
+            std::vector<std::string>{"probe-renamed"});
 
   EXPECT_EQ(connection->Delete(renamed), 0);
   EXPECT_EQ(connection->Delete(renamed), ldap_result::kNoSuchObject);
@@ -389,8 +421,8 @@ TEST_F(LabOpenLdapClientTest, GlobalCatalogPortAndHostName) {
       << connection->DiagnosticMessage();
   int rc = -100;
   // The global catalog searches the whole forest from the empty base.
-  auto entries = Read(*connection, "", LdapScope::kSubtree, "(sAMAccountName=alice)",
-                      {"cn"}, &rc);
+  auto entries = Read(*connection, "", LdapScope::kSubtree,
+                      "(sAMAccountName=alice)", {"cn"}, &rc);
   EXPECT_EQ(rc, 0);
   EXPECT_EQ(entries.size(), 1u);
   EXPECT_EQ(Connect()->HostName(), Lab("LAB_DC_HOST"));
@@ -421,7 +453,8 @@ TEST_F(LabOpenLdapClientTest, UnreachableHostFailsWithinTheNetworkTimeout) {
   // begins like a host name.
   for (const char* host : {"nosuchhost.invalid", "dc1/x", "dc1?x"}) {
     std::unique_ptr<LdapConnection> unknown = Connect(host);
-    EXPECT_EQ(unknown->NegotiateBind(CurrentLogon()), ldap_result::kServerDown) << host;
+    EXPECT_EQ(unknown->NegotiateBind(CurrentLogon()), ldap_result::kServerDown)
+        << host;
   }
 }
 

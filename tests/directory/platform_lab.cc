@@ -50,8 +50,9 @@ const PlatformLab* PlatformLab::Get(std::string* reason, bool* mustFail) {
     loaded = true;
   }
   if (lab.Value("LAB_DC_HOST").empty()) {
-    *reason = "the lab is not running (no usable lab.env at $TALVEX_LAB_ENV); "
-              "start it with lab/start.sh && lab/seed.sh";
+    *reason =
+        "the lab is not running (no usable lab.env at $TALVEX_LAB_ENV); "
+        "start it with lab/start.sh && lab/seed.sh";
     *mustFail = std::getenv("CI") != nullptr && *std::getenv("CI") != '\0';
     if (!*mustFail) *reason += " [skipped in a local run only]";
     return nullptr;

@@ -44,13 +44,13 @@ class ScopedEnvironment {
 
 // In a test fixture's SetUp: skips or fails unless the lab is usable, and
 // leaves the lab in lab_ otherwise.
-#define TALVEX_REQUIRE_PLATFORM_LAB()                                   \
-  do {                                                                  \
-    std::string lab_reason;                                             \
-    bool lab_must_fail = false;                                         \
-    lab_ = ::talvex::PlatformLab::Get(&lab_reason, &lab_must_fail);     \
-    if (lab_ == nullptr) {                                              \
-      if (lab_must_fail) FAIL() << lab_reason;                          \
-      GTEST_SKIP() << lab_reason;                                       \
-    }                                                                   \
+#define TALVEX_REQUIRE_PLATFORM_LAB()                               \
+  do {                                                              \
+    std::string lab_reason;                                         \
+    bool lab_must_fail = false;                                     \
+    lab_ = ::talvex::PlatformLab::Get(&lab_reason, &lab_must_fail); \
+    if (lab_ == nullptr) {                                          \
+      if (lab_must_fail) FAIL() << lab_reason;                      \
+      GTEST_SKIP() << lab_reason;                                   \
+    }                                                               \
   } while (false)
