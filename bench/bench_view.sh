@@ -12,13 +12,14 @@
 # for a simple bind (both as Administrator) and for a Kerberos bind (both from
 # the lab's ticket cache). Reported: median wall times, the ratio, the peak
 # resident set of each (median of three runs of GNU time), and the LDAP
-# requests of one run of each, read off the wire (bench/ldap_ops.py).
+# requests of one run of each, read off the wire (bench/ldap_ops.py, which
+# counts only the connections of the process it runs).
 # Afterwards the bulk PSOs are removed again unless --keep is given.
 #
 # Needs root (network namespace, raw socket), a running lab (lab/start.sh),
 # hyperfine and GNU time. TALVEX_BINARY picks the binary (default
 # build/src/frontend/talvex). Run it alone: other clients of the lab DC slow
-# it down and their requests would be counted.
+# the server down and blur the times.
 set -euo pipefail
 top="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 . "$top/lab/lib.sh"
@@ -74,17 +75,12 @@ peak_rss() {
   done | sort -n | sed -n 2p
 }
 
-# The LDAP requests of one run, read off the namespace's loopback.
+# The LDAP requests of one run, read off the namespace's loopback; only the
+# connections of the process run count (the lab may have other clients).
 ldap_requests() {
-  rm -f "$work/ready"
-  ip netns exec "$LAB_NS" python3 "$top/bench/ldap_ops.py" --ready "$work/ready" >"$work/ops" 2>&1 &
-  local sniffer=$!
-  while [ ! -f "$work/ready" ]; do sleep 0.05; done
-  sh -c "$1" >/dev/null 2>&1 || true
-  sleep 0.3
-  kill -INT "$sniffer"
-  wait "$sniffer" || true
-  cat "$work/ops"
+  local command="${1#"$ns "}"
+  ip netns exec "$LAB_NS" python3 "$top/bench/ldap_ops.py" -- sh -c \
+    "exec env KRB5_CONFIG=$LAB_KRB5_CONFIG KRB5CCNAME=$LAB_KRB5CCNAME LDAPSASL_NOCANON=on $command"
 }
 
 # Median (ms) of one command of a hyperfine JSON export.

@@ -1,12 +1,16 @@
 #!/usr/bin/env python3
 """Counts the LDAP operations a client sends, by watching the wire.
 
+    ip netns exec talvexlab python3 bench/ldap_ops.py [--iface lo] -- COMMAND...
     ip netns exec talvexlab python3 bench/ldap_ops.py [--iface lo] [--ready FILE]
 
-Runs until SIGINT or SIGTERM, then prints what clients sent to LDAP
-(389) and global catalog (3268) ports: one line per request in order
-(connection, operation, search base, scope, page cookie), then totals, and the
-DNS queries (UDP 53) and CLDAP pings (UDP 389) of the locator.
+With a command, runs it (output discarded) and counts only what that process
+sent: the client ports of its sockets are read from /proc while it runs, so
+other clients of the same server do not count. Without one, runs until SIGINT
+or SIGTERM and counts everything. Prints what was sent to LDAP (389) and
+global catalog (3268) ports: one line per request in order (connection,
+operation, search base, scope, first or next page), then totals, and the DNS
+queries (UDP 53) and CLDAP pings (UDP 389) of the locator.
 
 Only clear-text LDAP can be read: use a simple bind for counting (a Kerberos
 bind with a SASL security layer wraps every later request). In the lab the
@@ -18,10 +22,14 @@ Standard library only; needs CAP_NET_RAW (root).
 """
 
 import argparse
+import os
 import signal
 import socket
 import struct
+import subprocess
 import sys
+import threading
+import time
 
 ETH_P_ALL = 0x0003
 PACKET_OUTGOING = 4
@@ -105,9 +113,15 @@ class Watcher:
         self.buffers = {}      # client port -> bytes not parsed yet
         self.connections = {}  # client port -> (number, server port)
         self.requests = []     # (connection number, text)
-        self.dns = 0
-        self.cldap = 0
+        # (time, "dns" or "cldap"): UDP sockets of a run live too briefly to
+        # be tied to the process, so they count by time instead.
+        self.udp = []
+        self.window = None  # (start, end) of the watched run
         self.stop = False
+        self.ports = None  # client ports of the process watched (None: all)
+
+    def mine(self, port):
+        return self.ports is None or port in self.ports
 
     def connection(self, client_port, server_port):
         if client_port not in self.connections:
@@ -125,15 +139,15 @@ class Watcher:
         if protocol == 17:
             dport = struct.unpack("!H", ip[header + 2:header + 4])[0]
             if dport == 53:
-                self.dns += 1
+                self.udp.append((time.monotonic(), "dns"))
             elif dport == 389:
-                self.cldap += 1
+                self.udp.append((time.monotonic(), "cldap"))
             return
         if protocol != 6:
             return
         tcp = ip[header:]
         sport, dport = struct.unpack("!HH", tcp[:4])
-        if dport not in LDAP_PORTS:
+        if dport not in LDAP_PORTS or not self.mine(sport):
             return
         flags = tcp[13]
         if flags & 0x02 and not flags & 0x10:  # SYN: a new connection
@@ -166,6 +180,18 @@ class Watcher:
                 continue
             self.packet(frame)
 
+    def filter_to(self, ports):
+        """Keeps only the traffic of these client ports (known afterwards)."""
+        self.ports = ports
+        self.requests = [(n, t) for n, t in self.requests
+                         if any(c == n and p in ports
+                                for p, (c, _) in self.connections.items())]
+        kept = {p: v for p, v in self.connections.items() if p in ports}
+        renumber = {old: new for new, (old, _) in
+                    enumerate(sorted(kept.values()), 1)}
+        self.connections = {p: (renumber[n], sp) for p, (n, sp) in kept.items()}
+        self.requests = [(renumber[n], t) for n, t in self.requests]
+
     def report(self):
         for number, text in self.requests:
             port = [p for n, p in self.connections.values() if n == number]
@@ -177,15 +203,74 @@ class Watcher:
         print(f"connections: {len(self.connections)}")
         print("requests: " + str(len(self.requests)) + " ("
               + ", ".join(f"{k} {v}" for k, v in sorted(kinds.items())) + ")")
-        print(f"dns queries: {self.dns}; cldap pings: {self.cldap}")
+        udp = [kind for when, kind in self.udp
+               if self.window is None or self.window[0] <= when <= self.window[1]]
+        scope = " (any client, while the command ran)" if self.window else ""
+        print(f"dns queries: {udp.count('dns')}; cldap pings: {udp.count('cldap')}{scope}")
+
+
+def socket_inodes(pid):
+    inodes = set()
+    try:
+        for fd in os.listdir(f"/proc/{pid}/fd"):
+            try:
+                target = os.readlink(f"/proc/{pid}/fd/{fd}")
+            except OSError:
+                continue
+            if target.startswith("socket:["):
+                inodes.add(target[8:-1])
+    except OSError:
+        pass
+    return inodes
+
+
+def local_ports(inodes):
+    """Local ports of the TCP and UDP sockets with these inodes."""
+    ports = set()
+    for table in ("tcp", "udp", "tcp6", "udp6"):
+        try:
+            with open(f"/proc/net/{table}") as f:
+                next(f)
+                for line in f:
+                    fields = line.split()
+                    if fields[9] in inodes:
+                        ports.add(int(fields[1].rsplit(":", 1)[1], 16))
+        except OSError:
+            continue
+    return ports
+
+
+def run_watched(watcher, command):
+    """Runs the command while capturing; returns the client ports it used."""
+    capture = threading.Thread(target=watcher.run, daemon=True)
+    capture.start()
+    time.sleep(0.2)
+    start = time.monotonic()
+    child = subprocess.Popen(command, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    ports = set()
+    # Short-lived sockets (a DNS query) may close between two looks; the
+    # LDAP connections live for the whole run and are always seen.
+    while child.poll() is None:
+        ports |= local_ports(socket_inodes(child.pid))
+        time.sleep(0.001)
+    watcher.window = (start, time.monotonic())
+    time.sleep(0.3)
+    watcher.stop = True
+    capture.join()
+    return ports
 
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--iface", default="lo")
     parser.add_argument("--ready", help="file to create once capturing")
+    parser.add_argument("command", nargs="*", help="command to run and watch")
     args = parser.parse_args()
     watcher = Watcher(args.iface)
+    if args.command:
+        watcher.filter_to(run_watched(watcher, args.command))
+        watcher.report()
+        return
 
     def finish(*_):
         watcher.stop = True

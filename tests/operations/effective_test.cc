@@ -160,5 +160,17 @@ TEST_F(EffectiveTest, UnreadableResultantPsoEndsLikeThePsoRetrieval) {
                                       "\nThe command did not complete successfully.\n"));
 }
 
+TEST_F(EffectiveTest, ResultantPsoThatReadsAsNothingIsShownWithoutDisplay) {
+  // The search under the resultant DN succeeds but finds no PSO there (an
+  // object the account may not read, or no PSO at all): the answer is given
+  // without a display rather than from a record that is not there.
+  std::string notAPso = Corp().AddUser(kUsers, "decoy", kCorpDns);
+  Corp().SetValues(jdoe_, "msDS-ResultantPSO", {notAPso});
+  For("jdoe");
+  RunResult run = Execute();
+  EXPECT_EQ(Answer("jdoe | jdoe@corp.example.com | " + jdoe_, "  NONE \n", notAPso), run.out);
+  EXPECT_EQ(0, run.status);
+}
+
 }  // namespace
 }  // namespace talvex::executor_test
