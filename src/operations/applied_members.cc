@@ -20,12 +20,14 @@ char ResultantFlag(const Record& member, const std::string& psoDn) {
 }
 
 std::string TypeField(const Record& member) {
-  const std::vector<std::string>* classes = FindAttribute(member, "objectClass");
+  const std::vector<std::string>* classes =
+      FindAttribute(member, "objectClass");
   // The server lists the classes from the most general to the most specific.
   std::string field = "[";
   if (classes != nullptr && !classes->empty()) field += classes->back();
   field += "]";
-  if (field.size() < kTypeFieldWidth) field.append(kTypeFieldWidth - field.size(), ' ');
+  if (field.size() < kTypeFieldWidth)
+    field.append(kTypeFieldWidth - field.size(), ' ');
   return field;
 }
 
@@ -43,24 +45,29 @@ std::string FormatMemberLine(const Record& member, const std::string& psoDn) {
     if (!upn.empty()) line += " | " + upn;
     line += ")";
   }
-  if (FindAttribute(member, "member") != nullptr) line += " ***Nesting Detected***";
+  if (FindAttribute(member, "member") != nullptr)
+    line += " ***Nesting Detected***";
   return line;
 }
 
 int GetAppliedMembers(LdapConnection& connection, const std::string& searchBase,
-                      const std::string& psoDn, std::vector<std::string>* lines) {
+                      const std::string& psoDn,
+                      std::vector<std::string>* lines) {
   // The DN is escaped like any assertion value: a PSO named "a*" or "a(b)"
   // must match itself, not act as a wildcard or break the filter.
   std::string filter =
-      "(msDS-PSOApplied=" + EscapeFilterValue(psoDn, /*keepWildcard=*/false) + ")";
+      "(msDS-PSOApplied=" + EscapeFilterValue(psoDn, /*keepWildcard=*/false) +
+      ")";
   static const AttributeSet kAttributes = {"objectClass", "samaccountname",
                                            "userprincipalname", "member",
                                            "msDS-ResultantPSO"};
   RecordSet members;
-  int status = LdapGetRecs(connection, searchBase, "subtree", filter, kAttributes,
-                           ControlMap(), kPageSize, 0, 0, &members);
+  int status =
+      LdapGetRecs(connection, searchBase, "subtree", filter, kAttributes,
+                  ControlMap(), kPageSize, 0, 0, &members);
   if (status != 0) return status;
-  for (const Record& member : members) lines->push_back(FormatMemberLine(member, psoDn));
+  for (const Record& member : members)
+    lines->push_back(FormatMemberLine(member, psoDn));
   return 0;
 }
 

@@ -18,6 +18,7 @@ std::string FormatMemberLine(const Record& member, const std::string& psoDn);
 // msDS-PSOApplied names the PSO and appends one line per object, in the
 // order the server returns them. Returns the search's LDAP result code.
 int GetAppliedMembers(LdapConnection& connection, const std::string& searchBase,
-                      const std::string& psoDn, std::vector<std::string>* lines);
+                      const std::string& psoDn,
+                      std::vector<std::string>* lines);
 
 }  // namespace talvex

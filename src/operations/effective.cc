@@ -30,14 +30,17 @@ struct EffectiveUser {
 
 Record FindUser(RunState& state, const std::string& value) {
   const std::string& base = state.serverInfo.defaultNamingContext;
-  static const AttributeSet kAttributes = {"objectClass", "samaccountname",
-                                           "userprincipalname", "msDS-ResultantPSO",
-                                           "msDS-PSOApplied"};
+  static const AttributeSet kAttributes = {
+      "objectClass", "samaccountname", "userprincipalname", "msDS-ResultantPSO",
+      "msDS-PSOApplied"};
   RecordSet found;
-  int status = LdapGetRecs(*state.mainConnection, base, "subtree", ObjectFilter(value),
-                           kAttributes, ControlMap(), kPageSize, 0, 0, &found);
-  if (status != 0) FailLdapCall(state, "ERROR: LdapGetRecs (" + base + "): ", state.config->host,
-                                 status);
+  int status =
+      LdapGetRecs(*state.mainConnection, base, "subtree", ObjectFilter(value),
+                  kAttributes, ControlMap(), kPageSize, 0, 0, &found);
+  if (status != 0)
+    FailLdapCall(state,
+                 "ERROR: LdapGetRecs (" + base + "): ", state.config->host,
+                 status);
   if (found.empty()) {
     PrintLine("");
     PrintLine("ERROR:");
@@ -48,7 +51,9 @@ Record FindUser(RunState& state, const std::string& value) {
   if (found.size() > 1) {
     PrintLine("");
     PrintLine("ERROR:");
-    PrintLine("ERROR: More than one object matched, use better criteria or specify DN.");
+    PrintLine(
+        "ERROR: More than one object matched, use better criteria or specify "
+        "DN.");
     ShowUsageHint();
   }
   return found.front();
@@ -57,7 +62,8 @@ Record FindUser(RunState& state, const std::string& value) {
 EffectiveUser ReadUser(const Record& record) {
   EffectiveUser user;
   user.dn = FirstValue(record, kDnKey);
-  const std::vector<std::string>* classes = FindAttribute(record, "objectClass");
+  const std::vector<std::string>* classes =
+      FindAttribute(record, "objectClass");
   if (classes != nullptr && !classes->empty()) user.type = classes->back();
   user.accountName = FirstAttributeValue(record, "sAMAccountName");
   user.principalName = FirstAttributeValue(record, "userPrincipalName");
@@ -74,14 +80,16 @@ PolicyList ReadGoverningPolicy(RunState& state, const EffectiveUser& user) {
   int ldapError = 0;
   int systemError = 0;
   if (user.resultantPso.empty()) {
-    if (!GetDomGPOs(state.access, &governing, state.domainDn, /*allDomains=*/false,
-                    state.domainList, &ldapError, &systemError)) {
+    if (!GetDomGPOs(state.access, &governing, state.domainDn,
+                    /*allDomains=*/false, state.domainList, &ldapError,
+                    &systemError)) {
       FailDomainPolicyRetrieval(state, ldapError, systemError);
     }
   } else {
     PsoSelection selection{.name = "*"};
-    if (!GetPSOs(state.access, &governing, *state.mainConnection, user.resultantPso,
-                 /*globalCatalog=*/false, selection, &ldapError, &systemError)) {
+    if (!GetPSOs(
+            state.access, &governing, *state.mainConnection, user.resultantPso,
+            /*globalCatalog=*/false, selection, &ldapError, &systemError)) {
       FailPsoRetrieval(state, ldapError, systemError);
     }
   }
@@ -111,7 +119,8 @@ void RunEffective(RunState& state) {
       governing.empty() ? nullptr : &governing.begin()->second;
 
   PrintLine("");
-  PrintLine("User: " + user.accountName + " | " + user.principalName + " | " + user.dn);
+  PrintLine("User: " + user.accountName + " | " + user.principalName + " | " +
+            user.dn);
   PrintLine("Applied PSOs:");
   if (user.appliedPsos.empty()) PrintLine("  NONE ");
   for (const std::string& pso : user.appliedPsos) PrintLine("  " + pso);

@@ -98,7 +98,8 @@ void OpenMainConnection(RunState& state) {
   // name it reached, the connection is found again when a later read
   // locates that same controller, instead of being opened a second time.
   std::string key = config.host.empty() ? connection->HostName() : config.host;
-  state.mainConnection = state.cache.Enter(LowerCase(key), std::move(connection));
+  state.mainConnection =
+      state.cache.Enter(LowerCase(key), std::move(connection));
 }
 
 void ReadServer(RunState& state) {
@@ -108,7 +109,8 @@ void ReadServer(RunState& state) {
   PrintDebugLine("Host: " + info.dnsHostName);
   PrintDebugLine("Dir : " + info.productName);
   PrintDebugLine("DSA : " + info.dsaVersionString);
-  PrintDebugLine("DCMode : " + std::to_string(info.domainControllerFunctionality));
+  PrintDebugLine("DCMode : " +
+                 std::to_string(info.domainControllerFunctionality));
   PrintDebugLine("DomMode: " + std::to_string(info.domainFunctionality));
   PrintDebugLine("ForMode: " + std::to_string(info.forestFunctionality));
   PrintDebugLine("ADAM : " + FormatBool(info.isAdam));
@@ -133,7 +135,8 @@ void ReadDomainList(RunState& state) {
   GetDomainList(&state.domainList, &state.domainNames, *state.mainConnection,
                 state.serverInfo);
   if (!DebugAt(1)) return;
-  for (const std::string& domain : state.domainList) PrintLine("Domain: " + domain);
+  for (const std::string& domain : state.domainList)
+    PrintLine("Domain: " + domain);
 }
 
 void RetrieveDomainPolicies(RunState& state) {
@@ -143,8 +146,8 @@ void RetrieveDomainPolicies(RunState& state) {
   int ldapError = 0;
   int systemError = 0;
   if (!GetDomGPOs(state.access, &state.policies, state.domainDn,
-                  config.allDomainsForDomainPolicy, state.domainList, &ldapError,
-                  &systemError)) {
+                  config.allDomainsForDomainPolicy, state.domainList,
+                  &ldapError, &systemError)) {
     FailDomainPolicyRetrieval(state, ldapError, systemError);
   }
 }

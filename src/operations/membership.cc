@@ -31,7 +31,8 @@ std::string FindObjectDn(RunState& state, const std::string& value) {
 }
 
 void FailModify(RunState& state, const std::string& psoDn, int status) {
-  FailLdapCall(state, "ERROR: ldap_modify_s (" + psoDn + "): ", state.config->host,
+  FailLdapCall(state,
+               "ERROR: ldap_modify_s (" + psoDn + "): ", state.config->host,
                status);
 }
 
@@ -39,7 +40,8 @@ void FailModify(RunState& state, const std::string& psoDn, int status) {
 
 void RunApplyTo(RunState& state) {
   const RunConfig& config = *state.config;
-  if (Output().debugLevel >= 1) PrintDebugLine("Operation: ApplyTo / UnApplyTo");
+  if (Output().debugLevel >= 1)
+    PrintDebugLine("Operation: ApplyTo / UnApplyTo");
   if (!HasSelectedPso(state)) return;
   if (state.policies.size() > 1) {
     PrintLine("ERROR:");
@@ -54,7 +56,8 @@ void RunApplyTo(RunState& state) {
   std::string objectDn = FindObjectDn(state, config.memberTarget);
   if (objectDn.empty()) {
     PrintLine("ERROR:");
-    PrintLine("ERROR: Invalid object for this PSO. (" + config.memberTarget + ")");
+    PrintLine("ERROR: Invalid object for this PSO. (" + config.memberTarget +
+              ")");
     PrintLine("ERROR:");
     ShowUsageHint();
   }
@@ -97,7 +100,8 @@ void RunClearApplied(RunState& state) {
   } else {
     PrintLine("");
     PrintNotForRealBanner();
-    PrintLine("PSO to have clear applied to members from had this been for real.");
+    PrintLine(
+        "PSO to have clear applied to members from had this been for real.");
     PrintLine("  " + psoDn);
   }
   PrintLine("");

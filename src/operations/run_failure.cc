@@ -10,7 +10,8 @@ namespace {
 
 // The closing sentence of the retrieval failures has no trailing empty line,
 // unlike the one FailRun writes after an action's failed call.
-constexpr char kRetrievalFailed[] = "\nThe command did not complete successfully.";
+constexpr char kRetrievalFailed[] =
+    "\nThe command did not complete successfully.";
 
 // The retrieval routines do not say which server failed them; the report
 // names the run's controller and carries the main connection's diagnostic.

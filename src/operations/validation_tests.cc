@@ -30,7 +30,8 @@ void AdamTest(const ServerInfo& serverInfo) {
   }
   PrintVerbose("Failed.", true);
   PrintLine("ERROR:");
-  PrintLine("ERROR: Granular Password Policy is not supported on ADAM or ADLDS.");
+  PrintLine(
+      "ERROR: Granular Password Policy is not supported on ADAM or ADLDS.");
   PrintLine("ERROR:");
   ShowUsageHint();
 }
@@ -58,8 +59,8 @@ void ControllerTest(const ServerInfo& serverInfo) {
   PrintVerbose("Failed.", true);
   PrintLine("ERROR:");
   PrintLine("ERROR: Granular Password Policy requires Longhorn Server.");
-  PrintLine("ERROR: This server (" + serverInfo.dnsHostName + ") appears to be " +
-            serverInfo.domainControllerModeName);
+  PrintLine("ERROR: This server (" + serverInfo.dnsHostName +
+            ") appears to be " + serverInfo.domainControllerModeName);
   PrintLine("ERROR:");
   ShowUsageHint();
 }
@@ -72,7 +73,9 @@ void DomainTest(const ServerInfo& serverInfo) {
   }
   PrintVerbose("Failed.", true);
   PrintLine("  WARN:");
-  PrintLine("  WARN: Granular Password Policy requires Longhorn Domain Functional Level.");
+  PrintLine(
+      "  WARN: Granular Password Policy requires Longhorn Domain Functional "
+      "Level.");
   PrintLine("  WARN: This domain (" + serverInfo.defaultNamingContext +
             ") appears to be " + serverInfo.domainModeName);
   PrintLine("  WARN:\n");

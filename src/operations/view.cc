@@ -22,11 +22,11 @@ std::vector<const PolicyRecord*> SortedPolicies(const RunState& state) {
   bool byPrecedence = state.config->sortByPrecedence != 0;
   // Stable, so that records equal in the chosen order keep the policy list's
   // DN order from one run to the next.
-  std::stable_sort(sorted.begin(), sorted.end(),
-                   [byPrecedence](const PolicyRecord* a, const PolicyRecord* b) {
-                     return byPrecedence ? PrecedenceOrder(*a, *b)
-                                         : DefaultOrder(*a, *b);
-                   });
+  std::stable_sort(
+      sorted.begin(), sorted.end(),
+      [byPrecedence](const PolicyRecord* a, const PolicyRecord* b) {
+        return byPrecedence ? PrecedenceOrder(*a, *b) : DefaultOrder(*a, *b);
+      });
   return sorted;
 }
 
@@ -83,7 +83,8 @@ void RunView(RunState& state) {
       PrintLine("");
       ++number;
     }
-    if (config.action == ActionCode::kApplied) ShowAppliedMembers(state, *record);
+    if (config.action == ActionCode::kApplied)
+      ShowAppliedMembers(state, *record);
   }
 }
 
