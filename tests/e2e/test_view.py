@@ -222,18 +222,6 @@ class ViewTest(LabTestCase):
             with self.subTest(host=host):
                 self.expect_psos(["-pso", PREFIX + "c", "-h", host], self.psos(self.c))
 
-    def test_second_dc_host_decides_which_controller_the_run_talks_to(self):
-        if "LAB_DC2_HOST" not in self.env:
-            self.skipTest("the lab has no second DC (lab/start.sh --second-dc adds one)")
-        for host in (self.dc_host, self.env["LAB_DC2_HOST"]):
-            with self.subTest(host=host):
-                out, err, code = self.talvex("-q", "-d", "-view", "-pso", PREFIX + "c",
-                                             "-h", host.split(".")[0])
-                self.assertEqual(0, code, err)
-                self.assertRegex(out, r"\nUsing host: [^\n]*\\" + host + "\n")
-                # The RootDSE read comes from the controller located.
-                self.assertIn("\nDEBUG: Host: " + host + "\n", out)
-
     # ---- optional output -------------------------------------------------------------
 
     def test_verbose_shows_the_validation_lines(self):

@@ -12,3 +12,6 @@ include(${CMAKE_CURRENT_LIST_DIR}/operations.cmake)
 
 # The lab domain controller answers as the directory tests expect.
 add_test(NAME lab_smoke COMMAND bash ${CMAKE_SOURCE_DIR}/tests/e2e/lab_smoke_test.sh)
+
+# Last: the second domain controller exists only while this test runs.
+include(${CMAKE_CURRENT_LIST_DIR}/second_dc.cmake)
