@@ -51,12 +51,18 @@ LdapSearchRequest PrepareRequest(const std::string& base,
   return request;
 }
 
-Record ToRecord(const LdapEntry& entry, const std::string& dn) {
+// The entry is not needed afterwards: its names and text values move
+// into the record instead of being copied.
+Record ToRecord(LdapEntry& entry, std::string dn,
+                SearchValueConverter& converter) {
   Record record;
-  record[kDnKey] = {dn};
-  for (const auto& attribute : entry.attributes) {
-    record[attribute.name] =
-        ConvertAttributeValues(attribute.name, attribute.values);
+  record[kDnKey] = {std::move(dn)};
+  for (std::size_t i = 0; i < entry.attributes.size(); ++i) {
+    LdapAttribute& attribute = entry.attributes[i];
+    std::vector<std::string> values =
+        converter.Convert(i, attribute.name, std::move(attribute.values));
+    // A name the entry carries twice keeps its last values.
+    record.insert_or_assign(std::move(attribute.name), std::move(values));
   }
   return record;
 }
@@ -100,11 +106,11 @@ int LdapGetRec(LdapConnection& connection, const std::string& base,
   // A search that matched nothing has no entry to read: the object the
   // caller asked for is not there.
   if (entries.empty()) return ldap_result::kNoSuchObject;
-  const LdapEntry& entry = entries.front();
+  LdapEntry& entry = entries.front();
   (*record)[kDnKey] = {entry.dn};
-  for (const auto& attribute : entry.attributes) {
+  for (auto& attribute : entry.attributes) {
     (*record)[attribute.name] =
-        ConvertAttributeValues(attribute.name, attribute.values);
+        ConvertAttributeValues(attribute.name, std::move(attribute.values));
   }
   return ldap_result::kSuccess;
 }
@@ -114,6 +120,20 @@ int LdapGetRecs(LdapConnection& connection, const std::string& base,
                 const AttributeSet& attributes, const ControlMap& controls,
                 int pageSize, int timeLimitSeconds, int sizeLimit,
                 RecordSet* records) {
+  return LdapGetRecPages(connection, base, scope, filter, attributes, controls,
+                         pageSize, timeLimitSeconds, sizeLimit,
+                         [records](RecordSet& page) {
+                           for (Record& record : page) {
+                             records->push_back(std::move(record));
+                           }
+                         });
+}
+
+int LdapGetRecPages(LdapConnection& connection, const std::string& base,
+                    const std::string& scope, const std::string& filter,
+                    const AttributeSet& attributes, const ControlMap& controls,
+                    int pageSize, int timeLimitSeconds, int sizeLimit,
+                    const RecordPageHandler& onPage) {
   LdapSearchRequest request =
       PrepareRequest(base, scope, filter, attributes, controls);
   request.timeLimitSeconds = timeLimitSeconds;
@@ -122,19 +142,29 @@ int LdapGetRecs(LdapConnection& connection, const std::string& base,
   // Paged, so that large domains are read in pieces: page after page until
   // the server's cookie comes back empty. A page that fails ends the walk
   // with its code (also the first one: a search that cannot be started is
-  // a failure, not an empty result); the records read so far stay.
+  // a failure, not an empty result); the pages handed over so far stay
+  // with the caller.
   int count = 0;
   int code = ldap_result::kSuccess;
   std::string cookie;
+  std::vector<LdapEntry> entries;
+  RecordSet page;
+  SearchValueConverter converter;
   do {
-    std::vector<LdapEntry> page;
-    code = connection.Search(request, pageSize, &cookie, &page);
+    entries.clear();
+    code = connection.Search(request, pageSize, &cookie, &entries);
     if (code == ldap_result::kSuccess ||
         code == ldap_result::kSizeLimitExceeded) {
-      for (const auto& entry : page) {
+      page.clear();
+      page.reserve(entries.size());
+      for (LdapEntry& entry : entries) {
         ++count;
-        records->push_back(ToRecord(entry, OneLineDn(entry.dn)));
+        std::string dn = OneLineDn(std::move(entry.dn));
+        page.push_back(ToRecord(entry, std::move(dn), converter));
       }
+      entries.clear();
+      onPage(page);
+      page.clear();
     }
   } while (code == ldap_result::kSuccess && pageSize > 0 && !cookie.empty());
   // The end of the results is success when it comes as its own code.

@@ -1,6 +1,7 @@
 // Reading from the directory: one entry, a paged search, or just a DN.
 #pragma once
 
+#include <functional>
 #include <map>
 #include <set>
 #include <string>
@@ -30,6 +31,19 @@ int LdapGetRecs(LdapConnection& connection, const std::string& base,
                 const AttributeSet& attributes, const ControlMap& controls,
                 int pageSize, int timeLimitSeconds, int sizeLimit,
                 RecordSet* records);
+
+// Receives the records of one page of a paged search, in server order; it
+// may take them (move them out), the page is dropped afterwards.
+using RecordPageHandler = std::function<void(RecordSet& page)>;
+
+// LdapGetRecs that hands each page's records to onPage as the page arrives
+// instead of keeping them, so that a large result is never held whole.
+// Same request, result code and debug lines as LdapGetRecs.
+int LdapGetRecPages(LdapConnection& connection, const std::string& base,
+                    const std::string& scope, const std::string& filter,
+                    const AttributeSet& attributes, const ControlMap& controls,
+                    int pageSize, int timeLimitSeconds, int sizeLimit,
+                    const RecordPageHandler& onPage);
 
 // The attribute list of a search request (every name of the set, in set
 // order); prints the names at debug level 5.

@@ -189,25 +189,44 @@ class ControlArray {
   std::vector<LDAPControl*> pointers_;
 };
 
-// One search entry with its attributes and raw values.
+// The array of a BER_BVARRAY attribute read: its values point into the
+// entry's own buffer, so only the array itself is released.
+struct BorrowedValuesDeleter {
+  void operator()(berval* values) const { ber_memfree(values); }
+};
+using BorrowedValuesPtr = std::unique_ptr<berval, BorrowedValuesDeleter>;
+
+// One search entry with its attributes and raw values. The entry is walked
+// once, each attribute's values taken as it passes (looking values up by
+// name would rescan the entry from its start for every attribute).
 LdapEntry ReadEntry(LDAP* ld, LDAPMessage* message) {
   LdapEntry entry;
-  LdapStringPtr dn(ldap_get_dn(ld, message));
-  if (dn != nullptr) entry.dn = dn.get();
   BerElement* rawBer = nullptr;
-  char* name = ldap_first_attribute(ld, message, &rawBer);
+  berval dn{0, nullptr};
+  int rc = ldap_get_dn_ber(ld, message, &rawBer, &dn);
   BerElementPtr ber(rawBer);
-  for (; name != nullptr; name = ldap_next_attribute(ld, message, ber.get())) {
-    LdapStringPtr ownedName(name);
-    LdapAttribute attribute;
-    attribute.name = name;
-    // No values at all (an attribute asked for by type only) is an empty list.
-    BervalArrayPtr values(ldap_get_values_len(ld, message, name));
-    for (berval** value = values.get(); value != nullptr && *value != nullptr;
-         ++value) {
-      attribute.values.emplace_back((*value)->bv_val, (*value)->bv_len);
+  if (rc != LDAP_SUCCESS || ber == nullptr) return entry;
+  // The DN as a C string, as libldap would hand it out on its own.
+  if (dn.bv_val != nullptr)
+    entry.dn.assign(dn.bv_val, strnlen(dn.bv_val, dn.bv_len));
+  for (;;) {
+    berval name{0, nullptr};
+    BerVarray rawValues = nullptr;
+    if (ldap_get_attribute_ber(ld, message, ber.get(), &name, &rawValues) !=
+        LDAP_SUCCESS) {
+      break;
     }
-    entry.attributes.push_back(std::move(attribute));
+    BorrowedValuesPtr values(rawValues);
+    if (name.bv_val == nullptr) break;  // no attribute left
+    LdapAttribute& attribute = entry.attributes.emplace_back();
+    attribute.name.assign(name.bv_val, strnlen(name.bv_val, name.bv_len));
+    // No values at all (an attribute asked for by type only) is an empty list.
+    std::size_t count = 0;
+    while (rawValues != nullptr && rawValues[count].bv_val != nullptr) ++count;
+    attribute.values.reserve(count);
+    for (std::size_t i = 0; i < count; ++i) {
+      attribute.values.emplace_back(rawValues[i].bv_val, rawValues[i].bv_len);
+    }
   }
   return entry;
 }

@@ -7,29 +7,47 @@
 
 namespace talvex {
 
-std::vector<std::string> ConvertAttributeValues(
-    const std::string& attribute, const std::vector<std::string>& values) {
-  BinaryKind kind = BinaryKindOf(attribute);
+namespace {
+
+std::vector<std::string> ConvertValues(BinaryKind kind,
+                                       std::vector<std::string> values) {
   if (kind == BinaryKind::kText) return values;
-  std::vector<std::string> texts;
-  texts.reserve(values.size());
-  for (const auto& value : values) {
+  for (std::string& value : values) {
     switch (kind) {
       case BinaryKind::kSecurityDescriptor:
-        texts.push_back(SecurityDescriptorToSddl(value));
+        value = SecurityDescriptorToSddl(value);
         break;
       case BinaryKind::kSid:
-        texts.push_back(SidToText(value));
+        value = SidToText(value);
         break;
       case BinaryKind::kGuid:
-        texts.push_back(GuidToText(value));
+        value = GuidToText(value);
         break;
       default:
-        texts.push_back(FormatHexBytes(value.data(), value.size()));
+        value = FormatHexBytes(value.data(), value.size());
         break;
     }
   }
-  return texts;
+  return values;
+}
+
+}  // namespace
+
+std::vector<std::string> ConvertAttributeValues(
+    const std::string& attribute, std::vector<std::string> values) {
+  return ConvertValues(BinaryKindOf(attribute), std::move(values));
+}
+
+std::vector<std::string> SearchValueConverter::Convert(
+    std::size_t position, const std::string& attribute,
+    std::vector<std::string> values) {
+  if (position >= kinds_.size()) kinds_.resize(position + 1);
+  auto& [name, kind] = kinds_[position];
+  if (name != attribute || name.empty()) {
+    name = attribute;
+    kind = BinaryKindOf(attribute);
+  }
+  return ConvertValues(kind, std::move(values));
 }
 
 }  // namespace talvex

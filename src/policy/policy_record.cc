@@ -1,7 +1,9 @@
 #include "policy/policy_record.h"
 
 #include <cstdint>
+#include <iterator>
 #include <limits>
+#include <string_view>
 
 #include "directory/dn_helpers.h"
 #include "support/decimal_integer.h"
@@ -37,6 +39,120 @@ bool LongerDuration(int a, int b) {
   return a > b;
 }
 
+// The first RDN of a DN written in the plain form a directory hands out
+// for ordinary names: RDNs of one "type=value" each, separated by bare
+// commas, types made of letters, digits and hyphens, values of letters,
+// digits and a few punctuation marks with no blank at either end. For
+// such a DN the first RDN is the text up to the first comma, exactly what
+// GetDNPart finds after parsing it; false for anything else (escapes,
+// multi-valued RDNs, blanks around separators, non-ASCII text...), which
+// is left to GetDNPart.
+bool FirstRdnOfPlainDn(const std::string& dn, std::string_view* rdn) {
+  auto isAlpha = [](char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+  };
+  auto isDigit = [](char c) { return c >= '0' && c <= '9'; };
+  auto isValueChar = [&](char c) {
+    return isAlpha(c) || isDigit(c) || c == ' ' || c == '-' || c == '_' ||
+           c == '.' || c == '(' || c == ')' || c == '\'' || c == '@' ||
+           c == '!' || c == '&' || c == '%' || c == '$' || c == '*' ||
+           c == '~' || c == '[' || c == ']' || c == '{' || c == '}' ||
+           c == '|' || c == '/' || c == '?' || c == ':' || c == '^' || c == '`';
+  };
+  std::size_t firstEnd = std::string::npos;
+  std::size_t at = 0;
+  const std::size_t size = dn.size();
+  while (true) {
+    // Type: a letter, then letters, digits and hyphens.
+    if (at >= size || !isAlpha(dn[at])) return false;
+    while (at < size && (isAlpha(dn[at]) || isDigit(dn[at]) || dn[at] == '-'))
+      ++at;
+    if (at >= size || dn[at] != '=') return false;
+    // Value: at least one character, no blank at its start or end.
+    std::size_t valueStart = ++at;
+    while (at < size && isValueChar(dn[at])) ++at;
+    if (at == valueStart || dn[valueStart] == ' ' || dn[at - 1] == ' ')
+      return false;
+    if (firstEnd == std::string::npos) firstEnd = at;
+    if (at == size) break;
+    if (dn[at] != ',') return false;
+    ++at;
+  }
+  *rdn = std::string_view(dn).substr(0, firstEnd);
+  return true;
+}
+
+// DNToDNSName for a DN that FirstRdnOfPlainDn accepted, which is ASCII
+// only: the same cut at ",dc=" of the lower-cased text, the pieces from
+// the first DC component on joined with dots, without the conversions of
+// arbitrary text.
+std::string DnsNameOfPlainDn(std::string_view dn) {
+  constexpr std::string_view kSeparator = ",dc=";
+  std::string text;
+  text.reserve(dn.size() + 1 + kSeparator.size());
+  text += ',';
+  for (char c : dn) {
+    text += (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+  }
+  text += kSeparator;
+  std::string_view rest(text);
+  rest.remove_prefix(rest.find(kSeparator));
+  std::string name;
+  name.reserve(dn.size());
+  while (!rest.empty()) {
+    rest.remove_prefix(kSeparator.size());
+    std::size_t next = rest.find(kSeparator);
+    std::string_view piece = rest.substr(0, next);
+    if (!piece.empty()) {
+      name += piece;
+      name += '.';
+    }
+    if (next == std::string_view::npos) break;
+    rest.remove_prefix(next);
+  }
+  if (!name.empty()) name.pop_back();
+  return name;
+}
+
+}  // namespace
+
+// The key words in the order of their bits.
+enum class PolicyRecord::KeyWord : std::uint8_t {
+  kDn,
+  kName,
+  kDisplayName,
+  kAdminDisplayName,
+  kLockoutDuration,
+  kLockoutObservation,
+  kMaxPwdAge,
+  kMinPwdAge,
+  kLockoutThreshold,
+  kMinPwdLength,
+  kPwdHistory,
+  kPrecedence,
+  kComplexity,
+  kReversible,
+};
+
+namespace {
+
+constexpr const char* kKeyWordTexts[] = {
+    "dn",
+    "name",
+    "displayname",
+    "admindisplayname",
+    "lockoutduration",
+    "lockoutobservation",
+    "maxpwdage",
+    "minpwdage",
+    "lockoutthreshold",
+    "minpwdlen",
+    "pwdhistory",
+    "precedence",
+    "complexity",
+    "reversible",
+};
+
 }  // namespace
 
 PolicyRecord::PolicyRecord() = default;
@@ -59,32 +175,52 @@ PolicyRecord::PolicyRecord(bool withDefaults, bool changeSpecification)
   reversible_ = false;
 }
 
-void PolicyRecord::Mark(const std::string& keyWord, const std::string& text) {
-  if (!text.empty()) specified_.insert(keyWord);
+void PolicyRecord::Mark(KeyWord keyWord, const std::string& text) {
+  if (!text.empty()) specified_ |= 1u << static_cast<unsigned>(keyWord);
 }
 
 bool PolicyRecord::IsSpecified(const std::string& keyWord) const {
-  return specified_.count(keyWord) != 0;
+  for (std::size_t i = 0; i < std::size(kKeyWordTexts); ++i) {
+    if (keyWord == kKeyWordTexts[i]) return (specified_ >> i & 1u) != 0;
+  }
+  return false;
+}
+
+std::set<std::string> PolicyRecord::specified() const {
+  std::set<std::string> keyWords;
+  for (std::size_t i = 0; i < std::size(kKeyWordTexts); ++i) {
+    if ((specified_ >> i & 1u) != 0) keyWords.insert(kKeyWordTexts[i]);
+  }
+  return keyWords;
 }
 
 void PolicyRecord::SetDN(const std::string& dn) {
   dn_ = dn;
-  Mark("dn", dn);
+  Mark(KeyWord::kDn, dn);
   // A change specification names the policy to change; its other names are
   // only what the user typed.
   if (changeSpecification_) return;
+  // Parsing the DN is the costly part of reading a policy; plain DNs,
+  // which are nearly all of them, need no parser.
+  std::string_view firstRdn;
+  const bool plain = FirstRdnOfPlainDn(dn, &firstRdn);
   if (name_.empty()) {
-    std::string rdn = GetDNPart(dn, 0);
-    name_ = rdn.size() > 3 ? rdn.substr(3) : std::string();
+    std::string parsed;
+    std::string_view rdn = firstRdn;
+    if (!plain) {
+      parsed = GetDNPart(dn, 0);
+      rdn = parsed;
+    }
+    name_ = rdn.size() > 3 ? std::string(rdn.substr(3)) : std::string();
   }
   if (displayName_.empty()) displayName_ = name_;
   if (adminDisplayName_.empty()) adminDisplayName_ = name_;
-  if (domain_.empty()) domain_ = DNToDNSName(dn);
+  if (domain_.empty()) domain_ = plain ? DnsNameOfPlainDn(dn) : DNToDNSName(dn);
 }
 
 void PolicyRecord::SetName(const std::string& name) {
   name_ = name;
-  Mark("name", name);
+  Mark(KeyWord::kName, name);
   if (changeSpecification_) return;
   if (displayName_.empty()) displayName_ = name;
   if (adminDisplayName_.empty()) adminDisplayName_ = name;
@@ -92,13 +228,13 @@ void PolicyRecord::SetName(const std::string& name) {
 
 void PolicyRecord::SetDisplayName(const std::string& name) {
   displayName_ = name;
-  Mark("displayname", name);
+  Mark(KeyWord::kDisplayName, name);
   if (adminDisplayName_.empty()) adminDisplayName_ = name;
 }
 
 void PolicyRecord::SetAdminDisplayName(const std::string& name) {
   adminDisplayName_ = name;
-  Mark("admindisplayname", name);
+  Mark(KeyWord::kAdminDisplayName, name);
 }
 
 void PolicyRecord::SetCanonicalName(const std::string& name) {
@@ -115,73 +251,73 @@ void PolicyRecord::SetIsPSO(bool isPso) { isPso_ = isPso; }
 
 void PolicyRecord::SetLockoutDurationInterval(const std::string& interval) {
   lockoutDuration_ = IntervalToCount(interval, IntervalUnit::kMinutes);
-  Mark("lockoutduration", interval);
+  Mark(KeyWord::kLockoutDuration, interval);
 }
 
 void PolicyRecord::SetLockoutObservationInterval(const std::string& interval) {
   lockoutObservation_ = IntervalToCount(interval, IntervalUnit::kMinutes);
-  Mark("lockoutobservation", interval);
+  Mark(KeyWord::kLockoutObservation, interval);
 }
 
 void PolicyRecord::SetMaxPwdAgeInterval(const std::string& interval) {
   maxPwdAge_ = IntervalToCount(interval, IntervalUnit::kDays);
-  Mark("maxpwdage", interval);
+  Mark(KeyWord::kMaxPwdAge, interval);
 }
 
 void PolicyRecord::SetMinPwdAgeInterval(const std::string& interval) {
   minPwdAge_ = IntervalToCount(interval, IntervalUnit::kDays);
-  Mark("minpwdage", interval);
+  Mark(KeyWord::kMinPwdAge, interval);
 }
 
 void PolicyRecord::SetLockoutDuration(const std::string& minutes) {
   lockoutDuration_ = ReadDecimal(minutes);
-  Mark("lockoutduration", minutes);
+  Mark(KeyWord::kLockoutDuration, minutes);
 }
 
 void PolicyRecord::SetLockoutObservation(const std::string& minutes) {
   lockoutObservation_ = ReadDecimal(minutes);
-  Mark("lockoutobservation", minutes);
+  Mark(KeyWord::kLockoutObservation, minutes);
 }
 
 void PolicyRecord::SetMaxPwdAge(const std::string& days) {
   maxPwdAge_ = ReadDecimal(days);
-  Mark("maxpwdage", days);
+  Mark(KeyWord::kMaxPwdAge, days);
 }
 
 void PolicyRecord::SetMinPwdAge(const std::string& days) {
   minPwdAge_ = ReadDecimal(days);
-  Mark("minpwdage", days);
+  Mark(KeyWord::kMinPwdAge, days);
 }
 
 void PolicyRecord::SetLockoutThreshold(const std::string& count) {
   lockoutThreshold_ = ReadDecimal(count);
-  Mark("lockoutthreshold", count);
+  Mark(KeyWord::kLockoutThreshold, count);
 }
 
 void PolicyRecord::SetMinPwdLength(const std::string& length) {
   minPwdLength_ = ReadDecimal(length);
-  Mark("minpwdlen", length);
+  Mark(KeyWord::kMinPwdLength, length);
 }
 
 void PolicyRecord::SetPwdHistory(const std::string& count) {
   pwdHistory_ = ReadDecimal(count);
-  Mark("pwdhistory", count);
+  Mark(KeyWord::kPwdHistory, count);
 }
 
 void PolicyRecord::SetPrecedence(const std::string& precedence) {
   precedence_ = ReadDecimal(precedence);
-  Mark("precedence", precedence);
+  Mark(KeyWord::kPrecedence, precedence);
 }
 
 void PolicyRecord::SetComplexity(const std::string& value) {
   // An empty value in a change specification means "leave as it is".
   if (!(changeSpecification_ && value.empty())) complexity_ = IsTrueText(value);
-  Mark("complexity", value);
+  Mark(KeyWord::kComplexity, value);
 }
 
 void PolicyRecord::SetReversible(const std::string& value) {
   if (!(changeSpecification_ && value.empty())) reversible_ = IsTrueText(value);
-  Mark("reversible", value);
+  Mark(KeyWord::kReversible, value);
 }
 
 std::string PolicyRecord::PrecedenceText() const {

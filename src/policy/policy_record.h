@@ -1,6 +1,7 @@
 // One password policy: a Password Settings Object or a domain's policy.
 #pragma once
 
+#include <cstdint>
 #include <set>
 #include <string>
 
@@ -57,7 +58,8 @@ class PolicyRecord {
   bool isPSO() const { return isPso_; }
   bool isChangeSpecification() const { return changeSpecification_; }
   bool IsSpecified(const std::string& keyWord) const;
-  const std::set<std::string>& specified() const { return specified_; }
+  // The key words marked as specified.
+  std::set<std::string> specified() const;
 
   // Settings as numbers.
   int precedence() const { return precedence_; }
@@ -93,7 +95,9 @@ class PolicyRecord {
   friend void CopySettings(PolicyRecord& to, const PolicyRecord& from);
   friend void Tighten(PolicyRecord& to, const PolicyRecord& from);
 
-  void Mark(const std::string& keyWord, const std::string& text);
+  // Index of a key word in the record's fixed list of them.
+  enum class KeyWord : std::uint8_t;
+  void Mark(KeyWord keyWord, const std::string& text);
 
   std::string dn_;
   std::string domain_;
@@ -104,7 +108,9 @@ class PolicyRecord {
   std::string rawProperties_;
   bool isPso_ = false;
   bool changeSpecification_ = false;
-  std::set<std::string> specified_;
+  // One bit per key word: a record is kept for every policy of a domain,
+  // so the marks cost no allocation.
+  std::uint16_t specified_ = 0;
   int precedence_ = 0;
   int lockoutThreshold_ = 0;
   int lockoutDuration_ = 0;

@@ -1,5 +1,9 @@
 #include "policy/pso_retrieval.h"
 
+#include <string>
+#include <utility>
+#include <vector>
+
 #include "directory/dn_helpers.h"
 #include "directory/ldap_filter.h"
 #include "directory/ldap_search.h"
@@ -32,8 +36,14 @@ const AttributeSet& PsoAttributes() {
   return attributes;
 }
 
-bool Has(const Record& entry, const std::string& attribute) {
-  return entry.find(attribute) != entry.end();
+// The first value of an attribute the entry has (an attribute without
+// values gives ""); null when the entry lacks the attribute.
+const std::string* FirstValueIfAny(const Record& entry,
+                                   const std::string& attribute) {
+  static const std::string kNoValue;
+  auto it = entry.find(attribute);
+  if (it == entry.end()) return nullptr;
+  return it->second.empty() ? &kNoValue : &it->second.front();
 }
 
 // The DN of the domain that holds an object: the DN from its first
@@ -59,20 +69,14 @@ PolicyRecord BuildPso(const Record& entry) {
   PolicyRecord record;
   record.SetIsPSO(true);
   record.SetDN(FirstValue(entry, kDnKey));
-  if (Has(entry, "name")) record.SetName(FirstValue(entry, "name"));
-  if (Has(entry, "canonicalName")) {
-    record.SetCanonicalName(FirstValue(entry, "canonicalName"));
-  }
-  if (Has(entry, "displayName")) {
-    record.SetDisplayName(FirstValue(entry, "displayName"));
-  }
-  if (Has(entry, "adminDisplayName")) {
-    record.SetAdminDisplayName(FirstValue(entry, "adminDisplayName"));
-  }
-  const struct {
-    const char* attribute;
+  static const struct {
+    std::string attribute;
     void (PolicyRecord::*setter)(const std::string&);
   } settings[] = {
+      {"name", &PolicyRecord::SetName},
+      {"canonicalName", &PolicyRecord::SetCanonicalName},
+      {"displayName", &PolicyRecord::SetDisplayName},
+      {"adminDisplayName", &PolicyRecord::SetAdminDisplayName},
       {"msDS-LockoutDuration", &PolicyRecord::SetLockoutDurationInterval},
       {"msDS-LockoutObservationWindow",
        &PolicyRecord::SetLockoutObservationInterval},
@@ -86,10 +90,11 @@ PolicyRecord BuildPso(const Record& entry) {
        &PolicyRecord::SetReversible},
       {"msDS-PasswordSettingsPrecedence", &PolicyRecord::SetPrecedence},
   };
+  // In this order: the names first (name before the display names, which it
+  // fills when they are missing), then the settings.
   for (const auto& setting : settings) {
-    if (Has(entry, setting.attribute)) {
-      (record.*setting.setter)(FirstValue(entry, setting.attribute));
-    }
+    const std::string* value = FirstValueIfAny(entry, setting.attribute);
+    if (value != nullptr) (record.*setting.setter)(*value);
   }
   return record;
 }
@@ -130,35 +135,59 @@ bool GetPSOs(DirectoryAccess& access, PolicyList* policies,
     PrintDebugLine("  Filter: " + filter);
   }
 
-  RecordSet entries;
-  int status = LdapGetRecs(connection, searchBase, "subtree", filter,
-                           PsoAttributes(), {}, 100, 0, 0, &entries);
+  // The search is read page by page and each page dropped once turned into
+  // what is kept of it, so that a domain with thousands of PSOs is never
+  // held as text records all at once. Nothing is shown or entered into the
+  // policy list before the whole search has succeeded.
+  std::vector<std::vector<PolicyRecord>> built;  // by page, in server order
+  std::vector<std::string> foundDns;             // global catalog: DNs only
+  int status = LdapGetRecPages(
+      connection, searchBase, "subtree", filter, PsoAttributes(), {}, 100, 0, 0,
+      [&](RecordSet& page) {
+        if (globalCatalog) {
+          // The PSOs are read again below; only their DNs are needed.
+          for (const Record& found : page) {
+            foundDns.push_back(FirstValue(found, kDnKey));
+          }
+          return;
+        }
+        std::vector<PolicyRecord>& records = built.emplace_back();
+        records.reserve(page.size());
+        for (const Record& found : page) records.push_back(BuildPso(found));
+      });
   if (status != 0) {
     *ldapError = status;
     return false;
   }
 
-  for (const Record& found : entries) {
-    const std::string dn = FirstValue(found, kDnKey);
-    if (debug) PrintLine("  DN: " + dn);
-    const Record* entry = &found;
-    Record full;
-    if (globalCatalog) {
-      // A global catalog holds only the partial attribute set of other
-      // domains' objects, so the PSO is read again from a writable
-      // controller of its own domain.
-      LdapConnection* domainConnection = ConnectToDomainController(
-          access, DNToDNSName(DomainPartOf(dn)), ldapError, systemError);
-      if (domainConnection == nullptr) return false;
-      status = LdapGetRec(*domainConnection, dn, "base", "objectclass=*",
-                          PsoAttributes(), {}, &full);
-      if (status != 0) {
-        *ldapError = status;
-        return false;
+  for (std::vector<PolicyRecord>& records : built) {
+    for (PolicyRecord& record : records) {
+      if (debug) {
+        PrintLine("  DN: " + record.dn());
+        DebugPolicy("Password Settings Object", record);
       }
-      entry = &full;
+      std::string key = LowerCase(record.dn());
+      (*policies)[std::move(key)] = std::move(record);
     }
-    PolicyRecord record = BuildPso(*entry);
+    std::vector<PolicyRecord>().swap(records);
+  }
+
+  for (const std::string& dn : foundDns) {
+    if (debug) PrintLine("  DN: " + dn);
+    // A global catalog holds only the partial attribute set of other
+    // domains' objects, so the PSO is read again from a writable
+    // controller of its own domain.
+    LdapConnection* domainConnection = ConnectToDomainController(
+        access, DNToDNSName(DomainPartOf(dn)), ldapError, systemError);
+    if (domainConnection == nullptr) return false;
+    Record full;
+    status = LdapGetRec(*domainConnection, dn, "base", "objectclass=*",
+                        PsoAttributes(), {}, &full);
+    if (status != 0) {
+      *ldapError = status;
+      return false;
+    }
+    PolicyRecord record = BuildPso(full);
     if (debug) DebugPolicy("Password Settings Object", record);
     (*policies)[LowerCase(record.dn())] = std::move(record);
   }

@@ -126,6 +126,47 @@ TEST_F(LdapSearchTest, FailedPagesAndSizeLimit) {
   EXPECT_EQ(3, client.Last(FakeOp::kSearch).search.sizeLimit);
 }
 
+TEST_F(LdapSearchTest, RecPagesHandsOverEachPageAsItArrives) {
+  for (int i = 0; i < 5; ++i) {
+    directory->AddUser(kUsers, "u" + std::to_string(i), "corp.example.com");
+  }
+  ScopedOutputSettings settings(5);
+  OutputCapture capture;
+  std::vector<std::vector<std::string>> pages;
+  auto collect = [&](RecordSet& page) {
+    // Each page arrives once its request has been answered, before the
+    // next one is asked for.
+    EXPECT_EQ(static_cast<int>(pages.size()) + 1, client.PageCount());
+    std::vector<std::string>& names = pages.emplace_back();
+    for (Record& record : page) {
+      names.push_back(FirstValue(record, "sAMAccountName"));
+      EXPECT_EQ("CN=" + names.back() + "," + kUsers, FirstValue(record, "_dn"));
+    }
+  };
+  EXPECT_EQ(0, LdapGetRecPages(*connection, kUsers, "one", "objectClass=user",
+                               {"sAMAccountName"}, {}, 2, 0, 0, collect));
+  capture.Stop();
+  EXPECT_EQ((std::vector<std::vector<std::string>>{
+                {"u0", "u1"}, {"u2", "u3"}, {"u4"}}),
+            pages);
+  // The same request and debug lines as LdapGetRecs.
+  EXPECT_NE(std::string::npos,
+            capture.Stdout().find("DEBUG: LdapGetRec:\n"
+                                  "DEBUG:        Base  : " +
+                                  std::string(kUsers) + "\n"));
+  EXPECT_NE(std::string::npos,
+            capture.Stdout().find("DEBUG: Exiting LdapGetRecs - 5 - 0\n"));
+
+  // A later page fails: the pages before it have been handed over, the
+  // failed one is not, and its code comes back.
+  pages.clear();
+  client.ClearLog();
+  client.FailNext(FakeOp::kSearch, 51, "", 1);
+  EXPECT_EQ(51, LdapGetRecPages(*connection, kUsers, "one", "objectClass=user",
+                                {"sAMAccountName"}, {}, 2, 0, 0, collect));
+  EXPECT_EQ((std::vector<std::vector<std::string>>{{"u0", "u1"}}), pages);
+}
+
 TEST_F(LdapSearchTest, DeletedObjectDnStaysOnOneLine) {
   directory->AddEntry("CN=gone\nDEL:1234,CN=Users,DC=corp,DC=example,DC=com",
                       {{"objectClass", {"user"}}, {"isDeleted", {"TRUE"}}});

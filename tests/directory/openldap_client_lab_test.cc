@@ -302,6 +302,31 @@ TEST_F(LabOpenLdapClientTest, SubtreeSearchSkipsReferencesAndReturnsRawValues) {
   EXPECT_EQ(Values(entries[0], "objectSid")[0][0], '\x01');
 }
 
+TEST_F(LabOpenLdapClientTest, EveryAttributeOfAnEntryWithAllItsValues) {
+  std::unique_ptr<LdapConnection> connection = AdminConnection();
+  int rc = -100;
+  // Multi-valued attributes keep every value in the server's order, single
+  // ones sit between them, and a name asked for twice comes back once.
+  auto entries = Read(*connection, Lab("LAB_BASE_DN"), LdapScope::kSubtree,
+                      "(sAMAccountName=alice)",
+                      {"objectClass", "cn", "userPrincipalName", "memberOf",
+                       "objectClass", "noSuchAttribute"},
+                      &rc);
+  ASSERT_EQ(rc, 0);
+  ASSERT_EQ(entries.size(), 1u);
+  std::vector<std::string> names;
+  for (const LdapAttribute& attribute : entries[0].attributes)
+    names.push_back(attribute.name);
+  EXPECT_EQ(std::count(names.begin(), names.end(), "objectClass"), 1);
+  EXPECT_EQ(std::count(names.begin(), names.end(), "noSuchAttribute"), 0);
+  EXPECT_EQ(Values(entries[0], "objectClass"),
+            (std::vector<std::string>{"top", "person", "organizationalPerson",
+                                      "user"}));
+  EXPECT_EQ(Values(entries[0], "cn"), std::vector<std::string>{"alice"});
+  EXPECT_EQ(Values(entries[0], "userPrincipalName"),
+            std::vector<std::string>{"alice@" + Lab("LAB_DOMAIN")});
+}
+
 // Offsets of the owner, group, SACL and DACL in a self-relative security
 // descriptor (revision, padding, control, then four 32-bit offsets).
 std::vector<unsigned> DescriptorOffsets(const std::string& descriptor) {

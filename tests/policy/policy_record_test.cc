@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
+#include "directory/dn_helpers.h"
+
 namespace talvex {
 namespace {
 
@@ -86,6 +90,82 @@ TEST(PolicyRecordTest, DnKeepsNamesAndDomainAlreadySet) {
   EXPECT_EQ("corp", read.displayName());
   EXPECT_EQ("corp", read.adminDisplayName());
   EXPECT_EQ("corp.example.com", read.domain());
+}
+
+// The name and domain a DN gives a record, as the DN helpers compute them.
+void ExpectNamesAsTheDnHelpersGive(const std::string& dn) {
+  PolicyRecord record;
+  record.SetDN(dn);
+  std::string rdn = GetDNPart(dn, 0);
+  std::string name = rdn.size() > 3 ? rdn.substr(3) : "";
+  EXPECT_EQ(name, record.name()) << dn;
+  EXPECT_EQ(name, record.displayName()) << dn;
+  EXPECT_EQ(DNToDNSName(dn), record.domain()) << dn;
+}
+
+TEST(PolicyRecordTest, DnNamesMatchTheDnHelpersForEveryKindOfDn) {
+  for (const char* dn : {
+           "CN=pso1,CN=Password Settings Container,CN=System,DC=corp,"
+           "DC=example,DC=com",
+           "cn=Lower Case,dc=corp,dc=example,dc=com",
+           "CN=Sales\\, East,DC=corp,DC=com",  // escaped comma
+           "CN=a\\2Cb,DC=x",                   // hex escape
+           "CN=x\\ ,DC=b",                     // escaped trailing blank
+           "CN=a , DC=b",                      // blanks around the separator
+           "CN= a,DC=b",
+           "CN=a+OU=b,DC=c",  // multi-valued RDN
+           "CN=a;DC=b",       // old-style separator
+           "CN=\"quoted, name\",DC=x",
+           "CN=#04024869,DC=x",  // BER-encoded value
+           "CN=a=b,DC=x",
+           "CN=Ärzte,DC=x",  // UTF-8
+           "CN=,DC=x",       // empty value
+           "CN=a,,DC=x",
+           "CN=a,DC=x,",
+           "2.5.4.3=a,DC=x",             // OID type
+           "DC=corp,DC=example,DC=com",  // a domain's own DN
+           "DC=a,OU=x,DC=b",
+           "CN=a,OU=dc=x,DC=b",
+           "CN=x,OU=y",  // no DC components
+           "CN=(pso)[1]{2}|3/4?5:6'7@8!9&0%$*~^`_.-,DC=x",
+           "CN=ab",
+           "CN",
+           "not a dn",
+           "=x,DC=y",
+           "",
+       }) {
+    ExpectNamesAsTheDnHelpersGive(dn);
+  }
+}
+
+TEST(PolicyRecordTest, DnNamesMatchTheDnHelpersForRandomDns) {
+  // Random DNs from pieces that plain and unusual DNs are made of.
+  const std::vector<std::string> types = {"CN", "cn", "OU",   "DC",
+                                          "dc", "Dc", "name", "x-y",
+                                          "a-", "C1", "2x",   "1.2"};
+  const std::string characters =
+      "aZ09 -_.,+=\\\";#<>()'@*!&%$~[]{}|/?:^`\t\xC3\x84";
+  const std::vector<std::string> separators = {",",  ",", ",", ", ",
+                                               " ,", ";", "+"};
+  std::mt19937 random(20240607);
+  auto pick = [&](std::size_t count) {
+    return std::uniform_int_distribution<std::size_t>(0, count - 1)(random);
+  };
+  for (int i = 0; i < 3000; ++i) {
+    std::string dn;
+    std::size_t rdns = 1 + pick(5);
+    for (std::size_t r = 0; r < rdns; ++r) {
+      if (r > 0) dn += separators[pick(separators.size())];
+      dn += types[pick(types.size())] + "=";
+      std::size_t length = pick(7);
+      // Mostly letters, so that many DNs are plain ones.
+      for (std::size_t c = 0; c < length; ++c) {
+        dn += pick(3) == 0 ? characters[pick(characters.size())]
+                           : static_cast<char>('a' + pick(26));
+      }
+    }
+    ExpectNamesAsTheDnHelpersGive(dn);
+  }
 }
 
 TEST(PolicyRecordTest, ChangeSpecificationDerivesNothing) {

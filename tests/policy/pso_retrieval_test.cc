@@ -215,6 +215,53 @@ TEST_F(PsoRetrievalTest, SearchFailureGivesTheLdapCode) {
   EXPECT_TRUE(policies_.empty());
 }
 
+TEST_F(PsoRetrievalTest, ManyPagesEnterEveryPsoAndShowThemInServerOrder) {
+  SetUpCorp();
+  FakeDirectory& corp = client_.Domain(kCorpDn);
+  for (int i = 0; i < 250; ++i) {
+    corp.AddPso(kCorpDn, "bulk" + std::to_string(1000 + i), 1000 + i);
+  }
+  Output().debugLevel = 1;
+  ASSERT_TRUE(Read(MainConnection(kCorpDc), kCorpDn, false, {}));
+  EXPECT_EQ(3, client_.PageCount());
+  EXPECT_EQ(253u, policies_.size());
+  const std::string corpDn = "dc=corp,dc=example,dc=com";
+  const PolicyRecord& last = policies_.at(Key("bulk1249", corpDn));
+  EXPECT_EQ(1249, last.precedence());
+  EXPECT_EQ("bulk1249", last.name());
+  EXPECT_EQ("corp.example.com", last.domain());
+  // One "  DN: " line per PSO, in the order the server returned them.
+  std::vector<std::string> shown;
+  for (std::size_t at = output_.find("  DN: CN="); at != std::string::npos;
+       at = output_.find("  DN: CN=", at + 1)) {
+    shown.push_back(output_.substr(at + 9, output_.find(',', at) - at - 9));
+  }
+  ASSERT_EQ(253u, shown.size());
+  EXPECT_EQ("test1", shown[0]);
+  EXPECT_EQ("bulk1000", shown[3]);
+  EXPECT_EQ("bulk1249", shown[252]);
+}
+
+TEST_F(PsoRetrievalTest, LaterPageFailureEntersAndShowsNothing) {
+  SetUpCorp();
+  FakeDirectory& corp = client_.Domain(kCorpDn);
+  for (int i = 0; i < 150; ++i) {
+    corp.AddPso(kCorpDn, "bulk" + std::to_string(1000 + i), 1000 + i);
+  }
+  PolicyRecord earlier;
+  earlier.SetDN("DC=corp,DC=example,DC=com");
+  policies_["dc=corp,dc=example,dc=com"] = earlier;
+  Output().debugLevel = 1;
+  client_.FailNext(FakeOp::kSearch, ldap_result::kUnwillingToPerform, "", 1);
+  EXPECT_FALSE(Read(MainConnection(kCorpDc), kCorpDn, false, {}));
+  EXPECT_EQ(ldap_result::kUnwillingToPerform, ldapError_);
+  EXPECT_EQ(2, client_.PageCount());
+  // The first page was read, but the policy list holds only what it held
+  // before, and no PSO was shown.
+  EXPECT_EQ((std::vector<std::string>{"dc=corp,dc=example,dc=com"}), Keys());
+  EXPECT_EQ("", output_);
+}
+
 class GlobalCatalogPsoTest : public PsoRetrievalTest {
  protected:
   // Two domains; the global catalog on the corp controller carries only a
