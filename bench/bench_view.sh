@@ -3,6 +3,7 @@
 # domain controller, with N bulk PSOs in the domain:
 #
 #   bench/bench_view.sh [--sizes "100 1000 5000"] [--runs 10] [--keep]
+#                       [--baseline OTHER_TALVEX]
 #
 # For each N the lab is seeded with exactly N bulk PSOs (lab/seed_bulk.sh),
 # then, side by side in one hyperfine run per bind kind:
@@ -15,6 +16,8 @@
 # requests of one run of each, read off the wire (bench/ldap_ops.py, which
 # counts only the connections of the process it runs).
 # Afterwards the bulk PSOs are removed again unless --keep is given.
+# --baseline times another talvex binary (an earlier build) in the same
+# hyperfine runs, so that a change can be measured against it side by side.
 #
 # Needs root (network namespace, raw socket), a running lab (lab/start.sh),
 # hyperfine and GNU time. TALVEX_BINARY picks the binary (default
@@ -27,12 +30,14 @@ top="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 sizes="100 1000 5000"
 runs=10
 keep=no
+baseline=""
 while [ $# -gt 0 ]; do
   case "$1" in
     --sizes) sizes="$2"; shift ;;
     --runs) runs="$2"; shift ;;
     --keep) keep=yes ;;
-    -h | --help) sed -n '2,22p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    --baseline) baseline="$2"; shift ;;
+    -h | --help) sed -n '2,25p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     *) lab_die "unknown argument $1" ;;
   esac
   shift
@@ -43,12 +48,23 @@ lab_load_env
 lab_ensure_ticket
 talvex="${TALVEX_BINARY:-$top/build/src/frontend/talvex}"
 [ -x "$talvex" ] || lab_die "no talvex binary at $talvex (build first, or set TALVEX_BINARY)"
+[ -z "$baseline" ] || [ -x "$baseline" ] || lab_die "no baseline binary at $baseline"
 for tool in hyperfine /usr/bin/time python3; do
   command -v "$tool" >/dev/null || lab_die "missing $tool"
 done
 
 work="$(mktemp -d)"
-trap 'rm -rf "$work"' EXIT
+seeded=no
+# The lab is shared: bulk PSOs left behind (also by a run that fails or is
+# interrupted half-way) would show up in every other test's views.
+cleanup() {
+  if [ "$seeded" = yes ] && [ "$keep" = no ]; then
+    bash "$top/lab/seed_bulk.sh" --clear || true
+  fi
+  rm -rf "$work"
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
 
 admin="Administrator@$LAB_DOMAIN"
 ns="ip netns exec $LAB_NS env KRB5_CONFIG=$LAB_KRB5_CONFIG KRB5CCNAME=$LAB_KRB5CCNAME LDAPSASL_NOCANON=on"
@@ -65,6 +81,8 @@ talvex_simple="$ns $talvex -q -view -pso -u $admin -up $LAB_ADMIN_PASSWORD -simp
 ldapsearch_simple="$ns ldapsearch -x -D $admin -w $LAB_ADMIN_PASSWORD $search"
 talvex_kerberos="$ns $talvex -q -view -pso"
 ldapsearch_kerberos="$ns ldapsearch -Q -Y GSSAPI $search"
+baseline_simple="$ns $baseline -q -view -pso -u $admin -up $LAB_ADMIN_PASSWORD -simple"
+baseline_kerberos="$ns $baseline -q -view -pso"
 
 # Median of the peak resident set sizes (kB) of three runs.
 peak_rss() {
@@ -93,11 +111,19 @@ psos_now() {
     '(objectCategory=msDS-PasswordSettings)' 1.1 2>/dev/null | grep -c '^dn: ' || true
 }
 
+# Mean CPU time (user + system, ms) of one command of a hyperfine JSON export.
+cpu_ms() {
+  python3 -c 'import json,sys; r=json.load(open(sys.argv[1]))["results"][int(sys.argv[2])]; print(round((r["user"]+r["system"])*1000))' "$1" "$2"
+}
+
 summary="$work/summary"
-printf '%-6s %-8s %-9s %12s %12s %7s %12s %12s\n' N PSOs bind "talvex ms" "ldapsearch ms" ratio \
-  "talvex kB" "ldaps. kB" >"$summary"
+printf '%-6s %-8s %-9s %12s %12s %7s %12s %12s %8s %8s' N PSOs bind "talvex ms" "ldapsearch ms" ratio \
+  "talvex kB" "ldaps. kB" "t. cpu" "l. cpu" >"$summary"
+[ -z "$baseline" ] || printf ' %12s %7s %12s %8s' "baseline ms" ratio "baseline kB" "b. cpu" >>"$summary"
+echo >>"$summary"
 
 for n in $sizes; do
+  seeded=yes
   bash "$top/lab/seed_bulk.sh" "$n"
   total="$(psos_now)"
   lab_log "N=$n: $total PSOs in the domain"
@@ -106,17 +132,32 @@ for n in $sizes; do
   sh -c "$talvex_simple" >"$work/talvex.out" || lab_die "talvex failed: $(tail -n 5 "$work/talvex.out")"
   [ "$(grep -c '^  Policy #' "$work/talvex.out")" = "$total" ] ||
     lab_die "talvex listed $(grep -c '^  Policy #' "$work/talvex.out") policies, the domain holds $total"
+  if [ -n "$baseline" ]; then
+    sh -c "$baseline_simple" >"$work/baseline.out" || lab_die "baseline failed"
+    cmp -s "$work/talvex.out" "$work/baseline.out" ||
+      lab_die "talvex and the baseline show different views at N=$n"
+  fi
 
   for kind in simple kerberos; do
     t="talvex_$kind"
     l="ldapsearch_$kind"
+    b="baseline_$kind"
+    extra=()
+    [ -z "$baseline" ] || extra=(-n "baseline $kind N=$n" "${!b}")
     hyperfine --style basic --warmup 2 --runs "$runs" --export-json "$work/$kind.json" \
-      -n "talvex $kind N=$n" "${!t}" -n "ldapsearch $kind N=$n" "${!l}" >&2
+      -n "talvex $kind N=$n" "${!t}" -n "ldapsearch $kind N=$n" "${!l}" "${extra[@]}" >&2
     tm="$(median_ms "$work/$kind.json" 0)"
     lm="$(median_ms "$work/$kind.json" 1)"
     ratio="$(python3 -c "print(f'{$tm / $lm:.2f}')")"
-    printf '%-6s %-8s %-9s %12s %12s %7s %12s %12s\n' "$n" "$total" "$kind" "$tm" "$lm" "$ratio" \
-      "$(peak_rss "${!t}")" "$(peak_rss "${!l}")" >>"$summary"
+    printf '%-6s %-8s %-9s %12s %12s %7s %12s %12s %8s %8s' "$n" "$total" "$kind" "$tm" "$lm" "$ratio" \
+      "$(peak_rss "${!t}")" "$(peak_rss "${!l}")" \
+      "$(cpu_ms "$work/$kind.json" 0)" "$(cpu_ms "$work/$kind.json" 1)" >>"$summary"
+    if [ -n "$baseline" ]; then
+      bm="$(median_ms "$work/$kind.json" 2)"
+      printf ' %12s %7s %12s %8s' "$bm" "$(python3 -c "print(f'{$bm / $lm:.2f}')")" \
+        "$(peak_rss "${!b}")" "$(cpu_ms "$work/$kind.json" 2)" >>"$summary"
+    fi
+    echo >>"$summary"
   done
 
   {
@@ -130,10 +171,12 @@ done
 
 if [ "$keep" = no ]; then
   bash "$top/lab/seed_bulk.sh" --clear
+  seeded=no
 fi
 
 echo
-echo "Wall time: median of $runs runs (hyperfine); peak RSS: median of 3 runs (GNU time)."
+echo "Wall time: median of $runs runs (hyperfine); peak RSS: median of 3 runs (GNU time);"
+echo "cpu: mean user + system time of the client, ms (hyperfine)."
 cat "$summary"
 echo
 echo "(Page requests after the first are left out of the listings below.)"
