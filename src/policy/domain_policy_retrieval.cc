@@ -6,6 +6,7 @@
 #include "directory/ldap_search.h"
 #include "directory/record_set.h"
 #include "policy/policy_display.h"
+#include "policy/record_attributes.h"
 #include "support/decimal_integer.h"
 #include "support/output.h"
 #include "support/text_case.h"
@@ -21,49 +22,26 @@ constexpr std::int64_t kPasswordStoreCleartext = 16;
 // A domain policy has no precedence of its own; it loses to every PSO.
 constexpr char kDomainPolicyPrecedence[] = "2147483647";
 
-bool Has(const Record& entry, const std::string& attribute) {
-  return entry.find(attribute) != entry.end();
-}
+// The domain head's settings, each from its attribute when the entry has it.
+constexpr AttributeSetter kDomainSettings[] = {
+    {"lockoutDuration", &PolicyRecord::SetLockoutDurationInterval},
+    {"lockOutObservationWindow", &PolicyRecord::SetLockoutObservationInterval},
+    {"lockoutThreshold", &PolicyRecord::SetLockoutThreshold},
+    {"maxPwdAge", &PolicyRecord::SetMaxPwdAgeInterval},
+    {"minPwdAge", &PolicyRecord::SetMinPwdAgeInterval},
+    {"minPwdLength", &PolicyRecord::SetMinPwdLength},
+    {"pwdHistoryLength", &PolicyRecord::SetPwdHistory},
+};
 
 PolicyRecord BuildDomainPolicy(const Record& entry) {
   PolicyRecord record;
   record.SetIsPSO(false);
   record.SetPrecedence(kDomainPolicyPrecedence);
   record.SetDN(FirstValue(entry, kDnKey));
-  if (Has(entry, "name")) record.SetName(FirstValue(entry, "name"));
-  if (Has(entry, "canonicalName")) {
-    record.SetCanonicalName(FirstValue(entry, "canonicalName"));
-  }
-  if (Has(entry, "displayName")) {
-    record.SetDisplayName(FirstValue(entry, "displayName"));
-  }
-  if (Has(entry, "adminDisplayName")) {
-    record.SetAdminDisplayName(FirstValue(entry, "adminDisplayName"));
-  }
-  if (Has(entry, "lockoutDuration")) {
-    record.SetLockoutDurationInterval(FirstValue(entry, "lockoutDuration"));
-  }
-  if (Has(entry, "lockOutObservationWindow")) {
-    record.SetLockoutObservationInterval(
-        FirstValue(entry, "lockOutObservationWindow"));
-  }
-  if (Has(entry, "lockoutThreshold")) {
-    record.SetLockoutThreshold(FirstValue(entry, "lockoutThreshold"));
-  }
-  if (Has(entry, "maxPwdAge")) {
-    record.SetMaxPwdAgeInterval(FirstValue(entry, "maxPwdAge"));
-  }
-  if (Has(entry, "minPwdAge")) {
-    record.SetMinPwdAgeInterval(FirstValue(entry, "minPwdAge"));
-  }
-  if (Has(entry, "minPwdLength")) {
-    record.SetMinPwdLength(FirstValue(entry, "minPwdLength"));
-  }
-  if (Has(entry, "pwdHistoryLength")) {
-    record.SetPwdHistory(FirstValue(entry, "pwdHistoryLength"));
-  }
-  if (Has(entry, "pwdProperties")) {
-    std::string properties = FirstValue(entry, "pwdProperties");
+  SetFromEntry(entry, kIdentityAttributes, &record);
+  SetFromEntry(entry, kDomainSettings, &record);
+  if (const std::string* value = FirstValueIfAny(entry, "pwdProperties")) {
+    const std::string& properties = *value;
     std::int64_t bits = ToInteger64(properties);
     record.SetComplexity((bits & kPasswordComplex) ? "TRUE" : "FALSE");
     record.SetReversible((bits & kPasswordStoreCleartext) ? "TRUE" : "FALSE");

@@ -9,6 +9,7 @@
 #include "directory/ldap_search.h"
 #include "directory/record_set.h"
 #include "policy/policy_display.h"
+#include "policy/record_attributes.h"
 #include "support/output.h"
 #include "support/text_case.h"
 
@@ -36,16 +37,6 @@ const AttributeSet& PsoAttributes() {
   return attributes;
 }
 
-// The first value of an attribute the entry has (an attribute without
-// values gives ""); null when the entry lacks the attribute.
-const std::string* FirstValueIfAny(const Record& entry,
-                                   const std::string& attribute) {
-  static const std::string kNoValue;
-  auto it = entry.find(attribute);
-  if (it == entry.end()) return nullptr;
-  return it->second.empty() ? &kNoValue : &it->second.front();
-}
-
 // The DN of the domain that holds an object: the DN from its first
 // "DC=" RDN on. Only an unescaped comma starts an RDN, so a "dc=" inside a
 // name's value is not taken for one.
@@ -65,37 +56,27 @@ std::string DomainPartOf(const std::string& dn) {
   return std::string();
 }
 
+// The PSO's settings, each from its attribute when the entry has it.
+constexpr AttributeSetter kPsoSettings[] = {
+    {"msDS-LockoutDuration", &PolicyRecord::SetLockoutDurationInterval},
+    {"msDS-LockoutObservationWindow",
+     &PolicyRecord::SetLockoutObservationInterval},
+    {"msDS-LockoutThreshold", &PolicyRecord::SetLockoutThreshold},
+    {"msDS-MaximumPasswordAge", &PolicyRecord::SetMaxPwdAgeInterval},
+    {"msDS-MinimumPasswordAge", &PolicyRecord::SetMinPwdAgeInterval},
+    {"msDS-MinimumPasswordLength", &PolicyRecord::SetMinPwdLength},
+    {"msDS-PasswordComplexityEnabled", &PolicyRecord::SetComplexity},
+    {"msDS-PasswordHistoryLength", &PolicyRecord::SetPwdHistory},
+    {"msDS-PasswordReversibleEncryptionEnabled", &PolicyRecord::SetReversible},
+    {"msDS-PasswordSettingsPrecedence", &PolicyRecord::SetPrecedence},
+};
+
 PolicyRecord BuildPso(const Record& entry) {
   PolicyRecord record;
   record.SetIsPSO(true);
   record.SetDN(FirstValue(entry, kDnKey));
-  static const struct {
-    std::string attribute;
-    void (PolicyRecord::*setter)(const std::string&);
-  } settings[] = {
-      {"name", &PolicyRecord::SetName},
-      {"canonicalName", &PolicyRecord::SetCanonicalName},
-      {"displayName", &PolicyRecord::SetDisplayName},
-      {"adminDisplayName", &PolicyRecord::SetAdminDisplayName},
-      {"msDS-LockoutDuration", &PolicyRecord::SetLockoutDurationInterval},
-      {"msDS-LockoutObservationWindow",
-       &PolicyRecord::SetLockoutObservationInterval},
-      {"msDS-LockoutThreshold", &PolicyRecord::SetLockoutThreshold},
-      {"msDS-MaximumPasswordAge", &PolicyRecord::SetMaxPwdAgeInterval},
-      {"msDS-MinimumPasswordAge", &PolicyRecord::SetMinPwdAgeInterval},
-      {"msDS-MinimumPasswordLength", &PolicyRecord::SetMinPwdLength},
-      {"msDS-PasswordComplexityEnabled", &PolicyRecord::SetComplexity},
-      {"msDS-PasswordHistoryLength", &PolicyRecord::SetPwdHistory},
-      {"msDS-PasswordReversibleEncryptionEnabled",
-       &PolicyRecord::SetReversible},
-      {"msDS-PasswordSettingsPrecedence", &PolicyRecord::SetPrecedence},
-  };
-  // In this order: the names first (name before the display names, which it
-  // fills when they are missing), then the settings.
-  for (const auto& setting : settings) {
-    const std::string* value = FirstValueIfAny(entry, setting.attribute);
-    if (value != nullptr) (record.*setting.setter)(*value);
-  }
+  SetFromEntry(entry, kIdentityAttributes, &record);
+  SetFromEntry(entry, kPsoSettings, &record);
   return record;
 }
 

@@ -1,0 +1,21 @@
+#include "policy/record_attributes.h"
+
+namespace talvex {
+
+const std::string* FirstValueIfAny(const Record& entry,
+                                   const std::string& attribute) {
+  auto it = entry.find(attribute);
+  if (it == entry.end()) return nullptr;
+  static const std::string kEmpty;
+  return it->second.empty() ? &kEmpty : &it->second.front();
+}
+
+void SetFromEntry(const Record& entry, std::span<const AttributeSetter> setters,
+                  PolicyRecord* record) {
+  for (const AttributeSetter& setter : setters) {
+    const std::string* value = FirstValueIfAny(entry, setter.attribute);
+    if (value != nullptr) (record->*setter.setter)(*value);
+  }
+}
+
+}  // namespace talvex
