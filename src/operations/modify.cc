@@ -61,7 +61,7 @@ void RunModify(RunState& state) {
   PolicyRecord specification = config.modSpec;
   specification.SetDN(target.dn());
   specification.SetRawProperties(target.rawProperties());
-  // -pso marks the specification as a PSO's, but -allpwdpols (or -dompol
+  // -pso marks the -mod values as a PSO's, but -allpwdpols (or -dompol
   // with -pso) may leave the domain policy as the one match: write the
   // attributes of what is being changed, never PSO attributes onto a domain
   // head.

@@ -9,7 +9,7 @@
 
 namespace talvex {
 
-// One "attribute:value" line per setting named in the specification, in a
+// One "attribute:value" line per setting named in the -mod values, in a
 // fixed order; for a domain policy complexity and reversible encryption
 // become one "pwdProperties:" line, last, that keeps every other bit of the
 // record's raw properties.

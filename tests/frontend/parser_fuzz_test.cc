@@ -1,4 +1,4 @@
-// Property tests of the switch parser and the specification parser over
+// Property tests of the switch parser and the -add/-mod value parser over
 // random token lists: no crash, no read past the end, and the invariants
 // that the rest of the program relies on.
 #include <gtest/gtest.h>

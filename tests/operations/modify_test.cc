@@ -99,7 +99,7 @@ TEST_F(ModifyActionTest, DomainPolicyComplexityOffClearsOnlyThatBit) {
 }
 
 TEST_F(ModifyActionTest, SpecificationFollowsTheTypeOfTheOneMatch) {
-  // -allpwdpols in a domain without PSOs: the specification is marked as a
+  // -allpwdpols in a domain without PSOs: the -mod values are marked as a
   // PSO's, the one match is the domain policy.
   corp_.SetValues(kCorpDn, "pwdProperties", {"17"});
   config_.modSpec.SetComplexity("false");
