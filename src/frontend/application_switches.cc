@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "frontend/application_switch_table.h"
-#include "frontend/policy_specification.h"
+#include "frontend/policy_fields.h"
 #include "frontend/standard_switches.h"
 #include "support/decimal_integer.h"
 #include "support/output.h"

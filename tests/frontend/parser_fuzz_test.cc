@@ -11,7 +11,7 @@
 
 #include "frontend/application_switch_table.h"
 #include "frontend/command_line.h"
-#include "frontend/policy_specification.h"
+#include "frontend/policy_fields.h"
 #include "support/decimal_integer.h"
 #include "support/interval.h"
 #include "support/output.h"

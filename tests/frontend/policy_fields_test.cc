@@ -1,4 +1,4 @@
-#include "frontend/policy_specification.h"
+#include "frontend/policy_fields.h"
 
 #include <gtest/gtest.h>
 
