@@ -8,6 +8,7 @@ packages=(
   cmake g++ make pkg-config libgtest-dev libgmock-dev
   libldap-dev libsasl2-dev libkrb5-dev libsasl2-modules-gssapi-mit
   python3 time
+  nlohmann-json3-dev python3-jsonschema jq
 )
 missing=()
 for p in "${packages[@]}"; do

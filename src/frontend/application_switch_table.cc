@@ -16,7 +16,7 @@ const SwitchTable& ApplicationSwitchTable() {
       "up",          "simple",      "pso",       "sort",
       "lockout",     "pwdage",      "pwdlen",    "pwdhist",
       "pwdcomplex",  "pwdreverse",  "rename",    "mod",
-      "applyto",     "unapplyto",   "effective",
+      "applyto",     "unapplyto",   "effective", ":json",
   };
   return table;
 }

@@ -78,6 +78,7 @@ void ReadSelectionAndOutput(const CommandLine& commandLine,
   }
   config->usedOnly = commandLine.HasSwitch("used");
   config->unusedOnly = commandLine.HasSwitch("unused");
+  config->json = commandLine.HasSwitch("json");
 }
 
 bool AnyAllDomains(const RunConfig& config) {
@@ -239,20 +240,21 @@ void ApplyEffective(const CommandLine& commandLine, RunConfig* config) {
 struct ActionRule {
   std::vector<const char*> switches;
   void (*apply)(const CommandLine&, RunConfig*);
+  bool answersInJson;  // a reading action, valid with -json
 };
 
 const std::vector<ActionRule>& ActionRules() {
   static const std::vector<ActionRule> rules = {
-      {{"view"}, ApplyView},
-      {{"add"}, ApplyAdd},
-      {{"del", "multidel"}, ApplyDelete},
-      {{"rename"}, ApplyRename},
-      {{"mod"}, ApplyModify},
-      {{"quickstart"}, ApplyQuickStart},
-      {{"applied"}, ApplyApplied},
-      {{"clearapplied"}, ApplyClearApplied},
-      {{"applyto", "unapplyto"}, ApplyMembership},
-      {{"effective"}, ApplyEffective},
+      {{"view"}, ApplyView, true},
+      {{"add"}, ApplyAdd, false},
+      {{"del", "multidel"}, ApplyDelete, false},
+      {{"rename"}, ApplyRename, false},
+      {{"mod"}, ApplyModify, false},
+      {{"quickstart"}, ApplyQuickStart, false},
+      {{"applied"}, ApplyApplied, true},
+      {{"clearapplied"}, ApplyClearApplied, false},
+      {{"applyto", "unapplyto"}, ApplyMembership, false},
+      {{"effective"}, ApplyEffective, true},
   };
   return rules;
 }
@@ -273,6 +275,14 @@ void ProcessApplicationSwitches(CommandLine& commandLine, RunConfig* config) {
   ReadConnection(commandLine, config);
   ReadSelectionAndOutput(commandLine, config);
 
+  // Refused before any action's own checks, so that a changing action's
+  // specification is not even parsed (nor its defaults announced).
+  for (const ActionRule& rule : ActionRules()) {
+    if (config->json && !rule.answersInJson &&
+        AnyGiven(commandLine, rule.switches)) {
+      Fail({"ERROR: -json is only valid with -view, -applied or -effective."});
+    }
+  }
   for (const ActionRule& rule : ActionRules()) {
     if (!AnyGiven(commandLine, rule.switches)) continue;
     if (config->action != ActionCode::kNone) {

@@ -22,7 +22,10 @@ int main(int argc, char** argv) {
   std::unique_ptr<DcLocator> locator = MakeDnsDcLocator();
   int status = ExecuteAction(config, *client, *locator);
 
-  PrintLine(status == 0 ? "\nThe command completed successfully.\n"
-                        : "\nThe command did not complete successfully.\n");
+  // With -json the document alone tells a script that the run succeeded.
+  if (status != 0 || !Output().jsonDocument) {
+    PrintLine(status == 0 ? "\nThe command completed successfully.\n"
+                          : "\nThe command did not complete successfully.\n");
+  }
   return status;
 }

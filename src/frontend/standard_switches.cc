@@ -17,6 +17,9 @@ constexpr int kDefaultDebugLevel = 1;
 void SetOutputLevels(const CommandLine& commandLine) {
   OutputSettings& output = Output();
   output.quiet = commandLine.HasSwitch("q");
+  // Set before anything is written, so that not even the banner or a switch
+  // error reaches a standard output that a script reads as JSON.
+  output.jsonDocument = commandLine.HasSwitch("json");
   if (commandLine.HasSwitch("v")) {
     output.verboseLevel =
         ToInteger(commandLine.SwitchValue("v", ""), kDefaultVerboseLevel);
@@ -65,7 +68,7 @@ void ProcessStandardSwitches(CommandLine& commandLine,
     PrintDebugLine("Debug strings enabled.");
     PrintDebugLine("");
   }
-  if (!Output().quiet) PrintText(BannerText());
+  if (!Output().quiet && !Output().jsonDocument) PrintText(BannerText());
 
   if (commandLine.ArgumentCount() == 0 && commandLine.SwitchCount() == 0) {
     ShowUsage(/*full=*/true);

@@ -125,6 +125,7 @@ constexpr char kUsageBody[] = R"usage(
    -sort xxx     Change sort order output.
                    xxx = precedence - Sort by domain + policy precedence.
                    default sort     - Sort by type + canonicalName.
+   -json         Print -view, -applied or -effective results as JSON.
 
 
 Examples:

@@ -12,11 +12,9 @@ constexpr std::size_t kTypeFieldWidth = 18;
 constexpr int kPageSize = 100;
 
 char ResultantFlag(const Record& member, const std::string& psoDn) {
-  const std::vector<std::string>* resultant =
-      FindAttribute(member, "msDS-ResultantPSO");
-  if (resultant == nullptr || resultant->empty()) return ' ';
-  // DNs compare without regard to case.
-  return LowerCase(resultant->front()) == LowerCase(psoDn) ? '+' : '-';
+  std::optional<bool> resultant = ResultantIsPso(member, psoDn);
+  if (!resultant) return ' ';
+  return *resultant ? '+' : '-';
 }
 
 std::string TypeField(const Record& member) {
@@ -32,6 +30,15 @@ std::string TypeField(const Record& member) {
 }
 
 }  // namespace
+
+std::optional<bool> ResultantIsPso(const Record& member,
+                                   const std::string& psoDn) {
+  const std::vector<std::string>* resultant =
+      FindAttribute(member, "msDS-ResultantPSO");
+  if (resultant == nullptr || resultant->empty()) return std::nullopt;
+  // DNs compare without regard to case.
+  return LowerCase(resultant->front()) == LowerCase(psoDn);
+}
 
 std::string FormatMemberLine(const Record& member, const std::string& psoDn) {
   std::string line(1, ResultantFlag(member, psoDn));
@@ -50,9 +57,9 @@ std::string FormatMemberLine(const Record& member, const std::string& psoDn) {
   return line;
 }
 
-int GetAppliedMembers(LdapConnection& connection, const std::string& searchBase,
-                      const std::string& psoDn,
-                      std::vector<std::string>* lines) {
+int SearchAppliedMembers(LdapConnection& connection,
+                         const std::string& searchBase,
+                         const std::string& psoDn, RecordSet* members) {
   // The DN is escaped like any assertion value: a PSO named "a*" or "a(b)"
   // must match itself, not act as a wildcard or break the filter.
   std::string filter =
@@ -61,10 +68,15 @@ int GetAppliedMembers(LdapConnection& connection, const std::string& searchBase,
   static const AttributeSet kAttributes = {"objectClass", "samaccountname",
                                            "userprincipalname", "member",
                                            "msDS-ResultantPSO"};
+  return LdapGetRecs(connection, searchBase, "subtree", filter, kAttributes,
+                     ControlMap(), kPageSize, 0, 0, members);
+}
+
+int GetAppliedMembers(LdapConnection& connection, const std::string& searchBase,
+                      const std::string& psoDn,
+                      std::vector<std::string>* lines) {
   RecordSet members;
-  int status =
-      LdapGetRecs(connection, searchBase, "subtree", filter, kAttributes,
-                  ControlMap(), kPageSize, 0, 0, &members);
+  int status = SearchAppliedMembers(connection, searchBase, psoDn, &members);
   if (status != 0) return status;
   for (const Record& member : members)
     lines->push_back(FormatMemberLine(member, psoDn));

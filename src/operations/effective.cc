@@ -5,6 +5,8 @@
 
 #include "directory/ldap_search.h"
 #include "operations/actions.h"
+#include "operations/effective_user.h"
+#include "operations/json_effective.h"
 #include "operations/object_filter.h"
 #include "operations/record_attribute.h"
 #include "operations/run_failure.h"
@@ -18,15 +20,6 @@ namespace talvex {
 namespace {
 
 constexpr int kPageSize = 100;
-
-struct EffectiveUser {
-  std::string dn;
-  std::string type;
-  std::string accountName;
-  std::string principalName;
-  std::string resultantPso;
-  std::vector<std::string> appliedPsos;
-};
 
 Record FindUser(RunState& state, const std::string& value) {
   const std::string& base = state.serverInfo.defaultNamingContext;
@@ -112,11 +105,17 @@ void RunEffective(RunState& state) {
   }
 
   PolicyList governing;
-  if (!config.dnOnly) governing = ReadGoverningPolicy(state, user);
+  // -dn shortens the text answer; a JSON document is always whole.
+  if (!config.dnOnly || config.json)
+    governing = ReadGoverningPolicy(state, user);
   // A governing policy that could not be read (its object is gone or hidden)
   // leaves the list empty; the answer is then given without its display.
   const PolicyRecord* effective =
       governing.empty() ? nullptr : &governing.begin()->second;
+  if (config.json) {
+    PrintEffectiveDocument(state, user, effective);
+    return;
+  }
 
   PrintLine("");
   PrintLine("User: " + user.accountName + " | " + user.principalName + " | " +

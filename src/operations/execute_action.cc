@@ -54,6 +54,12 @@ void Debug(const std::string& text) {
   if (DebugAt(1)) PrintDebugLine(text);
 }
 
+// Where the run goes and what it reads; a JSON document carries these facts
+// itself, so they are not repeated around it.
+void Progress(const std::string& text) {
+  if (!Output().jsonDocument) PrintLine(text);
+}
+
 // The connection failed to open: OpenLDAP has reported why already.
 [[noreturn]] void FailConnection(int status) {
   PrintLine("\nThe command did not complete successfully.");
@@ -81,8 +87,10 @@ void LocateController(RunState& state) {
   std::string name, site, clientSite;
   LocateDC(*state.locator, state.access.locatorComputer, config.domain,
            DomainControllerFlags(config.domain), &name, &site, &clientSite);
-  PrintLine("Using host: " + site + "\\" + name);
+  Progress("Using host: " + site + "\\" + name);
   config.host = name;
+  state.controllerSite = site;
+  state.controllerName = name;
 }
 
 void OpenMainConnection(RunState& state) {
@@ -98,6 +106,7 @@ void OpenMainConnection(RunState& state) {
   // name it reached, the connection is found again when a later read
   // locates that same controller, instead of being opened a second time.
   std::string key = config.host.empty() ? connection->HostName() : config.host;
+  if (state.controllerName.empty()) state.controllerName = key;
   state.mainConnection =
       state.cache.Enter(LowerCase(key), std::move(connection));
 }
@@ -142,7 +151,7 @@ void ReadDomainList(RunState& state) {
 void RetrieveDomainPolicies(RunState& state) {
   const RunConfig& config = *state.config;
   if (!config.domainPolicySelected) return;
-  PrintLine("Retrieving Domain Policy...");
+  Progress("Retrieving Domain Policy...");
   int ldapError = 0;
   int systemError = 0;
   if (!GetDomGPOs(state.access, &state.policies, state.domainDn,
@@ -167,8 +176,10 @@ LdapConnection* OpenGlobalCatalog(RunState& state) {
     PrintLine("ERROR:");
     EndRun(status);
   }
-  PrintLine("  Using GC: " + site + "\\" + name);
+  Progress("  Using GC: " + site + "\\" + name);
   config.gcHost = name;
+  state.gcSite = site;
+  state.gcName = name;
 
   Debug("Opening GC Connection");
   int port = kGlobalCatalogPortSelector;
@@ -182,7 +193,7 @@ LdapConnection* OpenGlobalCatalog(RunState& state) {
 void RetrievePsos(RunState& state) {
   const RunConfig& config = *state.config;
   if (!config.psoSelected) return;
-  PrintLine("Retrieving PSOs...");
+  Progress("Retrieving PSOs...");
   std::string searchBase = state.serverInfo.defaultNamingContext;
   LdapConnection* connection = state.mainConnection;
   bool globalCatalog = config.allDomainsForPsos && state.domainList.size() > 1;

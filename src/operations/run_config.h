@@ -39,6 +39,7 @@ struct RunConfig {
   bool dnOnly = false;
   bool dnWithPrecedence = false;
   int sortByPrecedence = 0;
+  bool json = false;  // the answer as one JSON document (-json)
   bool domainPolicySelected = false;
   bool allDomainsForDomainPolicy = false;
   bool allDomainsForPsos = false;

@@ -24,6 +24,12 @@ struct RunState {
   DirectoryAccess access;  // points at client, locator and cache
   LdapConnection* mainConnection = nullptr;  // owned by the cache
   std::unique_ptr<LdapConnection> gcConnection;
+  // Where the locators pointed the run ("Using host:", "Using GC:"); empty
+  // after a failed domain-controller locate.
+  std::string controllerSite;
+  std::string controllerName;
+  std::string gcSite;
+  std::string gcName;
   ServerInfo serverInfo;
   std::string domainDn;
   std::vector<std::string> domainList;

@@ -4,6 +4,10 @@ list(APPEND TALVEX_OPERATIONS_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/caching_dc_locator.cc
   ${CMAKE_CURRENT_LIST_DIR}/effective.cc
   ${CMAKE_CURRENT_LIST_DIR}/execute_action.cc
+  ${CMAKE_CURRENT_LIST_DIR}/group_psos.cc
+  ${CMAKE_CURRENT_LIST_DIR}/json_document.cc
+  ${CMAKE_CURRENT_LIST_DIR}/json_effective.cc
+  ${CMAKE_CURRENT_LIST_DIR}/json_view.cc
   ${CMAKE_CURRENT_LIST_DIR}/membership.cc
   ${CMAKE_CURRENT_LIST_DIR}/object_filter.cc
   ${CMAKE_CURRENT_LIST_DIR}/record_attribute.cc

@@ -6,6 +6,7 @@
 
 #include "operations/actions.h"
 #include "operations/applied_members.h"
+#include "operations/json_view.h"
 #include "operations/run_failure.h"
 #include "policy/policy_display.h"
 #include "support/output.h"
@@ -60,6 +61,10 @@ void RunView(RunState& state) {
   if (Output().debugLevel >= 1) {
     PrintDebugLine("Operation: View - " +
                    std::to_string(static_cast<int>(config.action)));
+  }
+  if (config.json) {
+    PrintViewDocument(state, SortedPolicies(state));
+    return;
   }
   if (state.policies.empty()) {
     PrintLine("");

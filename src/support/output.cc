@@ -68,22 +68,31 @@ bool WriteText(std::string_view text, OutputStream stream, bool addLineEnd) {
   return false;
 }
 
-void PrintText(std::string_view text) {
-  WriteText(text, OutputStream::kStandardOutput, false);
+namespace {
+
+OutputStream TextStream() {
+  return Output().jsonDocument ? OutputStream::kStandardError
+                               : OutputStream::kStandardOutput;
 }
 
-void PrintLine(std::string_view text) {
-  WriteText(text, OutputStream::kStandardOutput, true);
-}
+}  // namespace
+
+void PrintText(std::string_view text) { WriteText(text, TextStream(), false); }
+
+void PrintLine(std::string_view text) { WriteText(text, TextStream(), true); }
 
 void PrintDebugLine(std::string_view text) {
   std::string line = "DEBUG: ";
   line += text;
-  WriteText(line, OutputStream::kStandardOutput, true);
+  WriteText(line, TextStream(), true);
 }
 
 void PrintErrorText(std::string_view text, bool addLineEnd) {
   WriteText(text, OutputStream::kStandardError, addLineEnd);
+}
+
+void PrintDocument(std::string_view text) {
+  WriteText(text, OutputStream::kStandardOutput, false);
 }
 
 std::string FormatSystemError(std::string_view prefix, int code) {

@@ -13,6 +13,10 @@ struct OutputSettings {
   bool quiet = false;
   int verboseLevel = 0;
   int debugLevel = 0;
+  // Standard output is reserved for one JSON document (-json): every text
+  // line, errors and debug lines included, goes to standard error instead,
+  // so that a script reading standard output never sees anything else.
+  bool jsonDocument = false;
 };
 
 OutputSettings& Output();
@@ -25,11 +29,15 @@ enum class OutputStream { kStandardOutput, kStandardError };
 // reported once on standard error; returns false when the write failed.
 bool WriteText(std::string_view text, OutputStream stream, bool addLineEnd);
 
+// PrintText, PrintLine and PrintDebugLine write to standard output, or to
+// standard error while standard output carries a JSON document.
 void PrintText(std::string_view text);
 void PrintLine(std::string_view text);
 // "DEBUG: " + text + "\n"; the caller checks the debug level.
 void PrintDebugLine(std::string_view text);
 void PrintErrorText(std::string_view text, bool addLineEnd);
+// The JSON document, the only text written to standard output in that mode.
+void PrintDocument(std::string_view text);
 
 // prefix + "(" + code + ") " + the system's text for the code (ending in a
 // line end). An empty prefix gives "ERROR:".

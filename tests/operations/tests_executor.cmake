@@ -4,6 +4,7 @@ list(APPEND TALVEX_TEST_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/caching_dc_locator_test.cc
   ${CMAKE_CURRENT_LIST_DIR}/effective_test.cc
   ${CMAKE_CURRENT_LIST_DIR}/execute_action_test.cc
+  ${CMAKE_CURRENT_LIST_DIR}/json_document_test.cc
   ${CMAKE_CURRENT_LIST_DIR}/membership_test.cc
   ${CMAKE_CURRENT_LIST_DIR}/object_filter_test.cc
   ${CMAKE_CURRENT_LIST_DIR}/validation_tests_test.cc
