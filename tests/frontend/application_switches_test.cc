@@ -186,6 +186,31 @@ TEST_F(ApplicationSwitchesTest, VerboseLevels) {
   EXPECT_TRUE(Output().quiet);
 }
 
+TEST_F(ApplicationSwitchesTest, JsonGoesWithTheReadingActionsOnly) {
+  for (const Strings& tokens :
+       {Strings{"-view", "-pso", "-json", "-alldoms", "-domain", "x"},
+        Strings{"-applied", "-pso", "-json"},
+        Strings{"-effective", "u", "-json"}}) {
+    testing::internal::CaptureStderr();
+    RunConfig config = Process(tokens);
+    std::string errors = testing::internal::GetCapturedStderr();
+    EXPECT_TRUE(config.json) << tokens[0];
+    EXPECT_TRUE(Output().jsonDocument) << tokens[0];
+    EXPECT_EQ("", shown) << tokens[0];
+    EXPECT_EQ(tokens[0] == "-view" ? "WARN:\nWARN: Switch -alldoms overridden by "
+                                     "-domain switch.\nWARN:\n"
+                                   : "",
+              errors);
+  }
+  for (const Strings& tokens :
+       {Strings{"-add", "p::1", "-json"}, Strings{"-del", "-pso", "-json"},
+        Strings{"-clearapplied", "-pso", "p", "-json"}}) {
+    EXPECT_EXIT(Process(tokens), testing::ExitedWithCode(1),
+                "ERROR: -json is only valid with -view, -applied or -effective.")
+        << tokens[0];
+  }
+}
+
 TEST_F(ApplicationSwitchesTest, RefusalsEndWithExitCodeOne) {
   EXPECT_EXIT(Process({"-pso"}), testing::ExitedWithCode(1), "");
   EXPECT_EXIT(Process({"-view", "-pso", "-add", "x"}),

@@ -128,15 +128,18 @@ TEST(CommandLineTest, RequiredSwitchesAreReportedMissing) {
 }
 
 TEST(CommandLineTest, ApplicationTableDeclaresFortyThreeSwitches) {
+  // The classic forty-three come first, in their order; switches added
+  // since (-json) follow them.
   const SwitchTable& table = ApplicationSwitchTable();
-  ASSERT_EQ(43u, table.size());
+  ASSERT_LE(43u, table.size());
   EXPECT_EQ(":?", table.front());
-  EXPECT_EQ("effective", table.back());
+  EXPECT_EQ("effective", table[42]);
+  EXPECT_EQ(":json", table.back());
   int flags = 0;
-  for (const std::string& entry : table) {
-    SwitchDeclaration declaration = ReadSwitchDeclaration(entry);
-    EXPECT_NE(SwitchKind::kRequiredValue, declaration.kind) << entry;
-    if (declaration.kind == SwitchKind::kFlag) ++flags;
+  for (std::size_t i = 0; i < table.size(); ++i) {
+    SwitchDeclaration declaration = ReadSwitchDeclaration(table[i]);
+    EXPECT_NE(SwitchKind::kRequiredValue, declaration.kind) << table[i];
+    if (i < 43 && declaration.kind == SwitchKind::kFlag) ++flags;
   }
   EXPECT_EQ(20, flags);
 }
