@@ -147,7 +147,7 @@ TEST_F(FakeForestTest, GlobalCatalogSpansDomainsAndRefusesWrites) {
 TEST_F(FakeForestTest, PagesWithCookieAndHonoursSizeLimit) {
   FakeDirectory& corp = client.Domain("DC=corp,DC=example,DC=com");
   for (int i = 0; i < 7; ++i) {
-    corp.AddUser("CN=Users,DC=corp,DC=example,DC=com", "u" + std::to_string(i),
+    corp.AddUser("CN=Users,DC=corp,DC=example,DC=com", std::string("u").append(std::to_string(i)),
                  "corp.example.com");
   }
   auto connection = client.Connect("dc1.corp.example.com");
