@@ -508,6 +508,7 @@ TEST_F(LabOpenLdapClientTest, TlsChecksTheCertificateBeforeAnyBind) {
     std::unique_ptr<LdapConnection> connection =
         client_->Initialize(c.host, c.port, c.tls, &error);
     ASSERT_NE(connection, nullptr);
+    EXPECT_EQ(connection->SetOption(LdapOption::kProtocolVersion, 3), 0);
     int rc = connection->EstablishTls();
     std::string diagnostic = connection->DiagnosticMessage();
     if (std::string(c.reason).empty()) {

@@ -33,6 +33,17 @@ def harden(mode):
                    check=True, timeout=180, env=dict(os.environ, LAB_ENV=labtest.env_file()))
 
 
+class TlsSwitchesTest(unittest.TestCase):
+
+    def test_ssl_and_starttls_are_exclusive(self):
+        done = subprocess.run(
+            [labtest.talvex_binary(), "-q", "-view", "-pso", "-ssl", "-starttls"],
+            capture_output=True, timeout=60, start_new_session=True)
+        self.assertEqual(1, done.returncode)
+        self.assertEqual(b"ERROR:\nERROR: Cannot specify -ssl and -starttls together.\n"
+                         b"ERROR:\n" + labtest.USAGE_HINT.encode(), done.stdout)
+
+
 class HardenedTlsTest(unittest.TestCase):
     maxDiff = None
 
