@@ -75,7 +75,7 @@ class HardenedTlsTest(unittest.TestCase):
         return out
 
     def assertFailsWritingNothing(self, args, code, err_part, out_part="", env=None):
-        out, err, rc = self.talvex("-q", "-add", f"{self.pso}::4711", "-forreal", *args,
+        out, err, rc = self.talvex("-q", "-add", f"{self.pso}::4711", "-forreal", "-override", *args,
                                    env=env)
         self.assertEqual(code, rc, out + err)
         self.assertIn(err_part, err)
@@ -95,7 +95,8 @@ class HardenedTlsTest(unittest.TestCase):
                 simple = (tls,) + self.admin + ("-simple",)
                 out = self.assertSucceeds("-view", "-pso", "pso-admins", *simple)
                 self.assertIn("pso-admins", out)
-                self.assertSucceeds("-q", "-add", f"{self.pso}::4711", "-forreal", *simple)
+                self.assertSucceeds("-q", "-add", f"{self.pso}::4711", "-forreal", "-override",
+                                    *simple)
                 self.assertTrue(self.pso_exists())
                 self.assertSucceeds("-q", "-del", "-pso", self.pso, "-forreal", *simple)
                 self.assertFalse(self.pso_exists())
