@@ -8,9 +8,10 @@
 # simple binds only over TLS (LDAPS or StartTLS), Kerberos binds with a SASL
 # security layer on plain LDAP, or without one over TLS. Other suites expect
 # the lenient lab: keep hardened windows short and always switch back
-# (tests/e2e/test_tls_hardened.py does it in a finally block). The setting
-# is read again by samba's LDAP server for every new connection once the
-# configuration is reloaded; the DC keeps running.
+# (tests/e2e/test_tls_hardened.py does it in a class cleanup). Samba reads
+# the setting only at start, so each switch restarts dc1's samba (15-30 s on
+# a busy machine, during which the DC does not answer); its database,
+# tickets and certificates stay as they are.
 set -euo pipefail
 . "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 
@@ -20,7 +21,7 @@ case "$mode" in
   off) value=no ;;
   status) ;;
   *)
-    sed -n '2,13p' "$0" | sed 's/^# \{0,1\}//'
+    sed -n '2,14p' "$0" | sed 's/^# \{0,1\}//'
     [ "$mode" = -h ] || [ "$mode" = --help ] && exit 0
     exit 2
     ;;
@@ -51,7 +52,9 @@ done
 ip netns exec "$LAB_NS" samba -s "$LAB_CONF" -D >>"$LAB_STATE/log/samba-dc1.start.log" 2>&1 9>&- ||
   lab_die "samba did not start again (log: $LAB_STATE/log/samba-dc1.log)"
 deadline=$(($(date +%s) + LAB_START_TIMEOUT))
+# Ready when LDAP, DNS, the KDC and LDAPS answer again.
 until lab_rootdse_ok "$LAB_DC_IP" && lab_srv_ok "$LAB_DC_HOST" &&
+  ip netns exec "$LAB_NS" timeout 2 bash -c ">/dev/tcp/$LAB_DC_IP/88" 2>/dev/null &&
   lab_ldaps_tool ldapsearch "$LAB_DC_HOST" -b '' -s base dn >/dev/null 2>&1; do
   [ "$(date +%s)" -lt "$deadline" ] || lab_die "dc1 did not answer within ${LAB_START_TIMEOUT}s after the restart"
   sleep 0.2
