@@ -30,3 +30,10 @@ set_tests_properties(e2e_test_tls_hardened PROPERTIES
   ENVIRONMENT "${TALVEX_E2E_ENV}"
   RUN_SERIAL TRUE
   TIMEOUT 900)
+
+# Shows which channel binding talvex's Kerberos binds hand to GSSAPI.
+add_library(channel_binding_probe MODULE
+  ${CMAKE_CURRENT_LIST_DIR}/channel_binding_probe.cc)
+target_link_libraries(channel_binding_probe PRIVATE PkgConfig::KRB5 ${CMAKE_DL_LIBS})
+set_tests_properties(e2e_test_tls_hardened PROPERTIES
+  ENVIRONMENT "${TALVEX_E2E_ENV};CHANNEL_BINDING_PROBE=$<TARGET_FILE:channel_binding_probe>")

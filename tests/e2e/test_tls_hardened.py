@@ -111,6 +111,28 @@ class HardenedTlsTest(unittest.TestCase):
         # The site's SASL settings cannot make a plain Kerberos bind unsigned.
         self.assertSucceeds("-q", "-view", "-dompol", env={"LDAPSASL_SECPROPS": "maxssf=0"})
 
+    def test_kerberos_under_tls_carries_the_tls_channel_binding(self):
+        # Samba does not enforce channel binding: a probe in front of
+        # gss_init_sec_context shows what the GSSAPI mechanism is handed.
+        probe = os.environ.get("CHANNEL_BINDING_PROBE")
+        if not probe:
+            self.skipTest("CHANNEL_BINDING_PROBE not set (run through ctest)")
+        log = f"/tmp/talvex-cb-probe-{os.getpid()}.log"
+        for tls, expected in ((("-ssl",), "tls-server-end-point: 32"),
+                              (("-starttls",), "tls-server-end-point: 32"),
+                              ((), "none")):
+            with self.subTest(tls=tls):
+                if os.path.exists(log):
+                    os.remove(log)
+                self.assertSucceeds("-q", "-view", "-dompol", *tls,
+                                    env={"LD_PRELOAD": probe,
+                                         "CHANNEL_BINDING_PROBE_LOG": log})
+                with open(log, encoding="ascii") as f:
+                    calls = f.read().splitlines()
+                os.remove(log)
+                self.assertTrue(calls)
+                self.assertEqual({expected}, set(calls))
+
     def test_global_catalog_over_3269(self):
         out = self.assertSucceeds("-view", "-pso", "-p", "1", "-ssl", "-d", "5")
         self.assertIn("DEBUG:    SSL: TRUE\nDEBUG:    StartTLS: FALSE\n"
