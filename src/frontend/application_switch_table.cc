@@ -16,7 +16,11 @@ const SwitchTable& ApplicationSwitchTable() {
       "up",          "simple",      "pso",       "sort",
       "lockout",     "pwdage",      "pwdlen",    "pwdhist",
       "pwdcomplex",  "pwdreverse",  "rename",    "mod",
-      "applyto",     "unapplyto",   "effective", ":json",
+      "applyto",     "unapplyto",   "effective",
+      // Connection security (TLS) for every connection of the run.
+      ":ssl",        ":starttls",
+      // One JSON document on standard output for the reading actions.
+      ":json",
   };
   return table;
 }

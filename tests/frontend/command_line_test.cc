@@ -127,21 +127,23 @@ TEST(CommandLineTest, RequiredSwitchesAreReportedMissing) {
   EXPECT_EQ(Strings{"arg"}, commandLine.arguments);
 }
 
-TEST(CommandLineTest, ApplicationTableDeclaresFortyThreeSwitches) {
-  // The classic forty-three come first, in their order; switches added
-  // since (-json) follow them.
+TEST(CommandLineTest, ApplicationTableDeclaresFortyThreeSwitchesFirst) {
   const SwitchTable& table = ApplicationSwitchTable();
-  ASSERT_LE(43u, table.size());
+  // The 43 switches of the tool, then the connection security flags, then
+  // -json.
+  ASSERT_EQ(46u, table.size());
   EXPECT_EQ(":?", table.front());
   EXPECT_EQ("effective", table[42]);
-  EXPECT_EQ(":json", table.back());
+  EXPECT_EQ(":ssl", table[43]);
+  EXPECT_EQ(":starttls", table[44]);
+  EXPECT_EQ(":json", table[45]);
   int flags = 0;
-  for (std::size_t i = 0; i < table.size(); ++i) {
-    SwitchDeclaration declaration = ReadSwitchDeclaration(table[i]);
-    EXPECT_NE(SwitchKind::kRequiredValue, declaration.kind) << table[i];
-    if (i < 43 && declaration.kind == SwitchKind::kFlag) ++flags;
+  for (const std::string& entry : table) {
+    SwitchDeclaration declaration = ReadSwitchDeclaration(entry);
+    EXPECT_NE(SwitchKind::kRequiredValue, declaration.kind) << entry;
+    if (declaration.kind == SwitchKind::kFlag) ++flags;
   }
-  EXPECT_EQ(20, flags);
+  EXPECT_EQ(23, flags);
 }
 
 }  // namespace
