@@ -6,6 +6,10 @@
 namespace talvex {
 namespace {
 
+char AsciiLower(char c) {
+  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
 // A UTF-8 character-type locale of its own, so that the conversion does not
 // depend on the user's locale settings. C.UTF-8 ships with glibc.
 locale_t Utf8Locale() {
@@ -86,5 +90,27 @@ std::string ConvertCase(std::string_view text, bool lower) {
 
 std::string LowerCase(std::string_view text) { return ConvertCase(text, true); }
 std::string UpperCase(std::string_view text) { return ConvertCase(text, false); }
+
+std::string AsciiLowerCase(std::string_view text) {
+  std::string result(text);
+  for (char& c : result) c = AsciiLower(c);
+  return result;
+}
+
+std::string AsciiUpperCase(std::string_view text) {
+  std::string result(text);
+  for (char& c : result) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  }
+  return result;
+}
+
+bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (AsciiLower(a[i]) != AsciiLower(b[i])) return false;
+  }
+  return true;
+}
 
 }  // namespace talvex
