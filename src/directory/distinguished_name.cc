@@ -1,6 +1,7 @@
 #include "directory/distinguished_name.h"
 
 #include <algorithm>
+#include <array>
 #include <utility>
 
 #include "support/text_case.h"
@@ -14,6 +15,19 @@ bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 // Blanks around separators and at a value's end do not count. The LDAP
 // client libraries take tabs and line ends for blanks there too.
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+
+// Printable ASCII characters that a value may hold as they are anywhere,
+// as a table: values are read a character at a time.
+constexpr std::array<bool, 256> kPlainAscii = [] {
+  std::array<bool, 256> plain{};
+  for (int c = '!'; c < 0x7F; ++c) plain[c] = true;
+  for (char c : std::string_view(",+\\\";<>")) {
+    plain[static_cast<unsigned char>(c)] = false;
+  }
+  return plain;
+}();
+
+bool IsPlainAscii(char c) { return kPlainAscii[static_cast<unsigned char>(c)]; }
 
 int HexDigit(char c) {
   if (IsDigit(c)) return c - '0';
@@ -165,6 +179,16 @@ class DnReader {
     std::size_t kept = 0;  // length of the value up to its last counted byte
     Utf8Check utf8;
     while (!AtEnd()) {
+      // A run of plain ASCII characters, most of every value, in one step.
+      std::size_t run = pos_;
+      while (run < text_.size() && IsPlainAscii(text_[run])) ++run;
+      if (run > pos_ && utf8.Complete()) {
+        if (decode_) value->append(text_.substr(pos_, run - pos_));
+        pos_ = run;
+        spanEnd_ = pos_;
+        kept = value->size();
+        continue;
+      }
       char c = text_[pos_];
       if (c == ',' || c == '+') break;
       bool escaped = c == '\\';
@@ -255,6 +279,7 @@ bool DistinguishedName::Parse(std::string_view text, DistinguishedName* dn) {
 bool DistinguishedName::Split(std::string_view text,
                               std::vector<std::string_view>* rdns) {
   rdns->clear();
+  rdns->reserve(8);  // a PSO's DN has six or seven RDNs
   return ReadDn(text, false,
                 [&](std::string_view span, std::vector<DnAttribute>) {
                   rdns->push_back(span);
