@@ -114,8 +114,8 @@ class DnReader {
     return true;
   }
 
-  // The separator after an RDN; false when something else follows or
-  // nothing does.
+  // The separator after an RDN; false when something else follows. An RDN
+  // must come after it.
   bool ReadSeparator() {
     if (AtEnd() || text_[pos_] != ',') return false;
     ++pos_;
