@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "directory/ldap_handles.h"
+#include "support/text_case.h"
 
 namespace talvex {
 
@@ -43,14 +44,6 @@ class Socket {
  private:
   int fd_;
 };
-
-bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-  return a.size() == b.size() &&
-         std::equal(a.begin(), a.end(), b.begin(),
-                    [](unsigned char x, unsigned char y) {
-                      return std::tolower(x) == std::tolower(y);
-                    });
-}
 
 std::int32_t NewMessageId() {
   static std::mt19937 generator{std::random_device{}()};
@@ -161,7 +154,7 @@ bool DecodeNetlogonPingReply(std::string_view datagram, std::int32_t messageId,
     if (ber_scanf(ber.get(), "{mW}", &type, &rawValues) == LBER_ERROR)
       return false;
     BerVarrayPtr values(rawValues);
-    if (EqualsIgnoringCase(std::string_view(type.bv_val, type.bv_len),
+    if (EqualsIgnoringAsciiCase(std::string_view(type.bv_val, type.bv_len),
                            "Netlogon") &&
         values != nullptr && values.get()[0].bv_val != nullptr) {
       netlogon->assign(values.get()[0].bv_val, values.get()[0].bv_len);

@@ -11,10 +11,5 @@ std::string GetDNPart(const std::string& dn, int index);
 std::string DNToDNSName(const std::string& dn);
 // "DC=corp,DC=example,DC=com" -> "DC=com,DC=example,DC=corp".
 std::string ReverseDN(const std::string& dn);
-// Escapes a value typed by a user for use as an RDN value (RFC 4514):
-// ",", "+", "\"", "\\", "<", ">", ";", "=", a leading "#" or blank, a
-// trailing blank and NUL, so that "Sales, East" names one object and cannot
-// add a level to the DN.
-std::string EscapeRdnValue(const std::string& value);
 
 }  // namespace talvex

@@ -6,6 +6,7 @@
 
 #include "directory/cldap_ping.h"
 #include "directory/krb5_default_realm.h"
+#include "support/text_case.h"
 
 namespace talvex {
 
@@ -20,16 +21,6 @@ constexpr int kMaxPingsPerLocate = 10;
 constexpr std::size_t kMaxDnsNameLength = 255;
 constexpr std::size_t kMaxDnsLabelLength = 63;
 constexpr std::size_t kMaxFlatNameLength = 15;
-
-std::string LowerCase(std::string text) {
-  std::transform(text.begin(), text.end(), text.begin(),
-                 [](unsigned char c) { return std::tolower(c); });
-  return text;
-}
-
-bool EqualsIgnoringCase(const std::string& a, const std::string& b) {
-  return LowerCase(a) == LowerCase(b);
-}
 
 bool ValidDnsName(const std::string& name) {
   if (name.size() > kMaxDnsNameLength) return false;
@@ -111,12 +102,12 @@ bool DnsDcLocator::Suitable(const NetlogonResponse& response,
     return false;
   if (domainName.empty()) return true;
   if (request.flat)
-    return EqualsIgnoringCase(response.netbiosDomainName, domainName);
-  if (EqualsIgnoringCase(response.dnsDomainName, domainName)) return true;
+    return EqualsIgnoringAsciiCase(response.netbiosDomainName, domainName);
+  if (EqualsIgnoringAsciiCase(response.dnsDomainName, domainName)) return true;
   // A global catalog serves the whole forest: it is asked for by the
   // forest's name.
   return request.globalCatalog &&
-         EqualsIgnoringCase(response.dnsForestName, domainName);
+         EqualsIgnoringAsciiCase(response.dnsForestName, domainName);
 }
 
 std::vector<std::string> DnsDcLocator::CandidateDomains(
@@ -124,7 +115,7 @@ std::vector<std::string> DnsDcLocator::CandidateDomains(
   if (!request.domain.empty() && !request.flat) return {request.domain};
   std::vector<std::string> candidates;
   auto add = [&](const std::string& name) {
-    std::string lower = LowerCase(name);
+    std::string lower = AsciiLowerCase(name);
     if (!lower.empty() && std::find(candidates.begin(), candidates.end(),
                                     lower) == candidates.end()) {
       candidates.push_back(lower);
@@ -149,7 +140,7 @@ std::vector<std::string> DnsDcLocator::CandidateDomains(
   for (const std::string& name : network_->SearchDomains()) add(name);
   std::stable_partition(
       candidates.begin(), candidates.end(), [&](const std::string& name) {
-        return EqualsIgnoringCase(FirstLabel(name), request.domain);
+        return EqualsIgnoringAsciiCase(FirstLabel(name), request.domain);
       });
   return candidates;
 }
@@ -165,7 +156,7 @@ bool DnsDcLocator::PingCandidates(const std::string& srvName,
     return false;
   const std::string& wanted = request.flat ? request.domain : dnsDomain;
   for (const SrvRecord& record : records) {
-    if (!skipHost.empty() && EqualsIgnoringCase(record.target, skipHost))
+    if (!skipHost.empty() && EqualsIgnoringAsciiCase(record.target, skipHost))
       continue;
     if (pingsLeft_ <= 0) return false;
     NetlogonResponse answer;

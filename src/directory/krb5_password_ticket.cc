@@ -7,17 +7,11 @@
 #include <cctype>
 
 #include "directory/ldap_client.h"
+#include "support/text_case.h"
 
 namespace talvex {
 
 namespace {
-
-std::string UpperCase(std::string_view text) {
-  std::string upper(text);
-  std::transform(upper.begin(), upper.end(), upper.begin(),
-                 [](unsigned char c) { return std::toupper(c); });
-  return upper;
-}
 
 // Both status texts of a GSS-API failure, major then minor.
 std::string GssErrorText(OM_uint32 major, OM_uint32 minor) {
@@ -58,7 +52,7 @@ Krb5ClientName KerberosClientName(std::string_view user,
             .realm = std::string(contactedRealm)};
   }
   std::string realm = domain.find('.') != std::string_view::npos
-                          ? UpperCase(domain)
+                          ? AsciiUpperCase(domain)
                           : std::string(contactedRealm);
   return {.text = std::string(user) + "@" + realm,
           .enterprise = false,

@@ -73,10 +73,4 @@ struct BerMemoryDeleter {
 };
 using BerMemoryPtr = std::unique_ptr<char, BerMemoryDeleter>;
 
-// A DN split by ldap_str2dn.
-struct LdapDnDeleter {
-  void operator()(LDAPDN dn) const { ldap_dnfree(dn); }
-};
-using LdapDnPtr = std::unique_ptr<LDAPRDN, LdapDnDeleter>;
-
 }  // namespace talvex

@@ -2,6 +2,7 @@
 
 #include <map>
 
+#include "directory/distinguished_name.h"
 #include "directory/dn_helpers.h"
 #include "directory/ldap_error_report.h"
 #include "support/output.h"

@@ -6,12 +6,14 @@
 #include <cctype>
 #include <cstring>
 
+#include "directory/distinguished_name.h"
 #include "directory/dns_dc_locator.h"
 #include "directory/krb5_default_realm.h"
 #include "directory/krb5_password_ticket.h"
 #include "directory/ldap_handles.h"
 #include "directory/sasl_gssapi_bind.h"
 #include "directory/tls_failure_reason.h"
+#include "support/text_case.h"
 
 namespace talvex {
 
@@ -36,34 +38,6 @@ constexpr int kKeepAliveProbes = 4;
 
 constexpr int kGlobalCatalogPort = 3268;
 constexpr int kGlobalCatalogSslPort = 3269;
-
-std::string UpperCase(std::string text) {
-  std::transform(text.begin(), text.end(), text.begin(),
-                 [](unsigned char c) { return std::toupper(c); });
-  return text;
-}
-
-// "DC=corp,DC=example,DC=com" -> "corp.example.com"; "" when the DN has any
-// RDN that is not a single DC component.
-std::string DnsNameOfDomainDn(const std::string& dn) {
-  LDAPDN raw = nullptr;
-  if (ldap_str2dn(dn.c_str(), &raw, LDAP_DN_FORMAT_LDAP) != LDAP_SUCCESS)
-    return "";
-  LdapDnPtr parsed(raw);
-  if (parsed == nullptr) return "";
-  std::string name;
-  for (LDAPRDN* rdn = parsed.get(); *rdn != nullptr; ++rdn) {
-    if ((*rdn)[0] == nullptr || (*rdn)[1] != nullptr) return "";
-    const LDAPAVA* ava = (*rdn)[0];
-    if (UpperCase(std::string(ava->la_attr.bv_val, ava->la_attr.bv_len)) !=
-        "DC") {
-      return "";
-    }
-    if (!name.empty()) name += '.';
-    name.append(ava->la_value.bv_val, ava->la_value.bv_len);
-  }
-  return name;
-}
 
 bool IsIpAddress(const std::string& host) {
   return host.find(':') != std::string::npos ||
@@ -420,7 +394,7 @@ int OpenLdapConnection::ContactedRealm(std::string* realm) {
         std::string dn(values.get()[0]->bv_val, values.get()[0]->bv_len);
         std::string name = DnsNameOfDomainDn(dn);
         if (!name.empty()) {
-          *realm = UpperCase(name);
+          *realm = AsciiUpperCase(name);
           return LDAP_SUCCESS;
         }
       }
@@ -431,7 +405,7 @@ int OpenLdapConnection::ContactedRealm(std::string* realm) {
   std::string host = HostName();
   std::size_t dot = host.find('.');
   if (dot != std::string::npos && dot + 1 < host.size() && !IsIpAddress(host)) {
-    *realm = UpperCase(host.substr(dot + 1));
+    *realm = AsciiUpperCase(host.substr(dot + 1));
   } else {
     *realm = KerberosDefaultRealm();
   }

@@ -1,9 +1,9 @@
 #include "operations/applied_members.h"
 
+#include "directory/distinguished_name.h"
 #include "directory/ldap_filter.h"
 #include "directory/ldap_search.h"
 #include "operations/record_attribute.h"
-#include "support/text_case.h"
 
 namespace talvex {
 namespace {
@@ -36,8 +36,7 @@ std::optional<bool> ResultantIsPso(const Record& member,
   const std::vector<std::string>* resultant =
       FindAttribute(member, "msDS-ResultantPSO");
   if (resultant == nullptr || resultant->empty()) return std::nullopt;
-  // DNs compare without regard to case.
-  return LowerCase(resultant->front()) == LowerCase(psoDn);
+  return SameDn(resultant->front(), psoDn);
 }
 
 std::string FormatMemberLine(const Record& member, const std::string& psoDn) {

@@ -3,7 +3,7 @@
 #include <cerrno>
 #include <cstdlib>
 
-#include "directory/dn_helpers.h"
+#include "directory/distinguished_name.h"
 #include "directory/ldap_modify.h"
 #include "support/output.h"
 

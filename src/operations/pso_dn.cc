@@ -1,6 +1,6 @@
 #include "operations/pso_dn.h"
 
-#include "directory/dn_helpers.h"
+#include "directory/distinguished_name.h"
 
 namespace talvex {
 

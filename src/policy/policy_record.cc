@@ -39,81 +39,6 @@ bool LongerDuration(int a, int b) {
   return a > b;
 }
 
-// The first RDN of a DN written in the plain form a directory hands out
-// for ordinary names: RDNs of one "type=value" each, separated by bare
-// commas, types made of letters, digits and hyphens, values of letters,
-// digits and a few punctuation marks with no blank at either end. For
-// such a DN the first RDN is the text up to the first comma, exactly what
-// GetDNPart finds after parsing it; false for anything else (escapes,
-// multi-valued RDNs, blanks around separators, non-ASCII text...), which
-// is left to GetDNPart.
-bool FirstRdnOfPlainDn(const std::string& dn, std::string_view* rdn) {
-  auto isAlpha = [](char c) {
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
-  };
-  auto isDigit = [](char c) { return c >= '0' && c <= '9'; };
-  auto isValueChar = [&](char c) {
-    return isAlpha(c) || isDigit(c) || c == ' ' || c == '-' || c == '_' ||
-           c == '.' || c == '(' || c == ')' || c == '\'' || c == '@' ||
-           c == '!' || c == '&' || c == '%' || c == '$' || c == '*' ||
-           c == '~' || c == '[' || c == ']' || c == '{' || c == '}' ||
-           c == '|' || c == '/' || c == '?' || c == ':' || c == '^' || c == '`';
-  };
-  std::size_t firstEnd = std::string::npos;
-  std::size_t at = 0;
-  const std::size_t size = dn.size();
-  while (true) {
-    // Type: a letter, then letters, digits and hyphens.
-    if (at >= size || !isAlpha(dn[at])) return false;
-    while (at < size && (isAlpha(dn[at]) || isDigit(dn[at]) || dn[at] == '-'))
-      ++at;
-    if (at >= size || dn[at] != '=') return false;
-    // Value: at least one character, no blank at its start or end.
-    std::size_t valueStart = ++at;
-    while (at < size && isValueChar(dn[at])) ++at;
-    if (at == valueStart || dn[valueStart] == ' ' || dn[at - 1] == ' ')
-      return false;
-    if (firstEnd == std::string::npos) firstEnd = at;
-    if (at == size) break;
-    if (dn[at] != ',') return false;
-    ++at;
-  }
-  *rdn = std::string_view(dn).substr(0, firstEnd);
-  return true;
-}
-
-// DNToDNSName for a DN that FirstRdnOfPlainDn accepted, which is ASCII
-// only: the same cut at ",dc=" of the lower-cased text, the pieces from
-// the first DC component on joined with dots, without the conversions of
-// arbitrary text.
-std::string DnsNameOfPlainDn(std::string_view dn) {
-  constexpr std::string_view kSeparator = ",dc=";
-  std::string text;
-  text.reserve(dn.size() + 1 + kSeparator.size());
-  text += ',';
-  for (char c : dn) {
-    text += (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-  }
-  text += kSeparator;
-  std::string_view rest(text);
-  rest.remove_prefix(rest.find(kSeparator));
-  std::string name;
-  name.reserve(dn.size());
-  while (!rest.empty()) {
-    rest.remove_prefix(kSeparator.size());
-    std::size_t next = rest.find(kSeparator);
-    std::string_view piece = rest.substr(0, next);
-    if (!piece.empty()) {
-      name += piece;
-      name += '.';
-    }
-    if (next == std::string_view::npos) break;
-    rest.remove_prefix(next);
-  }
-  if (!name.empty()) name.pop_back();
-  return name;
-}
-
 }  // namespace
 
 // The key words in the order of their bits.
@@ -200,22 +125,13 @@ void PolicyRecord::SetDN(const std::string& dn) {
   // A change specification names the policy to change; its other names are
   // only what the user typed.
   if (changeSpecification_) return;
-  // Parsing the DN is the costly part of reading a policy; plain DNs,
-  // which are nearly all of them, need no parser.
-  std::string_view firstRdn;
-  const bool plain = FirstRdnOfPlainDn(dn, &firstRdn);
   if (name_.empty()) {
-    std::string parsed;
-    std::string_view rdn = firstRdn;
-    if (!plain) {
-      parsed = GetDNPart(dn, 0);
-      rdn = parsed;
-    }
-    name_ = rdn.size() > 3 ? std::string(rdn.substr(3)) : std::string();
+    std::string rdn = GetDNPart(dn, 0);
+    name_ = rdn.size() > 3 ? rdn.substr(3) : std::string();
   }
   if (displayName_.empty()) displayName_ = name_;
   if (adminDisplayName_.empty()) adminDisplayName_ = name_;
-  if (domain_.empty()) domain_ = plain ? DnsNameOfPlainDn(dn) : DNToDNSName(dn);
+  if (domain_.empty()) domain_ = DNToDNSName(dn);
 }
 
 void PolicyRecord::SetName(const std::string& name) {

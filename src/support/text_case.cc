@@ -6,6 +6,14 @@
 namespace talvex {
 namespace {
 
+char AsciiLower(char c) {
+  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+char AsciiUpper(char c) {
+  return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
 // A UTF-8 character-type locale of its own, so that the conversion does not
 // depend on the user's locale settings. C.UTF-8 ships with glibc.
 locale_t Utf8Locale() {
@@ -57,12 +65,15 @@ std::string ConvertCase(std::string_view text, bool lower) {
   std::size_t pos = 0;
   while (pos < text.size()) {
     unsigned char lead = static_cast<unsigned char>(text[pos]);
-    if (lead < 0x80) {  // fast path for ASCII
-      char c = static_cast<char>(lead);
-      if (lower && c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-      if (!lower && c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-      result += c;
-      ++pos;
+    if (lead < 0x80) {  // a run of ASCII, most of every name, in one step
+      std::size_t end = pos;
+      while (end < text.size() && static_cast<unsigned char>(text[end]) < 0x80)
+        ++end;
+      std::size_t out = result.size();
+      result.resize(out + (end - pos));
+      for (; pos < end; ++pos) {
+        result[out++] = lower ? AsciiLower(text[pos]) : AsciiUpper(text[pos]);
+      }
       continue;
     }
     std::size_t start = pos;
@@ -86,5 +97,25 @@ std::string ConvertCase(std::string_view text, bool lower) {
 
 std::string LowerCase(std::string_view text) { return ConvertCase(text, true); }
 std::string UpperCase(std::string_view text) { return ConvertCase(text, false); }
+
+std::string AsciiLowerCase(std::string_view text) {
+  std::string result(text);
+  for (char& c : result) c = AsciiLower(c);
+  return result;
+}
+
+std::string AsciiUpperCase(std::string_view text) {
+  std::string result(text);
+  for (char& c : result) c = AsciiUpper(c);
+  return result;
+}
+
+bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (AsciiLower(a[i]) != AsciiLower(b[i])) return false;
+  }
+  return true;
+}
 
 }  // namespace talvex

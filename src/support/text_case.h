@@ -12,4 +12,11 @@ namespace talvex {
 std::string LowerCase(std::string_view text);
 std::string UpperCase(std::string_view text);
 
+// ASCII letters only, for names that are ASCII by their definition (DNS
+// host names, Kerberos realms, attribute types): other bytes stay as they
+// are, whatever they spell.
+std::string AsciiLowerCase(std::string_view text);
+std::string AsciiUpperCase(std::string_view text);
+bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b);
+
 }  // namespace talvex

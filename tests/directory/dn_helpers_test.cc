@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "directory/distinguished_name.h"
+
 namespace talvex {
 namespace {
 

@@ -40,5 +40,13 @@ TEST(TextCaseTest, FoldsUnicodeLettersNotOnlyAscii) {
   EXPECT_EQ(std::string("a\xff"), LowerCase(std::string("A\xff")));
 }
 
+TEST(TextCaseTest, AsciiHelpersLeaveOtherLettersAlone) {
+  EXPECT_EQ("corp.example-1.ÄÖ", AsciiLowerCase("CORP.Example-1.ÄÖ"));
+  EXPECT_EQ("CORP.EXAMPLE-1.äö", AsciiUpperCase("corp.Example-1.äö"));
+  EXPECT_TRUE(EqualsIgnoringAsciiCase("Corp.Example", "cORP.eXAMPLE"));
+  EXPECT_FALSE(EqualsIgnoringAsciiCase("Ärzte", "ärzte"));
+  EXPECT_FALSE(EqualsIgnoringAsciiCase("corp", "corp."));
+}
+
 }  // namespace
 }  // namespace talvex
