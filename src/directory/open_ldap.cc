@@ -7,6 +7,7 @@
 #include "directory/binary_attribute_tables.h"
 #include "directory/ldap_error_report.h"
 #include "support/output.h"
+#include "support/secret_text.h"
 #include "support/text_case.h"
 
 namespace talvex {
@@ -102,11 +103,6 @@ void SetOptions(LdapClient& client, LdapConnection& connection,
   // them when it chose the controller.
 }
 
-void Wipe(std::string* secret) {
-  if (!secret->empty()) explicit_bzero(secret->data(), secret->size());
-  secret->clear();
-}
-
 // A negotiated bind takes an account name, not a DN.
 bool IsDnForNegotiatedBind(const OpenLdapOptions& options, bool simple) {
   return !simple && LowerCase(options.userId).find("cn=") != std::string::npos;
@@ -135,7 +131,7 @@ int Bind(LdapConnection& connection, const OpenLdapOptions& options,
   }
   credentials.password = options.password;
   int code = connection.NegotiateBind(credentials);
-  Wipe(&credentials.password);
+  WipeSecret(&credentials.password);
   return code;
 }
 
