@@ -43,16 +43,16 @@ class ModifyTest(ChangesTestCase):
         dn = create_pso(self.made("tvxchg-mod-lock"), 720, **settings)
         before = read_entry(dn, ["*"])
 
-        out, _ = self.talvex_writing_nothing("-mod", "::::::3:10:20", "-pso", "tvxchg-mod-lock")
+        out, _ = self.talvex_writing_nothing("-mod", "::::::3:20:10", "-pso", "tvxchg-mod-lock")
         self.assertEqual(text([using_host(), "Retrieving PSOs...", ""] + NOT_FOR_REAL + [
             "DN to be modified had this been for real.", f"  {dn}", "",
             f"Current Policy Settings - {dn}"] +
             self.pso_display(dn, "tvxchg-mod-lock", 720, **settings) + [""]) + SUCCESS_TAIL, out)
 
-        out, err, rc = self.talvex("-mod", "::::::3:10:20", "-pso", "tvxchg-mod-lock",
+        out, err, rc = self.talvex("-mod", "::::::3:20:10", "-pso", "tvxchg-mod-lock",
                                    "-forreal")
         self.assertEqual(0, rc, out + err)
-        settings.update(threshold=3, duration=10, window=20)
+        settings.update(threshold=3, duration=20, window=10)
         self.assertEqual(text([using_host(), "Retrieving PSOs...", "Modifying PSO:", f"  {dn}",
                                "PSO successfully updated.", "",
                                f"Current Policy Settings - {dn}"] +
@@ -60,8 +60,8 @@ class ModifyTest(ChangesTestCase):
                          SUCCESS_TAIL, out)
         after = read_entry(dn, ["*"])
         self.assertEqual(["3"], attribute(after, "msDS-LockoutThreshold"))
-        self.assertEqual(["-6000000000"], attribute(after, "msDS-LockoutDuration"))
-        self.assertEqual(["-12000000000"], attribute(after, "msDS-LockoutObservationWindow"))
+        self.assertEqual(["-12000000000"], attribute(after, "msDS-LockoutDuration"))
+        self.assertEqual(["-6000000000"], attribute(after, "msDS-LockoutObservationWindow"))
         changed = {"msds-lockoutthreshold", "msds-lockoutduration",
                    "msds-lockoutobservationwindow"}
         self.assertEqual({k: v for k, v in comparable(before).items() if k not in changed},
