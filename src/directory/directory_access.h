@@ -20,6 +20,10 @@ struct DirectoryAccess {
   bool simpleBind = false;
   // Set once the password is wiped after the run's last bind.
   bool passwordForgotten = false;
+  // The run's TLS choice, for every connection it opens (controllers of
+  // other domains and the global catalog alike).
+  bool ssl = false;
+  bool startTls = false;
 };
 
 // Wipes the password once no further bind can come; a connection opened

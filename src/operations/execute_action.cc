@@ -71,6 +71,8 @@ OpenLdapOptions BindOptions(const DirectoryAccess& access,
   options.userId = access.userId;
   options.password = access.password;
   options.simple = access.simpleBind;
+  options.ssl = access.ssl;
+  options.startTls = access.startTls;
   options.locatorFlags = locatorFlags;
   return options;
 }
@@ -241,6 +243,8 @@ int ExecuteAction(RunConfig& config, LdapClient& client, DcLocator& locator) {
   state.access.portSelector = config.port;
   state.access.userId = config.userId;
   state.access.simpleBind = config.simpleBind;
+  state.access.ssl = config.ssl;
+  state.access.startTls = config.startTls;
   // The password lives in one place from here on: moving leaves a short
   // one in the moved-from string's own buffer, which is wiped too.
   state.access.password = std::move(config.password);

@@ -210,5 +210,16 @@ TEST_F(ApplicationSwitchesTest, CancelledPasswordPromptEndsTheRun) {
       "");
 }
 
+TEST_F(ApplicationSwitchesTest, TlsSwitchesAreExclusive) {
+  RunConfig ssl = Process({"-view", "-pso", "/SSL"});
+  EXPECT_TRUE(ssl.ssl);
+  EXPECT_FALSE(ssl.startTls);
+  RunConfig startTls = Process({"-view", "-pso", "-starttls"});
+  EXPECT_FALSE(startTls.ssl);
+  EXPECT_TRUE(startTls.startTls);
+  EXPECT_EXIT(Process({"-view", "-pso", "-ssl", "-starttls"}),
+              testing::ExitedWithCode(1), "");
+}
+
 }  // namespace
 }  // namespace talvex
