@@ -1,9 +1,8 @@
 #include "directory/directory_access.h"
 
-#include <string.h>
-
 #include "directory/open_ldap.h"
 #include "support/output.h"
+#include "support/secret_text.h"
 #include "support/text_case.h"
 
 namespace talvex {
@@ -39,6 +38,10 @@ LdapConnection* ConnectToDomainController(DirectoryAccess& access,
   std::string key = LowerCase(dcName);
   if (LdapConnection* cached = access.cache->Find(key)) return cached;
 
+  if (access.passwordForgotten && !access.userId.empty()) {
+    *ldapError = ldap_result::kLocalError;
+    return nullptr;
+  }
   Progress("Opening LDAP Connection");
   OpenLdapOptions options;
   options.version3 = true;
@@ -54,14 +57,17 @@ LdapConnection* ConnectToDomainController(DirectoryAccess& access,
   std::unique_ptr<LdapConnection> connection =
       OpenLDAP(*access.client, dcName, &port, options, &openStatus);
   // This copy of the password is not needed after the bind.
-  if (!options.password.empty()) {
-    explicit_bzero(options.password.data(), options.password.size());
-  }
+  WipeSecret(&options.password);
   if (!connection) {
     *ldapError = openStatus;
     return nullptr;
   }
   return access.cache->Enter(key, std::move(connection));
+}
+
+void ForgetPassword(DirectoryAccess& access) {
+  WipeSecret(&access.password);
+  access.passwordForgotten = true;
 }
 
 }  // namespace talvex

@@ -18,11 +18,18 @@ struct DirectoryAccess {
   std::string userId;
   std::string password;
   bool simpleBind = false;
+  // Set once the password is wiped after the run's last bind.
+  bool passwordForgotten = false;
   // The run's TLS choice, for every connection it opens (controllers of
   // other domains and the global catalog alike).
   bool ssl = false;
   bool startTls = false;
 };
+
+// Wipes the password once no further bind can come; a connection opened
+// after that is refused (local error) rather than bound without it, which
+// would count a bad password or go out as an unauthenticated bind.
+void ForgetPassword(DirectoryAccess& access);
 
 // Locates a writable controller of the domain (DNS name, flags 0x21010) and
 // returns its connection from the cache, opening and entering one when the

@@ -8,6 +8,7 @@
 #include "directory/binary_attribute_tables.h"
 #include "directory/ldap_error_report.h"
 #include "support/output.h"
+#include "support/secret_text.h"
 #include "support/text_case.h"
 
 namespace talvex {
@@ -211,11 +212,6 @@ void HintAtBindFailure(LdapConnection& connection, int code, bool simple,
   }
 }
 
-void Wipe(std::string* secret) {
-  if (!secret->empty()) explicit_bzero(secret->data(), secret->size());
-  secret->clear();
-}
-
 // A negotiated bind takes an account name, not a DN.
 bool IsDnForNegotiatedBind(const OpenLdapOptions& options, bool simple) {
   return !simple && LowerCase(options.userId).find("cn=") != std::string::npos;
@@ -244,7 +240,7 @@ int Bind(LdapConnection& connection, const OpenLdapOptions& options,
   }
   credentials.password = options.password;
   int code = connection.NegotiateBind(credentials);
-  Wipe(&credentials.password);
+  WipeSecret(&credentials.password);
   return code;
 }
 

@@ -10,6 +10,7 @@
 #include "support/decimal_integer.h"
 #include "support/output.h"
 #include "support/password_prompt.h"
+#include "support/run_exit.h"
 #include "support/text_case.h"
 #include "support/usage_hint.h"
 
@@ -18,6 +19,10 @@ namespace {
 
 // The value of -up that asks for the password on the terminal.
 constexpr char kAskForPassword[] = "*";
+// The exit code of a cancelled password prompt: ERROR_CANCELLED, "The
+// operation was canceled by the user.", as the run's other failures end
+// with the failing call's system code (Linux keeps its low 8 bits: 199).
+constexpr int kPromptCancelled = 1223;
 
 // An error block, then the usage hint (exit code 1).
 [[noreturn]] void Fail(std::initializer_list<const char*> lines) {
@@ -27,7 +32,7 @@ constexpr char kAskForPassword[] = "*";
   ShowUsageHint();
 }
 
-void ReadConnection(const CommandLine& commandLine, RunConfig* config) {
+void ReadConnection(CommandLine& commandLine, RunConfig* config) {
   config->gcHost = commandLine.SwitchValue("gch", "");
   config->host = commandLine.SwitchValue("h", "");
   config->domain = commandLine.SwitchValue("domain", "");
@@ -41,12 +46,17 @@ void ReadConnection(const CommandLine& commandLine, RunConfig* config) {
     Fail({"ERROR: Cannot specify -ssl and -starttls together."});
   }
   config->userId = commandLine.SwitchValue("u", "");
-  config->password = commandLine.SwitchValue("up", "");
-  // The prompt writes straight into the configuration, so that the password
-  // is held in one place only.
+  // The password moves out of the switch table, and the prompt writes
+  // straight into the configuration, so that it is held in one place only.
+  commandLine.TakeSwitchValue("up", &config->password);
   if (config->password == kAskForPassword &&
       !PromptPassword(&config->password)) {
-    config->password.clear();
+    // Binding with an empty password instead would count a bad password
+    // against the account (toward its lockout), or let an unauthenticated
+    // simple bind through; a cancelled prompt ends the run before the
+    // directory is contacted.
+    PrintLine("\nThe command did not complete successfully.\n");
+    EndRun(kPromptCancelled);
   }
 }
 

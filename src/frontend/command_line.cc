@@ -1,5 +1,6 @@
 #include "frontend/command_line.h"
 
+#include "support/secret_text.h"
 #include "support/text_case.h"
 
 namespace talvex {
@@ -27,6 +28,13 @@ std::string CommandLine::SwitchValue(std::string_view name,
   auto found = switches.find(SwitchKey(name, keepCase));
   if (found == switches.end()) return std::string(defaultValue);
   return found->second;
+}
+
+void CommandLine::TakeSwitchValue(std::string_view name, std::string* value) {
+  auto found = switches.find(SwitchKey(name, keepCase));
+  if (found == switches.end()) return;
+  value->swap(found->second);
+  WipeSecret(&found->second);
 }
 
 int CommandLine::ArgumentCount() const {
@@ -91,7 +99,9 @@ CommandLine BuildCommandLine(int argc, const char* const* argv,
       pending = SwitchKey(token.substr(1), keepCase);
       commandLine.switches[pending].clear();  // a repeat loses its value
     } else if (!pending.empty()) {
-      commandLine.switches[pending] = std::string(token);
+      // Straight into the table: a temporary would leave a copy of a
+      // password behind.
+      commandLine.switches[pending].assign(token);
       pending.clear();
     } else {
       commandLine.arguments.emplace_back(token);

@@ -30,6 +30,11 @@ struct CommandLine {
   // The switch's value when it was given (possibly empty), else the default.
   std::string SwitchValue(std::string_view name,
                           std::string_view defaultValue) const;
+  // Moves the switch's value into *value, when the switch was given, and
+  // wipes what the table held; the switch stays given, with an empty value.
+  // For a secret given on the command line (the password), so that the
+  // table keeps no copy of it.
+  void TakeSwitchValue(std::string_view name, std::string* value);
   int ArgumentCount() const;
   int SwitchCount() const;
 

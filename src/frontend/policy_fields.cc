@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <limits>
 
+#include "policy/policy_rules.h"
 #include "support/decimal_integer.h"
 #include "support/interval.h"
 #include "support/output.h"
@@ -25,8 +26,6 @@ enum FieldIndex {
   kComplexity = 10,
   kReversible = 11,
 };
-
-constexpr int kMaxMinPwdLength = 255;
 
 // An override switch and the fields its value (split at colons) replaces.
 struct OverrideSwitch {
@@ -92,10 +91,10 @@ struct DurationField {
   const char* debugText;
 };
 
-// A count field whose value must fit a 32-bit setting.
+// A count field and the key word of its range.
 struct CountField {
   int index;
-  const char* label;
+  const char* keyWord;
   const char* debugText;
 };
 
@@ -144,18 +143,50 @@ void CheckFits(Checks& checks, const std::string& text, const char* label,
   }
 }
 
-// Returns whether the precedence passed.
-bool CheckPrecedence(Checks& checks, const std::string& text) {
-  if (!FitsInt32(ToInteger64(text))) {
-    CheckFits(checks, text, "policy precedence", "Bad precedence value");
+// Only a whole decimal number is a value: reading the leading digits would
+// turn "abc" into 0 (passwords that never expire, lockout off) and "1x"
+// into 1. Returns whether the text is one.
+bool CheckWholeNumber(Checks& checks, const std::string& text,
+                      const char* label, const char* debugText) {
+  if (IsWholeDecimal(text)) return true;
+  checks.Fail({std::string("ERROR: Value for ") + label +
+                   " is not a whole decimal number.",
+               "ERROR: Value - " + text},
+              debugText);
+  return false;
+}
+
+const SettingRange& RangeOf(const char* keyWord) {
+  for (const SettingRange& range : SettingRanges()) {
+    if (std::string_view(range.keyWord) == keyWord) return range;
+  }
+  return SettingRanges().front();
+}
+
+// A count setting: a whole number within 32 bits and within the schema's
+// range of its attribute, which a Windows controller enforces. Returns
+// whether the text passed.
+bool CheckCount(Checks& checks, const std::string& text, const char* keyWord,
+                const char* debugText) {
+  const SettingRange& range = RangeOf(keyWord);
+  if (!CheckWholeNumber(checks, text, range.label, debugText)) return false;
+  std::int64_t value = ToInteger64(text);
+  if (!FitsInt32(value)) {
+    CheckFits(checks, text, range.label, debugText);
     return false;
   }
-  if (ToInteger(text, 0) < 1) {
-    checks.Fail({"ERROR: Minimum value for policy precedence is 1."},
-                "Bad precedence value");
-    return false;
+  if (value >= range.minimum && value <= range.maximum) return true;
+  // Too low a precedence and too long a minimum length keep the one-line
+  // blocks users have always seen.
+  bool low = value < range.minimum;
+  std::string_view key = keyWord;
+  if ((key == "precedence" && low) || (key == "minpwdlen" && !low)) {
+    checks.Fail({RangeMessage(range, value)}, debugText);
+  } else {
+    checks.Fail({RangeMessage(range, value), "ERROR: Value - " + text},
+                debugText);
   }
-  return true;
+  return false;
 }
 
 // A duration becomes a directory interval of 100-ns units: only -1 (never)
@@ -165,6 +196,9 @@ void CheckDuration(Checks& checks, const std::vector<std::string>& fields,
                    const DurationField& duration) {
   const std::string& text = fields[duration.index];
   if (text.empty()) return;
+  if (!CheckWholeNumber(checks, text, duration.label, duration.debugText)) {
+    return;
+  }
   std::int64_t value = ToInteger64(text);
   if (value < kNeverCount) {
     checks.Fail({std::string("ERROR: Minimum value for ") + duration.label +
@@ -246,31 +280,23 @@ bool ParsePolicySpecification(const CommandLine& commandLine,
     if (precedence.empty()) {
       checks.Fail({"ERROR: Must specify precedence in parameter for -add."},
                   "No precedence specified");
-    } else if (CheckPrecedence(checks, precedence)) {
+    } else if (CheckCount(checks, precedence, "precedence",
+                          "Bad precedence value")) {
       record->SetPrecedence(precedence);
     }
   } else {
     if (!name.empty()) record->SetName(name);
     if (!displayName.empty()) record->SetDisplayName(displayName);
-    if (!precedence.empty() && CheckPrecedence(checks, precedence)) {
+    if (!precedence.empty() &&
+        CheckCount(checks, precedence, "precedence", "Bad precedence value")) {
       record->SetPrecedence(precedence);
     }
   }
 
-  const std::string& minLength = fields[kMinLength];
-  if (!minLength.empty() && !FitsInt32(ToInteger64(minLength))) {
-    CheckFits(checks, minLength, "minimum password length",
-              "Bad minpwdlength value");
-  } else if (!minLength.empty() && ToInteger(minLength, 0) > kMaxMinPwdLength) {
-    checks.Fail({"ERROR: Maximum value for minimum password length is 255."},
-                "Bad minpwdlength value");
-  } else if (!minLength.empty()) {
-    record->SetMinPwdLength(minLength);
-  }
-
   static const CountField kCountFields[] = {
-      {kHistory, "password history", "Bad pwdhistory value"},
-      {kLockoutCount, "lockout threshold", "Bad lockoutthreshold value"},
+      {kMinLength, "minpwdlen", "Bad minpwdlength value"},
+      {kHistory, "pwdhistory", "Bad pwdhistory value"},
+      {kLockoutCount, "lockoutthreshold", "Bad lockoutthreshold value"},
   };
   static const DurationField kDurationFields[] = {
       {kMaxPwdAge, "maximum password age", IntervalUnit::kDays, "days",
@@ -283,7 +309,8 @@ bool ParsePolicySpecification(const CommandLine& commandLine,
        "Bad minpwdage value"},
   };
   for (const CountField& count : kCountFields) {
-    CheckFits(checks, fields[count.index], count.label, count.debugText);
+    const std::string& text = fields[count.index];
+    if (!text.empty()) CheckCount(checks, text, count.keyWord, count.debugText);
   }
   for (const DurationField& duration : kDurationFields) {
     CheckDuration(checks, fields, duration);
@@ -311,6 +338,20 @@ bool ParsePolicySpecification(const CommandLine& commandLine,
     }
   }
   if (checks.warned()) messages->push_back("");
+
+  // The new PSO is complete only now, with its defaults: the rules between
+  // two settings (a minimum age above the default maximum, say) can break
+  // only here.
+  if (isAdd) {
+    std::vector<std::string> broken = CheckPolicyRules(*record);
+    if (!broken.empty()) {
+      messages->push_back("ERROR:");
+      messages->insert(messages->end(), broken.begin(), broken.end());
+      messages->push_back("ERROR:");
+      if (Output().debugLevel >= 1) PrintDebugLine("Values break a policy rule");
+      return false;
+    }
+  }
   return true;
 }
 

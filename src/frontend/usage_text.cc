@@ -286,6 +286,8 @@ constexpr char kClosingNotice[] =
     "Talvex is free software, provided as is and without warranty of any\n"
     "kind. Try every change without -forreal first: it shows what would be\n"
     "written. Report problems to the Talvex project's issue tracker.\n"
+    "A password given with -up shows in the process list and the shell's\n"
+    "history; scripts give -up * and write it to standard input instead.\n"
     "\n";
 
 }  // namespace

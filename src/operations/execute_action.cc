@@ -17,6 +17,7 @@
 #include "policy/pso_retrieval.h"
 #include "support/output.h"
 #include "support/run_exit.h"
+#include "support/secret_text.h"
 #include "support/text_case.h"
 
 namespace talvex {
@@ -27,25 +28,29 @@ namespace {
 constexpr std::uint32_t kMainConnectionLocatorFlags = 0x1000;
 constexpr int kGlobalCatalogPortSelector = 1;
 
-// The sections that run after the preparation, by action.
+// The sections that run after the preparation, by action. Modify reads the
+// policy again and Effective reads the user's, through the domain's
+// controller, which may need a connection of its own: those two hold the
+// password until they end; every other section runs without it.
 struct ActionSection {
   ActionCode action;
   void (*run)(RunState& state);
+  bool bindsAgain;
 };
 
 constexpr ActionSection kActionSections[] = {
-    {ActionCode::kView, RunView},
-    {ActionCode::kApplied, RunView},
-    {ActionCode::kAdd, RunAdd},
-    {ActionCode::kDelete, RunDelete},
-    {ActionCode::kMultiDelete, RunDelete},
-    {ActionCode::kRename, RunRename},
-    {ActionCode::kModify, RunModify},
-    {ActionCode::kQuickStart, RunQuickStart},
-    {ActionCode::kApplyTo, RunApplyTo},
-    {ActionCode::kUnApplyTo, RunApplyTo},
-    {ActionCode::kClearApplied, RunClearApplied},
-    {ActionCode::kEffective, RunEffective},
+    {ActionCode::kView, RunView, false},
+    {ActionCode::kApplied, RunView, false},
+    {ActionCode::kAdd, RunAdd, false},
+    {ActionCode::kDelete, RunDelete, false},
+    {ActionCode::kMultiDelete, RunDelete, false},
+    {ActionCode::kRename, RunRename, false},
+    {ActionCode::kModify, RunModify, true},
+    {ActionCode::kQuickStart, RunQuickStart, false},
+    {ActionCode::kApplyTo, RunApplyTo, false},
+    {ActionCode::kUnApplyTo, RunApplyTo, false},
+    {ActionCode::kClearApplied, RunClearApplied, false},
+    {ActionCode::kEffective, RunEffective, true},
 };
 
 bool DebugAt(int level) { return Output().debugLevel >= level; }
@@ -100,9 +105,11 @@ void OpenMainConnection(RunState& state) {
   Debug("Opening LDAP Connection");
   int port = state.access.portSelector;
   int status = 0;
+  OpenLdapOptions options =
+      BindOptions(state.access, kMainConnectionLocatorFlags);
   std::unique_ptr<LdapConnection> connection =
-      OpenLDAP(*state.client, config.host, &port,
-               BindOptions(state.access, kMainConnectionLocatorFlags), &status);
+      OpenLDAP(*state.client, config.host, &port, options, &status);
+  WipeSecret(&options.password);
   if (connection == nullptr) FailConnection(status);
   // After a failed locate the library chose the server; entered under the
   // name it reached, the connection is found again when a later read
@@ -186,8 +193,10 @@ LdapConnection* OpenGlobalCatalog(RunState& state) {
   Debug("Opening GC Connection");
   int port = kGlobalCatalogPortSelector;
   int openStatus = 0;
-  state.gcConnection = OpenLDAP(*state.client, config.gcHost, &port,
-                                BindOptions(state.access, 0), &openStatus);
+  OpenLdapOptions options = BindOptions(state.access, 0);
+  state.gcConnection =
+      OpenLDAP(*state.client, config.gcHost, &port, options, &openStatus);
+  WipeSecret(&options.password);
   if (state.gcConnection == nullptr) FailConnection(openStatus);
   return state.gcConnection.get();
 }
@@ -214,13 +223,16 @@ void RetrievePsos(RunState& state) {
   }
 }
 
+// Forest-wide runs bind to further controllers while the policies are
+// read; the password is wiped once the last bind the run can make is done.
 void RunActionSection(RunState& state) {
   for (const ActionSection& section : kActionSections) {
-    if (section.action == state.config->action) {
-      section.run(state);
-      return;
-    }
+    if (section.action != state.config->action) continue;
+    if (!section.bindsAgain) ForgetPassword(state.access);
+    section.run(state);
+    break;
   }
+  ForgetPassword(state.access);
 }
 
 }  // namespace
@@ -244,10 +256,10 @@ int ExecuteAction(RunConfig& config, LdapClient& client, DcLocator& locator) {
   state.access.simpleBind = config.simpleBind;
   state.access.ssl = config.ssl;
   state.access.startTls = config.startTls;
-  // The password lives in one place from here on.
+  // The password lives in one place from here on: moving leaves a short
+  // one in the moved-from string's own buffer, which is wiped too.
   state.access.password = std::move(config.password);
-  config.password.assign(config.password.size(), '\0');
-  config.password.clear();
+  WipeSecret(&config.password);
 
   LocateController(state);
   OpenMainConnection(state);

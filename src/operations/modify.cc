@@ -5,6 +5,7 @@
 #include "operations/run_failure.h"
 #include "policy/domain_policy_retrieval.h"
 #include "policy/policy_display.h"
+#include "policy/policy_rules.h"
 #include "policy/pso_retrieval.h"
 #include "support/output.h"
 #include "support/usage_hint.h"
@@ -67,6 +68,19 @@ void RunModify(RunState& state) {
   // head.
   specification.SetIsPSO(target.isPSO());
   bool isPso = specification.isPSO();
+
+  // A controller checks the policy as it will be after the change, so the
+  // values left alone take part; refused here, nothing is written, with or
+  // without -forreal.
+  std::vector<std::string> broken =
+      CheckChangedSettingPairs(target, specification);
+  if (!broken.empty()) {
+    PrintLine("ERROR:");
+    for (const std::string& line : broken) PrintLine(line);
+    PrintLine("ERROR: Values not given are those of " + target.dn());
+    PrintLine("ERROR:");
+    ShowUsageHint();
+  }
 
   if (config.forReal) {
     PrintLine(isPso ? "Modifying PSO:" : "Modifying Domain Policy:");

@@ -10,9 +10,11 @@
 #include "operations/pso_dn.h"
 #include "operations/run_failure.h"
 #include "policy/policy_display.h"
+#include "policy/policy_rules.h"
 #include "policy/pso_retrieval.h"
 #include "support/output.h"
 #include "support/text_case.h"
+#include "support/usage_hint.h"
 
 namespace talvex {
 namespace {
@@ -44,44 +46,71 @@ PolicyRecord ServicePSO(const PolicyRecord& domainPolicy) {
   return service;
 }
 
-struct QuickStart {
-  RunState& state;
-  PolicyList existing;
+// One PSO of the starter set as it would be created.
+PolicyRecord PlannedPSO(const RunState& state, const std::string& name,
+                        const std::string& displayName,
+                        const PolicyRecord& source, int precedence) {
+  PolicyRecord record;
+  record.SetIsPSO(true);
+  record.SetDN(PsoDn(name, state.serverInfo.defaultNamingContext));
+  record.SetName(name);
+  record.SetDisplayName(displayName);
+  // The DN holds the name escaped; the admin display name is the name.
+  record.SetAdminDisplayName(name);
+  CopySettings(record, source);
+  record.SetPrecedence(std::to_string(precedence));
+  return record;
+}
 
-  void Create(const std::string& name, const std::string& displayName,
-              const PolicyRecord& source, int precedence) {
-    std::string dn = PsoDn(name, state.serverInfo.defaultNamingContext);
-    PrintLine("  " + dn);
-    if (existing.count(LowerCase(dn)) != 0) {
-      PrintLine("  WARN: Policy Name specified already exists. Skipping.");
-      PrintLine("");
-      return;
-    }
-    PolicyRecord record;
-    record.SetIsPSO(true);
-    record.SetDN(dn);
-    record.SetName(name);
-    record.SetDisplayName(displayName);
-    // The DN holds the name escaped; the admin display name is the name.
-    record.SetAdminDisplayName(name);
-    CopySettings(record, source);
-    record.SetPrecedence(std::to_string(precedence));
+bool Exists(const PolicyList& existing, const PolicyRecord& record) {
+  return existing.count(LowerCase(record.dn())) != 0;
+}
 
-    if (state.config->forReal) {
-      int code = AddPSO(record, *state.mainConnection);
-      if (code != 0) {
-        FailLdapCall(state,
-                     "ERROR: ldap_add_s (" + dn + "): ", state.config->host,
-                     code);
-      }
-      PrintLine("  PSO successfully created.");
-    }
-    PrintLine("");
-    DisplayPolicy(record, "");
-    PrintLine("");
-    PrintLine("");
+// The settings come from the domain policies, which a Samba domain may hold
+// in a form a Windows controller would refuse as a PSO; every PSO to be
+// created is checked before the first is written, so that a refusal leaves
+// the domain as it was.
+void CheckPlannedPSOs(const std::vector<PolicyRecord>& planned,
+                      const PolicyList& existing) {
+  std::vector<std::string> lines;
+  for (const PolicyRecord& record : planned) {
+    if (Exists(existing, record)) continue;
+    std::vector<std::string> broken = CheckPolicyRules(record);
+    if (broken.empty()) continue;
+    lines.insert(lines.end(), broken.begin(), broken.end());
+    lines.push_back("ERROR: Policy Setting object - " + record.name() + " (" +
+                    record.dn() + ")");
   }
-};
+  if (lines.empty()) return;
+  PrintLine("ERROR:");
+  for (const std::string& line : lines) PrintLine(line);
+  PrintLine("ERROR: No PSO was created.");
+  PrintLine("ERROR:");
+  ShowUsageHint();
+}
+
+void CreatePSO(RunState& state, const PolicyList& existing,
+               const PolicyRecord& record) {
+  const std::string& dn = record.dn();
+  PrintLine("  " + dn);
+  if (Exists(existing, record)) {
+    PrintLine("  WARN: Policy Name specified already exists. Skipping.");
+    PrintLine("");
+    return;
+  }
+  if (state.config->forReal) {
+    int code = AddPSO(record, *state.mainConnection);
+    if (code != 0) {
+      FailLdapCall(state, "ERROR: ldap_add_s (" + dn + "): ",
+                   state.config->host, code);
+    }
+    PrintLine("  PSO successfully created.");
+  }
+  PrintLine("");
+  DisplayPolicy(record, "");
+  PrintLine("");
+  PrintLine("");
+}
 
 }  // namespace
 
@@ -101,32 +130,26 @@ void RunQuickStart(RunState& state) {
     PrintLine("");
   }
 
-  QuickStart run{.state = state, .existing = {}};
+  PolicyList existing;
   const std::string& namingContext = state.serverInfo.defaultNamingContext;
   // Every PSO of the domain counts as existing, whatever -used or -unused
   // say: a skipped check would only turn into a refused add.
   int ldapError = 0;
   int systemError = 0;
-  if (!GetPSOs(state.access, &run.existing, *state.mainConnection,
-               namingContext, false, PsoSelection{}, &ldapError,
-               &systemError)) {
+  if (!GetPSOs(state.access, &existing, *state.mainConnection, namingContext,
+               false, PsoSelection{}, &ldapError, &systemError)) {
     FailPsoRetrieval(state, ldapError, systemError,
                      /*treatNoSuchObjectAsNoMatch=*/false);
   }
 
-  if (state.policies.empty()) {
-    PrintLine("");
-    PrintLine("No Domain Policies retrieved... this is quite odd.");
-    PrintLine("");
-  } else {
-    for (const auto& [key, domainPolicy] : state.policies) {
-      if (domainPolicy.isPSO()) continue;
-      run.Create("DomPol_" + domainPolicy.domain(),
-                 "TALVEX: Copy of Domain Policy for " + domainPolicy.domain(),
-                 domainPolicy, domainPolicy.precedence() - 1);
-    }
+  std::vector<PolicyRecord> planned;
+  for (const auto& [key, domainPolicy] : state.policies) {
+    if (domainPolicy.isPSO()) continue;
+    planned.push_back(PlannedPSO(
+        state, "DomPol_" + domainPolicy.domain(),
+        "TALVEX: Copy of Domain Policy for " + domainPolicy.domain(),
+        domainPolicy, domainPolicy.precedence() - 1));
   }
-
   // Without the connected domain's policy (only after "No Domain Policies
   // retrieved") the pair is tightened against a record of zeros.
   PolicyRecord connectedDomain;
@@ -135,7 +158,18 @@ void RunQuickStart(RunState& state) {
   std::vector<PolicyRecord> pair;
   BuildQuickStartPSOs(&pair, connectedDomain);
   for (const PolicyRecord& pso : pair) {
-    run.Create(pso.name(), pso.displayName(), pso, pso.precedence());
+    planned.push_back(PlannedPSO(state, pso.name(), pso.displayName(), pso,
+                                 pso.precedence()));
+  }
+  CheckPlannedPSOs(planned, existing);
+
+  if (state.policies.empty()) {
+    PrintLine("");
+    PrintLine("No Domain Policies retrieved... this is quite odd.");
+    PrintLine("");
+  }
+  for (const PolicyRecord& record : planned) {
+    CreatePSO(state, existing, record);
   }
 }
 

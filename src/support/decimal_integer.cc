@@ -36,6 +36,17 @@ LeadingInteger ReadLeadingInteger(std::string_view text) {
   return result;
 }
 
+bool IsWholeDecimal(std::string_view text) {
+  if (!text.empty() && (text.front() == '+' || text.front() == '-')) {
+    text.remove_prefix(1);
+  }
+  if (text.empty()) return false;
+  for (char c : text) {
+    if (!IsDigit(c)) return false;
+  }
+  return true;
+}
+
 int ToInteger(std::string_view text, int defaultValue) {
   if (text.empty()) return defaultValue;
   // Unsigned arithmetic wraps without undefined behaviour; the digits are

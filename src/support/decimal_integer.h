@@ -19,6 +19,12 @@ struct LeadingInteger {
 
 LeadingInteger ReadLeadingInteger(std::string_view text);
 
+// Whether the whole text is one decimal integer: one optional "+" or "-",
+// then one or more digits and nothing else (no blanks). Values typed for
+// numeric settings must be; reading only the leading integer would turn a
+// typo such as "abc" into 0.
+bool IsWholeDecimal(std::string_view text);
+
 // The default when the text is empty; otherwise the leading integer (no
 // digits gives 0). A number beyond 32 bits wraps, as users of the switches
 // have always seen it.

@@ -1,11 +1,11 @@
 #include "support/password_prompt.h"
 
-#include <string.h>
 #include <unistd.h>
 
 #include <cerrno>
 
 #include "support/output.h"
+#include "support/secret_text.h"
 
 namespace talvex {
 namespace {
@@ -19,14 +19,6 @@ constexpr int kEscape = 27;
 constexpr int kDelete = 127;
 
 constexpr char kPromptText[] = "Enter Password: ";
-
-// Overwrites every byte the text's buffer has held (erased characters
-// included), so that the password does not linger in freed memory.
-void Wipe(std::string* text) {
-  text->resize(text->capacity());
-  explicit_bzero(text->data(), text->size());
-  text->clear();
-}
 
 bool IsSequenceParameter(int byte) { return byte >= 0x20 && byte <= 0x3F; }
 
@@ -58,11 +50,11 @@ bool ReadPasswordLine(std::string* password) {
     if (got <= 0) break;
     gotAny = true;
     if (byte == '\n') break;
-    line += byte;
+    AppendSecret(&line, byte);
   }
   if (!line.empty() && line.back() == '\r') line.pop_back();
-  if (gotAny) password->assign(line);
-  Wipe(&line);
+  if (gotAny) password->swap(line);
+  WipeSecret(&line);
   return gotAny;
 }
 
@@ -75,13 +67,13 @@ bool PromptPassword(Terminal& terminal, std::string* password) {
     int key = terminal.ReadKey();
     if (key < 0 || key == kCtrlC) {
       terminal.Write("\n");
-      Wipe(&buffer);
+      WipeSecret(&buffer);
       return false;
     }
     if (key == kEscape) {
       if (!terminal.MoreKeyBytesPending()) {
         terminal.Write("\n");
-        Wipe(&buffer);
+        WipeSecret(&buffer);
         return false;
       }
       SkipKeySequence(terminal);
@@ -97,14 +89,14 @@ bool PromptPassword(Terminal& terminal, std::string* password) {
       }
     } else if (key >= 32 && key <= 126) {
       terminal.Write(".");
-      buffer += static_cast<char>(key);
+      AppendSecret(&buffer, static_cast<char>(key));
     } else {
       terminal.Write("\a");
     }
   }
   terminal.Write("\n");
-  password->assign(buffer);
-  Wipe(&buffer);
+  password->swap(buffer);
+  WipeSecret(&buffer);
   return true;
 }
 

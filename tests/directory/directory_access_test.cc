@@ -86,6 +86,25 @@ TEST_F(DirectoryAccessTest, FailuresSetTheirCodes) {
                     "LDAP_BIND: [dc1.corp.example.com] Error 0x31"));
 }
 
+// After the run's last bind the password is gone: a connection already
+// open is still found, a new one is refused without a bind.
+TEST_F(DirectoryAccessTest, ForgottenPasswordOpensNoFurtherConnection) {
+  OutputCapture capture;
+  int ldapError = 0;
+  int systemError = 0;
+  LdapConnection* open = ConnectToDomainController(access, "corp.example.com",
+                                                   &ldapError, &systemError);
+  ForgetPassword(access);
+  EXPECT_EQ("", access.password);
+  EXPECT_EQ(open, ConnectToDomainController(access, "corp.example.com",
+                                            &ldapError, &systemError));
+  EXPECT_EQ(nullptr,
+            ConnectToDomainController(access, "child.corp.example.com",
+                                      &ldapError, &systemError));
+  EXPECT_EQ(-2, ldapError);
+  EXPECT_EQ(1, client.Count(FakeOp::kSimpleBind));
+}
+
 TEST(ConnectionCacheTest, LocateStripsBackslashesAndFailureLeavesTextsEmpty) {
   FakeDcLocator locator;
   locator.AddController("corp.example.com",

@@ -44,12 +44,12 @@ class AddTest(ChangesTestCase):
     def test_created_object_holds_exactly_the_thirteen_attributes(self):
         dn = self.made("tvxchg-add-full")
         out, err, rc = self.talvex(
-            "-add", "tvxchg-add-full:Full Display:702:42:10:5:3:30:45:2:false:true", "-forreal")
+            "-add", "tvxchg-add-full:Full Display:702:42:10:5:3:45:30:2:false:true", "-forreal")
         self.assertEqual(0, rc, out + err)
         self.assertIn(text(["", f"Creating new PSO: {dn}", "PSO successfully created.", ""]), out)
         entry = read_entry(dn, ["*"])
         self.assertIsNotNone(entry)
-        expected = pso_values(702, threshold=3, duration=30, window=45, maxage=42, minage=2,
+        expected = pso_values(702, threshold=3, duration=45, window=30, maxage=42, minage=2,
                               minlen=10, history=5, complexity=False, reversible=True)
         # The name fills both display names first; the display name given then
         # replaces only the display name.

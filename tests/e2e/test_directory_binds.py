@@ -27,8 +27,8 @@ class DirectoryBindTest(unittest.TestCase):
         cls.dc_host = cls.env["LAB_DC_HOST"]
         cls.using_host = f"Using host: Default-First-Site-Name\\{cls.dc_host}\n"
 
-    def talvex(self, *args, env=None):
-        return labtest.run_talvex(*args, env=env)
+    def talvex(self, *args, env=None, stdin=None):
+        return labtest.run_talvex(*args, env=env, stdin=stdin)
 
     def assertSucceeds(self, args, env=None):
         out, err, code = self.talvex(*args, env=env)
@@ -88,6 +88,23 @@ class DirectoryBindTest(unittest.TestCase):
             "Extended Error: Preauthentication failed (getting an initial ticket for "
             f"Administrator@{self.env['LAB_REALM']})\n", err)
         self.assertNotIn("wrong", out + err.replace("Preauthentication", ""))
+
+    def test_cancelled_password_prompt_ends_the_run_without_a_bind(self):
+        # Standard input at its end cancels the prompt. A Kerberos bind with
+        # an empty password would count a failed pre-authentication against
+        # the account (toward its lockout) and report error 49: no report, and
+        # badPwdCount stays as it was (Samba counts only under a lockout
+        # threshold, which the lab's domain policy does not set).
+        bob = f"CN=bob,{self.env['LAB_STAFF_DN']}"
+        before = labtest.read_entry(bob, ["badPwdCount"])
+        out, err, code = self.talvex(*VIEW, "-u", f"{self.env['LAB_NETBIOS']}\\bob", "-up", "*",
+                                     env=NO_CACHE, stdin="")
+        self.assertEqual((code, err), (1223 & 0xFF, ""), out)
+        self.assertEqual("Enter Password: \n\nThe command did not complete successfully.\n\n",
+                         out)
+        self.assertEqual(labtest.attribute(before, "badPwdCount"),
+                         labtest.attribute(labtest.read_entry(bob, ["badPwdCount"]),
+                                           "badPwdCount"))
 
     def test_locator_answers_for_a_flat_domain_and_a_host_that_does_not_answer(self):
         self.assertSucceeds(VIEW + ("-domain", self.env["LAB_NETBIOS"]))

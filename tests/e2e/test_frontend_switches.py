@@ -335,11 +335,18 @@ class PolicySpecificationTest(FrontEndTestCase):
                     "ERROR:") + HINT, banner=False)
 
     def test_precedence_at_least_one(self):
-        for precedence in ("0", "-3", "abc"):
+        for precedence in ("0", "-3"):
             with self.subTest(precedence=precedence):
                 self.assertRun(
                     ["-add", "p:p:" + precedence],
                     error("ERROR: Minimum value for policy precedence is 1."))
+        # Text that is not a whole number is refused as such, "1x" too.
+        for precedence in ("abc", "1x"):
+            with self.subTest(precedence=precedence):
+                self.assertRun(
+                    ["-add", "p:p:" + precedence],
+                    error("ERROR: Value for policy precedence is not a whole decimal "
+                          "number.", "ERROR: Value - " + precedence))
         self.assertRun(["-mod", "::0"],
                        error("ERROR: Minimum value for policy precedence is 1."))
 

@@ -43,16 +43,16 @@ class ModifyTest(ChangesTestCase):
         dn = create_pso(self.made("tvxchg-mod-lock"), 720, **settings)
         before = read_entry(dn, ["*"])
 
-        out, _ = self.talvex_writing_nothing("-mod", "::::::3:10:20", "-pso", "tvxchg-mod-lock")
+        out, _ = self.talvex_writing_nothing("-mod", "::::::3:20:10", "-pso", "tvxchg-mod-lock")
         self.assertEqual(text([using_host(), "Retrieving PSOs...", ""] + NOT_FOR_REAL + [
             "DN to be modified had this been for real.", f"  {dn}", "",
             f"Current Policy Settings - {dn}"] +
             self.pso_display(dn, "tvxchg-mod-lock", 720, **settings) + [""]) + SUCCESS_TAIL, out)
 
-        out, err, rc = self.talvex("-mod", "::::::3:10:20", "-pso", "tvxchg-mod-lock",
+        out, err, rc = self.talvex("-mod", "::::::3:20:10", "-pso", "tvxchg-mod-lock",
                                    "-forreal")
         self.assertEqual(0, rc, out + err)
-        settings.update(threshold=3, duration=10, window=20)
+        settings.update(threshold=3, duration=20, window=10)
         self.assertEqual(text([using_host(), "Retrieving PSOs...", "Modifying PSO:", f"  {dn}",
                                "PSO successfully updated.", "",
                                f"Current Policy Settings - {dn}"] +
@@ -60,8 +60,8 @@ class ModifyTest(ChangesTestCase):
                          SUCCESS_TAIL, out)
         after = read_entry(dn, ["*"])
         self.assertEqual(["3"], attribute(after, "msDS-LockoutThreshold"))
-        self.assertEqual(["-6000000000"], attribute(after, "msDS-LockoutDuration"))
-        self.assertEqual(["-12000000000"], attribute(after, "msDS-LockoutObservationWindow"))
+        self.assertEqual(["-12000000000"], attribute(after, "msDS-LockoutDuration"))
+        self.assertEqual(["-6000000000"], attribute(after, "msDS-LockoutObservationWindow"))
         changed = {"msds-lockoutthreshold", "msds-lockoutduration",
                    "msds-lockoutobservationwindow"}
         self.assertEqual({k: v for k, v in comparable(before).items() if k not in changed},
@@ -114,9 +114,9 @@ class ModifyTest(ChangesTestCase):
         old = create_pso(self.made("tvxchg-mod-ref"), 722, minlen=8, history=3)
         self.made("tvxchg-mod-ref2")
         before = read_entry(old, ["*"])
-        # The schema's range of msDS-MinimumPasswordLength starts at 0.
-        out, err = self.talvex_writing_nothing("-mod", "tvxchg-mod-ref2::::-1:9", "-pso",
-                                               "tvxchg-mod-ref", "-forreal", code=21)
+        # The schema's range of displayName ends at 256 characters.
+        out, err = self.talvex_writing_nothing("-mod", f"tvxchg-mod-ref2:{'x' * 300}::::9",
+                                               "-pso", "tvxchg-mod-ref", "-forreal", code=21)
         self.assertEqual(comparable(before), comparable(read_entry(old, ["*"])))
         self.assertEqual([], pso_dns("(name=tvxchg-mod-ref2)"))
         self.assertEqual(text([using_host(), "Retrieving PSOs...", "Modifying PSO:", f"  {old}",
@@ -127,8 +127,32 @@ class ModifyTest(ChangesTestCase):
             f"ERROR: ldap_modify_s/ldap_rename_ext_s ({old}): : [{self.dc_host}] "
             "Error 0x15 (21) - Invalid syntax\n", err.splitlines(True)[0])
         self.assertTrue(err.splitlines()[1].startswith("Extended Error: "), err)
-        self.assertIn("msDS-MinimumPasswordLength", err.splitlines()[1])
+        self.assertIn("displayName", err.splitlines()[1])
         self.assertEqual(2, len(err.splitlines()), err)
+
+    def test_values_windows_would_refuse_are_refused_before_any_write(self):
+        dn = create_pso(self.made("tvxchg-mod-rule"), 724, maxage=42, minage=10, duration=30,
+                        window=30)
+        before = read_entry(dn, ["*"])
+        # The minimum age of 10 days the change leaves alone outlasts the new
+        # maximum of 5; Samba would take it.
+        out, _ = self.talvex_writing_nothing("-mod", ":::5", "-pso", "tvxchg-mod-rule",
+                                             "-forreal", code=1)
+        self.assertEqual(text([using_host(), "Retrieving PSOs...", "ERROR:",
+                               "ERROR: Minimum password age must not be longer than maximum "
+                               "password age.",
+                               "ERROR: Value - minpwdage 10 days, maxpwdage 5 days",
+                               f"ERROR: Values not given are those of {dn}", "ERROR:"]) +
+                         USAGE_HINT, out)
+        # Text that is not a number used to be written as 0 (never expires,
+        # no lockout); it is refused before the directory is contacted.
+        for args in ([":::abc"], ["::::::lots"], ["", "-lockout", "x:y:z"]):
+            with self.subTest(args=args):
+                out, _ = self.talvex_writing_nothing("-mod", *args, "-pso", "tvxchg-mod-rule",
+                                                     "-forreal", code=1)
+                self.assertNotIn("Using host", out)
+                self.assertIn("is not a whole decimal number.", out)
+        self.assertEqual(comparable(before), comparable(read_entry(dn, ["*"])))
 
     def test_rename_without_and_with_forreal(self):
         old = create_pso(self.made("tvxchg-ren-old"), 723)

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -31,11 +33,13 @@ class ApplicationSwitchesTest : public ::testing::Test {
     ProcessApplicationSwitches(commandLine, &config);
     shown = testing::internal::GetCapturedStdout();
     arguments = commandLine.arguments;
+    passwordInTable = commandLine.SwitchValue("up", "(absent)");
     return config;
   }
 
   std::string shown;
   Strings arguments;
+  std::string passwordInTable;
 };
 
 TEST_F(ApplicationSwitchesTest, ViewOfAllPsosReadsConnectionSwitches) {
@@ -53,6 +57,8 @@ TEST_F(ApplicationSwitchesTest, ViewOfAllPsosReadsConnectionSwitches) {
   EXPECT_EQ("corp.example.com", config.domain);
   EXPECT_EQ("admin", config.userId);
   EXPECT_EQ("pw", config.password);
+  // The configuration holds the one copy.
+  EXPECT_EQ("", passwordInTable);
   EXPECT_TRUE(config.simpleBind);
   EXPECT_EQ(Strings{}, arguments);
 }
@@ -215,6 +221,18 @@ TEST_F(ApplicationSwitchesTest, RefusalsEndWithExitCodeOne) {
   EXPECT_EXIT(Process({"-pso"}), testing::ExitedWithCode(1), "");
   EXPECT_EXIT(Process({"-view", "-pso", "-add", "x"}),
               testing::ExitedWithCode(1), "");
+}
+
+// Standard input at its end is a cancelled prompt: the run ends before any
+// bind, with ERROR_CANCELLED (1223, of which Linux keeps 199).
+TEST_F(ApplicationSwitchesTest, CancelledPasswordPromptEndsTheRun) {
+  EXPECT_EXIT(
+      {
+        if (freopen("/dev/null", "r", stdin) == nullptr) std::exit(2);
+        Process({"-view", "-pso", "-u", "admin", "-up", "*"});
+      },
+      testing::ExitedWithCode(1223 & 0xFF),
+      "");
 }
 
 TEST_F(ApplicationSwitchesTest, TlsSwitchesAreExclusive) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
 #include <string>
 #include <vector>
 
@@ -113,15 +114,15 @@ TEST_F(PolicySpecificationTest, CompleteAddHasNoWarningsAndNoEmptyLine) {
 TEST_F(PolicySpecificationTest, OverrideSwitchesReplaceFields) {
   Parsed parsed =
       Parse("p:p:1:1:2:3:4:5:6:7:false:false", true,
-            {"-lockout", "99:98:97", "-pwdage", "100:101", "-pwdlen", "12",
+            {"-lockout", "99:98:97", "-pwdage", "101:100", "-pwdlen", "12",
              "-pwdhist", "13", "-pwdcomplex", "true", "-pwdreverse", "True"});
   ASSERT_TRUE(parsed.ok) << parsed.messages.front();
   const PolicyRecord& record = parsed.record;
   EXPECT_EQ(99, record.lockoutThreshold());
   EXPECT_EQ(98, record.lockoutDuration());
   EXPECT_EQ(97, record.lockoutObservation());
-  EXPECT_EQ(100, record.maxPwdAge());
-  EXPECT_EQ(101, record.minPwdAge());
+  EXPECT_EQ(101, record.maxPwdAge());
+  EXPECT_EQ(100, record.minPwdAge());
   EXPECT_EQ(12, record.minPwdLength());
   EXPECT_EQ(13, record.pwdHistory());
   EXPECT_TRUE(record.complexity());
@@ -155,29 +156,133 @@ TEST_F(PolicySpecificationTest, ComplexityMustBeTrueOrFalse) {
 }
 
 TEST_F(PolicySpecificationTest, PrecedenceBelowOneFails) {
-  for (const char* precedence : {"0", "-3", "abc"}) {
+  for (const char* precedence : {"0", "-3"}) {
     Parsed parsed = Parse(std::string("p:p:") + precedence, true);
     EXPECT_FALSE(parsed.ok) << precedence;
     EXPECT_EQ(ErrorBlock({"ERROR: Minimum value for policy precedence is 1."}),
               parsed.messages);
   }
-  Parsed parsed = Parse("p:p:1x", true);
-  EXPECT_TRUE(parsed.ok);
-  EXPECT_EQ(1, parsed.record.precedence());
   Parsed modify = Parse("::0", false);
   EXPECT_FALSE(modify.ok);
 }
 
-TEST_F(PolicySpecificationTest, MinimumLengthAtMost255) {
+TEST_F(PolicySpecificationTest, MinimumLengthFrom0To255) {
   Parsed tooLong = Parse("p:p:1::256", true);
   EXPECT_FALSE(tooLong.ok);
   EXPECT_EQ(
       ErrorBlock({"ERROR: Maximum value for minimum password length is 255."}),
       tooLong.messages);
   EXPECT_TRUE(Parse("p:p:1::255", true).ok);
+  EXPECT_TRUE(Parse("p:p:1::0", true).ok);
   Parsed negative = Parse("p:p:1::-1", true);
-  EXPECT_TRUE(negative.ok);
-  EXPECT_EQ(-1, negative.record.minPwdLength());
+  EXPECT_FALSE(negative.ok);
+  EXPECT_EQ(ErrorBlock({"ERROR: Minimum value for minimum password length is "
+                        "0.",
+                        "ERROR: Value - -1"}),
+            negative.messages);
+}
+
+// A typo must not become 0 (passwords that never expire, lockout off) or
+// the digits before it.
+TEST_F(PolicySpecificationTest, ValuesThatAreNotWholeNumbersFail) {
+  struct Case {
+    std::string specification;
+    Strings overrides;
+    Strings messages;
+  } cases[] = {
+      {":::abc", {}, ErrorBlock({"ERROR: Value for maximum password age is "
+                                 "not a whole decimal number.",
+                                 "ERROR: Value - abc"})},
+      {"::::::lots", {}, ErrorBlock({"ERROR: Value for lockout threshold is "
+                                     "not a whole decimal number.",
+                                     "ERROR: Value - lots"})},
+      {"p:p:1x", {}, ErrorBlock({"ERROR: Value for policy precedence is not "
+                                 "a whole decimal number.",
+                                 "ERROR: Value - 1x"})},
+      {"p:p:abc", {}, ErrorBlock({"ERROR: Value for policy precedence is not "
+                                  "a whole decimal number.",
+                                  "ERROR: Value - abc"})},
+      {"", {"-lockout", "x:y:z"},
+       {"ERROR:", "ERROR: Value for lockout threshold is not a whole decimal "
+        "number.", "ERROR: Value - x", "ERROR:",
+        "ERROR:", "ERROR: Value for lockout duration is not a whole decimal "
+        "number.", "ERROR: Value - y", "ERROR:",
+        "ERROR:", "ERROR: Value for lockout observation is not a whole "
+        "decimal number.", "ERROR: Value - z", "ERROR:"}},
+      {"", {"-pwdage", " 5:1.5", "-pwdlen", "8 ", "-pwdhist", "+"},
+       {"ERROR:", "ERROR: Value for minimum password length is not a whole "
+        "decimal number.", "ERROR: Value - 8 ", "ERROR:",
+        "ERROR:", "ERROR: Value for password history is not a whole decimal "
+        "number.", "ERROR: Value - +", "ERROR:",
+        "ERROR:", "ERROR: Value for maximum password age is not a whole "
+        "decimal number.", "ERROR: Value -  5", "ERROR:",
+        "ERROR:", "ERROR: Value for minimum password age is not a whole "
+        "decimal number.", "ERROR: Value - 1.5", "ERROR:"}},
+  };
+  for (const Case& c : cases) {
+    Parsed parsed = Parse(c.specification, false, c.overrides);
+    EXPECT_FALSE(parsed.ok) << c.specification;
+    EXPECT_EQ(c.messages, parsed.messages) << c.specification;
+  }
+  Parsed signs = Parse(":::+42::-0", false);
+  ASSERT_TRUE(signs.ok);
+  EXPECT_EQ(42, signs.record.maxPwdAge());
+  EXPECT_EQ(0, signs.record.pwdHistory());
+}
+
+// The schema's ranges, which a Windows controller enforces and Samba does
+// not.
+TEST_F(PolicySpecificationTest, CountsOutsideTheSchemaRangesFail) {
+  struct Case {
+    std::string specification;
+    Strings messages;
+  } cases[] = {
+      {":::::65536", ErrorBlock({"ERROR: Maximum value for password history "
+                                 "is 65535.",
+                                 "ERROR: Value - 65536"})},
+      {":::::-1", ErrorBlock({"ERROR: Minimum value for password history is "
+                              "0.",
+                              "ERROR: Value - -1"})},
+      {"::::::65536", ErrorBlock({"ERROR: Maximum value for lockout "
+                                  "threshold is 65535.",
+                                  "ERROR: Value - 65536"})},
+      {"::::::-1", ErrorBlock({"ERROR: Minimum value for lockout threshold "
+                               "is 0.",
+                               "ERROR: Value - -1"})},
+      {":::::65535:65535", {}},
+  };
+  for (const Case& c : cases) {
+    Parsed parsed = Parse(c.specification, false);
+    EXPECT_EQ(c.messages.empty(), parsed.ok) << c.specification;
+    EXPECT_EQ(c.messages, parsed.messages) << c.specification;
+  }
+}
+
+// The defaults take part: a minimum age above the default maximum of 91
+// days is refused, after the defaults that explain it.
+TEST_F(PolicySpecificationTest, AddBreakingARuleBetweenSettingsFails) {
+  Parsed parsed = Parse("p:p:1:::::5:30:100", true);
+  EXPECT_FALSE(parsed.ok);
+  EXPECT_EQ((Strings{
+                "WARN: Using default 91 days for maximum password age.",
+                "WARN: Using default 15 characters for minimum password "
+                "length.",
+                "WARN: Using default 24 passwords for minimum password "
+                "history.",
+                "WARN: Using default 25 bad passwords for lockout threshold.",
+                "WARN: Using default TRUE for password complexity.",
+                "WARN: Using default FALSE for reversible encryption "
+                "passwords.",
+                "", "ERROR:",
+                "ERROR: Minimum password age must not be longer than maximum "
+                "password age.",
+                "ERROR: Value - minpwdage 100 days, maxpwdage 91 days",
+                "ERROR: Lockout observation must not be longer than lockout "
+                "duration.",
+                "ERROR: Value - lo_observe 30 minutes, lo_duration 5 minutes",
+                "ERROR:"}),
+            parsed.messages);
+  EXPECT_TRUE(Parse("p:p:1:-1::::-1:30:100", true).ok);
 }
 
 TEST_F(PolicySpecificationTest, ExtraFieldsEndUpInReversible) {

@@ -224,6 +224,34 @@ TEST_F(QuickStartTest, RefusedAddEndsWithItsCodeAndKeepsEarlierPsos) {
                 "unwilling to perform\n"));
 }
 
+// A domain whose minimum age (50 days) outlasts its maximum (42) gives a
+// copy and an administrators PSO that a Windows controller would refuse:
+// the run ends before the first add, so no part of the set is created.
+TEST_F(QuickStartTest, PsosBreakingWindowsRulesAreRefusedBeforeAnyAdd) {
+  corp_.SetValues(kCorpDn, "minPwdAge", {"-43200000000000"});
+  config_.forReal = true;
+  LoadDomainPolicies();
+  EXPECT_RUN_ENDS(
+      RunQuickStart(state_), 1,
+      ::testing::AllOf(
+          ::testing::StartsWith(
+              "Creating new PSOs:\nERROR:\n"
+              "ERROR: Minimum password age must not be longer than maximum "
+              "password age.\n"
+              "ERROR: Value - minpwdage 50 days, maxpwdage 42 days\n"
+              "ERROR: Policy Setting object - DomPol_corp.example.com (" +
+              PsoDnOf("DomPol_corp.example.com") +
+              ")\n"
+              "ERROR: Minimum password age must not be longer than maximum "
+              "password age.\n"
+              "ERROR: Value - minpwdage 50 days, maxpwdage 35 days\n"
+              "ERROR: Policy Setting object - pwd_policy_admin (" +
+              PsoDnOf("pwd_policy_admin") +
+              ")\n"
+              "ERROR: No PSO was created.\nERROR:\n"),
+          ::testing::Not(HasSubstr("successfully created"))));
+}
+
 TEST_F(QuickStartTest, FailedReadOfExistingPsosEndsTheRun) {
   LoadDomainPolicies();
   client_.FailNext(FakeOp::kSearch, 32, "0000208D: NameErr: DSID-03100241");

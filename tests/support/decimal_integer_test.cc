@@ -52,5 +52,15 @@ TEST(DecimalIntegerTest, ReadLeadingIntegerReportsOverflow) {
   EXPECT_EQ(0u, none.magnitude);
 }
 
+TEST(DecimalIntegerTest, IsWholeDecimalTakesOnlyASignAndDigits) {
+  for (const char* whole : {"0", "42", "-1", "+7", "007", "99999999999999999999"}) {
+    EXPECT_TRUE(IsWholeDecimal(whole)) << whole;
+  }
+  for (const char* other : {"", "-", "+", "abc", "1x", "x1", " 1", "1 ", "1.5",
+                            "--1", "1-", "0x10", "\xd9\xa3"}) {
+    EXPECT_FALSE(IsWholeDecimal(other)) << other;
+  }
+}
+
 }  // namespace
 }  // namespace talvex
