@@ -18,6 +18,7 @@
 #include "support/output.h"
 #include "support/run_exit.h"
 #include "support/text_case.h"
+#include "support/visible_text.h"
 
 namespace talvex {
 namespace {
@@ -81,7 +82,7 @@ void LocateController(RunState& state) {
   std::string name, site, clientSite;
   LocateDC(*state.locator, state.access.locatorComputer, config.domain,
            DomainControllerFlags(config.domain), &name, &site, &clientSite);
-  PrintLine("Using host: " + site + "\\" + name);
+  PrintLine("Using host: " + VisibleText(site) + "\\" + VisibleText(name));
   config.host = name;
 }
 
@@ -136,7 +137,7 @@ void ReadDomainList(RunState& state) {
                 state.serverInfo);
   if (!DebugAt(1)) return;
   for (const std::string& domain : state.domainList)
-    PrintLine("Domain: " + domain);
+    PrintLine("Domain: " + VisibleText(domain));
 }
 
 void RetrieveDomainPolicies(RunState& state) {
@@ -167,7 +168,7 @@ LdapConnection* OpenGlobalCatalog(RunState& state) {
     PrintLine("ERROR:");
     EndRun(status);
   }
-  PrintLine("  Using GC: " + site + "\\" + name);
+  PrintLine("  Using GC: " + VisibleText(site) + "\\" + VisibleText(name));
   config.gcHost = name;
 
   Debug("Opening GC Connection");

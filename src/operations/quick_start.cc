@@ -13,6 +13,7 @@
 #include "policy/pso_retrieval.h"
 #include "support/output.h"
 #include "support/text_case.h"
+#include "support/visible_text.h"
 
 namespace talvex {
 namespace {
@@ -51,7 +52,7 @@ struct QuickStart {
   void Create(const std::string& name, const std::string& displayName,
               const PolicyRecord& source, int precedence) {
     std::string dn = PsoDn(name, state.serverInfo.defaultNamingContext);
-    PrintLine("  " + dn);
+    PrintLine("  " + VisibleText(dn));
     if (existing.count(LowerCase(dn)) != 0) {
       PrintLine("  WARN: Policy Name specified already exists. Skipping.");
       PrintLine("");

@@ -9,6 +9,7 @@
 #include "operations/run_failure.h"
 #include "policy/policy_display.h"
 #include "support/output.h"
+#include "support/visible_text.h"
 
 namespace talvex {
 namespace {
@@ -31,7 +32,8 @@ std::vector<const PolicyRecord*> SortedPolicies(const RunState& state) {
 }
 
 std::string PrecedenceField(const PolicyRecord& record) {
-  std::string field = "(" + record.PrecedenceText() + ")";
+  std::string field =
+      "(" + SettingText(record, "precedence", record.PrecedenceText()) + ")";
   if (field.size() < kPrecedenceFieldWidth) {
     field.append(kPrecedenceFieldWidth - field.size(), ' ');
   }
@@ -49,7 +51,8 @@ void ShowAppliedMembers(RunState& state, const PolicyRecord& record) {
   }
   PrintLine("    Applied To:");
   if (lines.empty()) PrintLine("      NONE");
-  for (const std::string& line : lines) PrintLine("      " + line);
+  for (const std::string& line : lines)
+    PrintLine("      " + VisibleText(line));
   PrintLine("");
 }
 
@@ -72,11 +75,12 @@ void RunView(RunState& state) {
   PrintLine("--------------");
 
   int number = 1;
-  for (const PolicyRecord* record : SortedPolicies(state)) {
+  const std::vector<const PolicyRecord*> sorted = SortedPolicies(state);
+  for (const PolicyRecord* record : sorted) {
     if (config.dnWithPrecedence) {
-      PrintLine("    " + PrecedenceField(*record) + record->dn());
+      PrintLine("    " + PrecedenceField(*record) + VisibleText(record->dn()));
     } else if (config.dnOnly) {
-      PrintLine("    " + record->dn());
+      PrintLine("    " + VisibleText(record->dn()));
     } else {
       PrintLine("  Policy #" + std::to_string(number));
       DisplayPolicy(*record, "");
@@ -86,6 +90,7 @@ void RunView(RunState& state) {
     if (config.action == ActionCode::kApplied)
       ShowAppliedMembers(state, *record);
   }
+  if (!config.dnOnly) WarnUnsetOrInvalidSettings(sorted);
 }
 
 }  // namespace talvex
