@@ -37,7 +37,9 @@ TEST(RangedValuesTest, ReadsTheRangeOption) {
     EXPECT_EQ(c.baseName, range.baseName) << c.description;
     EXPECT_EQ(c.low, range.low) << c.description;
     EXPECT_EQ(c.last, range.last) << c.description;
-    if (!c.last) EXPECT_EQ(c.high, range.high) << c.description;
+    if (!c.last) {
+      EXPECT_EQ(c.high, range.high) << c.description;
+    }
   }
 }
 
