@@ -25,26 +25,29 @@ class RangedValuesTest(LabTestCase):
     @classmethod
     def setUpClass(cls):
         super().setUpClass()
+        # The users are a fixture made once and kept (a user add costs a
+        # Samba DC about 0.1-0.3 s); only the PSO is made and removed per run.
         cls.ou = "OU=e2e-ranged," + cls.base_dn
         cls.pso = f"CN=e2erng-pso,{cls.pso_container}"
-        cls.cleanUp()
+        labtest.delete_if_present(cls.pso)
         cls.users = [f"CN=e2erng-{i:04d},{cls.ou}" for i in range(SUBJECTS)]
         started = time.monotonic()
-        labtest.add_ldif(labtest.ou_entry(cls.ou) + "".join(
-            labtest.user_entry(dn, f"e2erng-{i:04d}") for i, dn in enumerate(cls.users)))
+        present = {dn.lower() for dn, _ in labtest.ldapsearch(
+            base=cls.ou, scope="one", filter="(objectClass=user)", attributes=["1.1"])}
+        if labtest.read_entry(cls.ou, ["1.1"]) is None:
+            labtest.add_ldif(labtest.ou_entry(cls.ou))
+        missing = [(i, dn) for i, dn in enumerate(cls.users) if dn.lower() not in present]
+        for at in range(0, len(missing), 100):
+            labtest.add_ldif("".join(labtest.user_entry(dn, f"e2erng-{i:04d}")
+                                     for i, dn in missing[at:at + 100]))
         labtest.add_ldif(labtest.pso_entry(cls.pso, "e2erng-pso", 900, applies_to=cls.users))
-        print(f"\n{SUBJECTS} users and their PSO made in "
+        print(f"\n{len(missing)} of {SUBJECTS} users made, PSO applied to all in "
               f"{time.monotonic() - started:.1f} s")
 
     @classmethod
     def tearDownClass(cls):
-        cls.cleanUp()
-        super().tearDownClass()
-
-    @classmethod
-    def cleanUp(cls):
         labtest.delete_if_present(cls.pso)
-        labtest.delete_tree(cls.ou)
+        super().tearDownClass()
 
     def test_samba_honours_an_explicit_range(self):
         # What a Windows controller does unasked: the first range, named.
@@ -87,7 +90,7 @@ class DirectoryTextTest(LabTestCase):
             b64_line("userPrincipalName", cls.upn),
             b64_line("displayName", cls.RAW_DISPLAY)]) + "\n\n")
         lines = []
-        for line in labtest.pso_entry("X", "e2etxt-pso", 901).splitlines():
+        for line in labtest.pso_entry("X", "e2etxt-pso", 901).strip().splitlines():
             if line.startswith("dn:"):
                 line = b64_line("dn", cls.pso)
             elif line.startswith("displayName:"):
