@@ -32,8 +32,9 @@ std::vector<const PolicyRecord*> SortedPolicies(const RunState& state) {
 }
 
 std::string PrecedenceField(const PolicyRecord& record) {
-  std::string field =
-      "(" + SettingText(record, "precedence", record.PrecedenceText()) + ")";
+  std::string field = "(";
+  field += SettingText(record, "precedence", record.PrecedenceText());
+  field += ')';
   if (field.size() < kPrecedenceFieldWidth) {
     field.append(kPrecedenceFieldWidth - field.size(), ' ');
   }
@@ -78,7 +79,10 @@ void RunView(RunState& state) {
   const std::vector<const PolicyRecord*> sorted = SortedPolicies(state);
   for (const PolicyRecord* record : sorted) {
     if (config.dnWithPrecedence) {
-      PrintLine("    " + PrecedenceField(*record) + VisibleText(record->dn()));
+      std::string line = "    ";
+      line += PrecedenceField(*record);
+      line += VisibleText(record->dn());
+      PrintLine(line);
     } else if (config.dnOnly) {
       PrintLine("    " + VisibleText(record->dn()));
     } else {
