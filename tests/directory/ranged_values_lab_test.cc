@@ -38,6 +38,7 @@ class SmallRangeConnection : public LdapConnection {
     }
     return real_.Search(ranged, pageSize, cookie, entries);
   }
+  int EstablishTls() override { return real_.EstablishTls(); }
   int SetOption(LdapOption option, int value) override {
     return real_.SetOption(option, value);
   }
@@ -77,7 +78,8 @@ class LabRangedValuesTest : public testing::Test {
     TALVEX_REQUIRE_PLATFORM_LAB();
     client_ = MakeOpenLdapClient();
     int error = -100;
-    admin_ = client_->Initialize(lab_->Value("LAB_DC_HOST"), 389, &error);
+    admin_ = client_->Initialize(lab_->Value("LAB_DC_HOST"), 389,
+                                 LdapTls::kNone, &error);
     ASSERT_NE(admin_, nullptr);
     ASSERT_EQ(admin_->SetOption(LdapOption::kProtocolVersion, 3), 0);
     ASSERT_EQ(admin_->SimpleBind("Administrator@" + lab_->Value("LAB_DOMAIN"),
