@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "support/output.h"
+#include "support/visible_text.h"
 
 namespace talvex {
 
@@ -17,7 +18,10 @@ void ReportLdapError(LdapClient& client, const std::string& label,
   // whole.
   char hex[16];
   std::snprintf(hex, sizeof hex, "%x", static_cast<std::uint32_t>(code));
-  std::string text = label + ": [" + host + "] Error 0x" + hex + " (" +
+  // The label names DNs and the host comes from the locator; like the
+  // server's diagnostic below they may carry control characters.
+  std::string text = VisibleText(label) + ": [" + VisibleText(host) +
+                     "] Error 0x" + hex + " (" +
                      std::to_string(code) + ") - " + client.ErrorText(code) +
                      "\n";
   PrintErrorText(text, false);
@@ -25,7 +29,7 @@ void ReportLdapError(LdapClient& client, const std::string& label,
   if (code == 0 || connection == nullptr) return;
   std::string diagnostic = connection->DiagnosticMessage();
   if (diagnostic.empty()) diagnostic = "No extended error info available.";
-  PrintErrorText("Extended Error: " + diagnostic + "\n", false);
+  PrintErrorText("Extended Error: " + VisibleText(diagnostic) + "\n", false);
 }
 
 }  // namespace talvex

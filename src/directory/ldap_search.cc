@@ -1,6 +1,7 @@
 #include "directory/ldap_search.h"
 
 #include "directory/ldap_filter.h"
+#include "directory/ranged_values.h"
 #include "directory/search_controls.h"
 #include "directory/value_conversion.h"
 #include "support/output.h"
@@ -107,6 +108,8 @@ int LdapGetRec(LdapConnection& connection, const std::string& base,
   // caller asked for is not there.
   if (entries.empty()) return ldap_result::kNoSuchObject;
   LdapEntry& entry = entries.front();
+  code = CompleteRangedValues(connection, request.serverControls, &entry);
+  if (code != ldap_result::kSuccess) return code;
   (*record)[kDnKey] = {entry.dn};
   for (auto& attribute : entry.attributes) {
     (*record)[attribute.name] =
@@ -158,6 +161,15 @@ int LdapGetRecPages(LdapConnection& connection, const std::string& base,
       page.clear();
       page.reserve(entries.size());
       for (LdapEntry& entry : entries) {
+        // An attribute with more values than the server hands out at once
+        // is completed before the entry is kept; a failure ends the search
+        // after this page, so no caller acts on a cut list.
+        int rangeCode =
+            CompleteRangedValues(connection, request.serverControls, &entry);
+        if (rangeCode != ldap_result::kSuccess) {
+          code = rangeCode;
+          break;
+        }
         ++count;
         std::string dn = OneLineDn(std::move(entry.dn));
         page.push_back(ToRecord(entry, std::move(dn), converter));

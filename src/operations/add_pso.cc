@@ -12,6 +12,7 @@
 #include "support/output.h"
 #include "support/text_case.h"
 #include "support/usage_hint.h"
+#include "support/visible_text.h"
 
 namespace talvex {
 namespace {
@@ -42,7 +43,7 @@ void CheckUniqueName(const PolicyRecord& added, const PolicyRecord& existing) {
   PrintLine("ERROR:");
   PrintLine("ERROR: Password Settings Object Name is not unique.");
   PrintLine("ERROR: Existing Object: ");
-  PrintLine("ERROR:     " + existing.dn());
+  PrintLine("ERROR:     " + VisibleText(existing.dn()));
   PrintLine("ERROR:");
   ShowUsageHint();
 }
@@ -53,8 +54,8 @@ void CheckSameSettings(const PolicyRecord& added, const PolicyRecord& existing,
   PrintLine("  WARN:");
   PrintLine(
       "  WARN: A policy setting object already exists with the same settings.");
-  PrintLine("  WARN: Policy Setting object - " + existing.name() + " (" +
-            existing.dn() + ")");
+  PrintLine("  WARN: Policy Setting object - " + VisibleText(existing.name()) +
+            " (" + VisibleText(existing.dn()) + ")");
   if (override) {
     PrintLine("  WARN: Override specified, creating object.");
     PrintLine("  WARN:");
@@ -73,8 +74,8 @@ void WarnSamePrecedence(const PolicyRecord& added,
   PrintLine(
       "  WARN: A policy setting object already exists with the same "
       "precedence.");
-  PrintLine("  WARN: Policy Setting object - " + existing.name());
-  PrintLine("  WARN:     (" + existing.dn() + ")");
+  PrintLine("  WARN: Policy Setting object - " + VisibleText(existing.name()));
+  PrintLine("  WARN:     (" + VisibleText(existing.dn()) + ")");
   PrintLine(
       "  WARN: When a single user has two policies assigned with the same");
   PrintLine("  WARN: precedence at the same scope (i.e. directly applied or");
@@ -121,7 +122,7 @@ void RunAdd(RunState& state) {
   record.SetDN(dn);
 
   if (config.forReal) {
-    PrintLine("Creating new PSO: " + dn);
+    PrintLine("Creating new PSO: " + VisibleText(dn));
     int code = AddPSO(record, *state.mainConnection);
     if (code != ldap_result::kSuccess) {
       FailLdapCall(state, "ERROR: ldap_add_s (" + dn + "): ", config.host,

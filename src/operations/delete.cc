@@ -6,6 +6,7 @@
 #include "operations/run_failure.h"
 #include "support/output.h"
 #include "support/usage_hint.h"
+#include "support/visible_text.h"
 
 namespace talvex {
 
@@ -35,7 +36,7 @@ void RunDelete(RunState& state) {
     PrintLine("PSO(s) that would have been deleted had this been for real.");
   }
   for (const auto& [key, policy] : state.policies) {
-    PrintLine("  DN:" + policy.dn());
+    PrintLine("  DN:" + VisibleText(policy.dn()));
     if (!config.forReal) continue;
     // Deletions already made stay made; later ones are not tried.
     int code = LdapDelete(*state.mainConnection, policy.dn());

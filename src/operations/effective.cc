@@ -14,7 +14,9 @@
 #include "policy/policy_display.h"
 #include "policy/pso_retrieval.h"
 #include "support/output.h"
+#include "support/text_case.h"
 #include "support/usage_hint.h"
+#include "support/visible_text.h"
 
 namespace talvex {
 namespace {
@@ -89,6 +91,53 @@ PolicyList ReadGoverningPolicy(RunState& state, const EffectiveUser& user) {
   return governing;
 }
 
+// Whether the account of this bind can read the PSO's settings: PSOs are
+// readable by domain administrators only, while the user's
+// msDS-ResultantPSO and msDS-PSOApplied may still name them.
+bool CanReadPso(RunState& state, const std::string& dn) {
+  Record record;
+  int status = LdapGetRec(*state.mainConnection, dn, "base", "objectclass=*",
+                          {"msDS-PasswordSettingsPrecedence"}, ControlMap(),
+                          &record);
+  return status == 0 && FindAttribute(record, "msDS-PasswordSettingsPrecedence");
+}
+
+// The PSOs named for the user that this account cannot read, resultant
+// first; the governing policy was read into `governing` unless -dn.
+std::vector<std::string> UnreadablePsos(RunState& state,
+                                        const EffectiveUser& user,
+                                        const PolicyList& governing,
+                                        bool governingRead) {
+  std::vector<std::string> unreadable;
+  if (!user.resultantPso.empty()) {
+    bool readable = governingRead
+                        ? !governing.empty() &&
+                              !governing.begin()->second.HasUnsetSettings()
+                        : CanReadPso(state, user.resultantPso);
+    if (!readable) unreadable.push_back(user.resultantPso);
+  }
+  for (const std::string& dn : user.appliedPsos) {
+    if (LowerCase(dn) == LowerCase(user.resultantPso)) continue;
+    if (!CanReadPso(state, dn)) unreadable.push_back(dn);
+  }
+  return unreadable;
+}
+
+void WarnUnreadablePsos(const std::vector<std::string>& unreadable) {
+  PrintLine("WARN:");
+  PrintLine(
+      "WARN: The account of this bind lacks the rights to read these PSOs "
+      "(PSOs are readable");
+  PrintLine(
+      "WARN: by domain administrators only), so the PSOs that apply and the "
+      "effective policy");
+  PrintLine("WARN: cannot be shown in full:");
+  for (const std::string& dn : unreadable) {
+    PrintLine("WARN:   " + VisibleText(dn));
+  }
+  PrintLine("WARN:");
+}
+
 }  // namespace
 
 void RunEffective(RunState& state) {
@@ -118,11 +167,19 @@ void RunEffective(RunState& state) {
   }
 
   PrintLine("");
-  PrintLine("User: " + user.accountName + " | " + user.principalName + " | " +
-            user.dn);
+  PrintLine("User: " + VisibleText(user.accountName) + " | " +
+            VisibleText(user.principalName) + " | " + VisibleText(user.dn));
+  const std::vector<std::string> unreadable =
+      UnreadablePsos(state, user, governing, !config.dnOnly);
   PrintLine("Applied PSOs:");
-  if (user.appliedPsos.empty()) PrintLine("  NONE ");
-  for (const std::string& pso : user.appliedPsos) PrintLine("  " + pso);
+  // With PSOs hidden from this account an empty list is no answer: the
+  // directory may withhold msDS-PSOApplied as well.
+  if (user.appliedPsos.empty()) {
+    PrintLine(unreadable.empty() ? "  NONE "
+                                 : "  UNKNOWN (PSOs cannot be read with the "
+                                   "rights of this account)");
+  }
+  for (const std::string& pso : user.appliedPsos) PrintLine("  " + VisibleText(pso));
 
   std::string effectiveText = user.resultantPso;
   if (effectiveText.empty()) {
@@ -132,10 +189,15 @@ void RunEffective(RunState& state) {
       if (effective != nullptr) effectiveText += effective->domain();
     }
   }
-  PrintLine("Effective PSO: " + effectiveText);
+  PrintLine("Effective PSO: " + VisibleText(effectiveText));
   if (!config.dnOnly && effective != nullptr) {
     DisplayPolicy(*effective, "");
     PrintLine("");
+  }
+  if (!unreadable.empty()) {
+    WarnUnreadablePsos(unreadable);
+  } else if (!config.dnOnly && effective != nullptr) {
+    WarnUnsetOrInvalidSettings({effective});
   }
 }
 

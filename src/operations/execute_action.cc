@@ -19,6 +19,7 @@
 #include "support/run_exit.h"
 #include "support/secret_text.h"
 #include "support/text_case.h"
+#include "support/visible_text.h"
 
 namespace talvex {
 namespace {
@@ -94,7 +95,7 @@ void LocateController(RunState& state) {
   std::string name, site, clientSite;
   LocateDC(*state.locator, state.access.locatorComputer, config.domain,
            DomainControllerFlags(config.domain), &name, &site, &clientSite);
-  Progress("Using host: " + site + "\\" + name);
+  Progress("Using host: " + VisibleText(site) + "\\" + VisibleText(name));
   config.host = name;
   state.controllerSite = site;
   state.controllerName = name;
@@ -154,7 +155,7 @@ void ReadDomainList(RunState& state) {
                 state.serverInfo);
   if (!DebugAt(1)) return;
   for (const std::string& domain : state.domainList)
-    PrintLine("Domain: " + domain);
+    PrintLine("Domain: " + VisibleText(domain));
 }
 
 void RetrieveDomainPolicies(RunState& state) {
@@ -185,7 +186,7 @@ LdapConnection* OpenGlobalCatalog(RunState& state) {
     PrintLine("ERROR:");
     EndRun(status);
   }
-  Progress("  Using GC: " + site + "\\" + name);
+  Progress("  Using GC: " + VisibleText(site) + "\\" + VisibleText(name));
   config.gcHost = name;
   state.gcSite = site;
   state.gcName = name;

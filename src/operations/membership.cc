@@ -1,14 +1,18 @@
 // Adding, removing and clearing the objects a Password Settings Object
 // applies to (its msDS-PSOAppliesTo values).
 #include <string>
+#include <vector>
 
 #include "directory/ldap_modify.h"
 #include "directory/ldap_search.h"
 #include "operations/actions.h"
 #include "operations/object_filter.h"
+#include "operations/record_attribute.h"
 #include "operations/run_failure.h"
 #include "support/output.h"
+#include "support/text_case.h"
 #include "support/usage_hint.h"
+#include "support/visible_text.h"
 
 namespace talvex {
 namespace {
@@ -28,6 +32,46 @@ bool HasSelectedPso(const RunState& state) {
 std::string FindObjectDn(RunState& state, const std::string& value) {
   return GetDN(*state.mainConnection, state.serverInfo.defaultNamingContext,
                "subtree", ObjectFilter(value));
+}
+
+// The object's classes, most specific last; empty when they cannot be read.
+std::vector<std::string> ObjectClasses(RunState& state,
+                                       const std::string& objectDn) {
+  Record record;
+  int status = LdapGetRec(*state.mainConnection, objectDn, "base",
+                          "objectClass=*", {"objectClass"}, {}, &record);
+  if (status != 0) return {};
+  const std::vector<std::string>* classes = FindAttribute(record, "objectClass");
+  return classes == nullptr ? std::vector<std::string>() : *classes;
+}
+
+// A PSO governs users (inetOrgPerson is one) and groups only; a computer is
+// a user by class but takes the domain policy, and links to anything else
+// (the domain head, containers, OUs, other PSOs, contacts) are accepted by
+// the directory and do nothing. Classes that cannot be read are left to the
+// server to judge.
+bool CanBeGoverned(const std::vector<std::string>& classes) {
+  bool user = false;
+  bool group = false;
+  bool computer = false;
+  for (const std::string& name : classes) {
+    const std::string lower = LowerCase(name);
+    user = user || lower == "user";
+    group = group || lower == "group";
+    computer = computer || lower == "computer";
+  }
+  return classes.empty() || group || (user && !computer);
+}
+
+void RefuseUngovernable(const std::string& value,
+                        const std::vector<std::string>& classes) {
+  PrintLine("ERROR:");
+  PrintLine("ERROR: Invalid object for this PSO. (" + VisibleText(value) + ")");
+  PrintLine("ERROR: The object is of class " + VisibleText(classes.back()) +
+            "; a PSO applies only to users (including inetOrgPerson) and "
+            "groups.");
+  PrintLine("ERROR:");
+  ShowUsageHint();
 }
 
 void FailModify(RunState& state, const std::string& psoDn, int status) {
@@ -56,15 +100,22 @@ void RunApplyTo(RunState& state) {
   std::string objectDn = FindObjectDn(state, config.memberTarget);
   if (objectDn.empty()) {
     PrintLine("ERROR:");
-    PrintLine("ERROR: Invalid object for this PSO. (" + config.memberTarget +
-              ")");
+    PrintLine("ERROR: Invalid object for this PSO. (" +
+              VisibleText(config.memberTarget) + ")");
     PrintLine("ERROR:");
     ShowUsageHint();
   }
+  // Removing such a link stays allowed, so that links written by other
+  // tools can be cleaned up.
+  if (config.action == ActionCode::kApplyTo) {
+    std::vector<std::string> classes = ObjectClasses(state, objectDn);
+    if (!CanBeGoverned(classes))
+      RefuseUngovernable(config.memberTarget, classes);
+  }
 
   if (config.forReal) {
-    PrintLine("Applying PSO " + psoDn);
-    PrintLine("to object " + objectDn);
+    PrintLine("Applying PSO " + VisibleText(psoDn));
+    PrintLine("to object " + VisibleText(objectDn));
     bool add = config.action == ActionCode::kApplyTo;
     int status = LdapSetValues(*state.mainConnection, psoDn, kAppliesTo,
                                {objectDn}, add);
@@ -74,7 +125,7 @@ void RunApplyTo(RunState& state) {
     PrintLine("");
     PrintNotForRealBanner();
     PrintLine("Modification to make had this been for real.");
-    PrintLine("  " + psoDn);
+    PrintLine("  " + VisibleText(psoDn));
   }
   PrintLine("");
 }
@@ -93,7 +144,7 @@ void RunClearApplied(RunState& state) {
   const std::string& psoDn = state.policies.begin()->second.dn();
 
   if (config.forReal) {
-    PrintLine("Clearing PSO " + psoDn);
+    PrintLine("Clearing PSO " + VisibleText(psoDn));
     int status = LdapClearAttribs(*state.mainConnection, psoDn, {kAppliesTo});
     if (status != 0) FailModify(state, psoDn, status);
     PrintLine("PSO successfully updated.");
@@ -102,7 +153,7 @@ void RunClearApplied(RunState& state) {
     PrintNotForRealBanner();
     PrintLine(
         "PSO to have clear applied to members from had this been for real.");
-    PrintLine("  " + psoDn);
+    PrintLine("  " + VisibleText(psoDn));
   }
   PrintLine("");
 }

@@ -9,6 +9,7 @@
 #include "policy/pso_retrieval.h"
 #include "support/output.h"
 #include "support/usage_hint.h"
+#include "support/visible_text.h"
 
 namespace talvex {
 namespace {
@@ -35,6 +36,22 @@ PolicyList ReadBack(RunState& state, const PolicyRecord& specification) {
     }
   }
   return fresh;
+}
+
+// On a Windows domain the password settings of the domain head are written
+// by the Default Domain Policy GPO at every Group Policy refresh, so a
+// change made over LDAP is silently reverted within the next refresh.
+void WarnGroupPolicyOwnsDomainPolicy() {
+  PrintLine("");
+  PrintLine("WARN:");
+  PrintLine(
+      "WARN: The Default Domain Policy GPO rewrites these settings at every "
+      "Group Policy refresh;");
+  PrintLine(
+      "WARN: a change made here is reverted then. The domain password policy "
+      "is kept in that GPO:");
+  PrintLine("WARN: change it there to make the change last.");
+  PrintLine("WARN:");
 }
 
 }  // namespace
@@ -84,7 +101,7 @@ void RunModify(RunState& state) {
 
   if (config.forReal) {
     PrintLine(isPso ? "Modifying PSO:" : "Modifying Domain Policy:");
-    PrintLine("  " + specification.dn());
+    PrintLine("  " + VisibleText(specification.dn()));
     std::string dn = specification.dn();
     int code =
         ModifyPolicy(specification, *state.client, *state.mainConnection);
@@ -99,14 +116,20 @@ void RunModify(RunState& state) {
     PrintLine("");
     PrintNotForRealBanner();
     PrintLine("DN to be modified had this been for real.");
-    PrintLine("  " + specification.dn());
+    PrintLine("  " + VisibleText(specification.dn()));
   }
 
+  if (!isPso) WarnGroupPolicyOwnsDomainPolicy();
+
   PrintLine("");
-  PrintLine("Current Policy Settings - " + specification.dn());
+  PrintLine("Current Policy Settings - " +
+            VisibleText(specification.dn()));
   PolicyList fresh = ReadBack(state, specification);
   // Without -forreal this shows what exists, not what would be written.
-  if (!fresh.empty()) DisplayPolicy(fresh.begin()->second, "");
+  if (!fresh.empty()) {
+    DisplayPolicy(fresh.begin()->second, "");
+    WarnUnsetOrInvalidSettings({&fresh.begin()->second});
+  }
   PrintLine("");
 }
 

@@ -15,6 +15,7 @@
 #include "support/output.h"
 #include "support/text_case.h"
 #include "support/usage_hint.h"
+#include "support/visible_text.h"
 
 namespace talvex {
 namespace {
@@ -92,7 +93,7 @@ void CheckPlannedPSOs(const std::vector<PolicyRecord>& planned,
 void CreatePSO(RunState& state, const PolicyList& existing,
                const PolicyRecord& record) {
   const std::string& dn = record.dn();
-  PrintLine("  " + dn);
+  PrintLine("  " + VisibleText(dn));
   if (Exists(existing, record)) {
     PrintLine("  WARN: Policy Name specified already exists. Skipping.");
     PrintLine("");

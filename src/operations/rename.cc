@@ -8,6 +8,7 @@
 #include "operations/run_failure.h"
 #include "support/output.h"
 #include "support/usage_hint.h"
+#include "support/visible_text.h"
 
 namespace talvex {
 namespace {
@@ -63,7 +64,7 @@ void RunRename(RunState& state) {
   const std::string dn = state.policies.begin()->second.dn();
   if (config.forReal) {
     PrintLine("Renaming PSO:");
-    PrintLine("  " + dn);
+    PrintLine("  " + VisibleText(dn));
     int code = LdapRename(*state.mainConnection, dn,
                           NewNameArgument(dn, config.renameTo));
     if (code != 0) {
@@ -75,8 +76,8 @@ void RunRename(RunState& state) {
     PrintLine("");
     PrintNotForRealBanner();
     PrintLine("DN to be renamed had this been for real. (newname=" +
-              config.renameTo + ")");
-    PrintLine("  " + dn);
+              VisibleText(config.renameTo) + ")");
+    PrintLine("  " + VisibleText(dn));
   }
 }
 

@@ -2,6 +2,7 @@
 
 #include "support/output.h"
 #include "support/usage_hint.h"
+#include "support/visible_text.h"
 
 namespace talvex {
 namespace {
@@ -59,7 +60,7 @@ void ControllerTest(const ServerInfo& serverInfo) {
   PrintVerbose("Failed.", true);
   PrintLine("ERROR:");
   PrintLine("ERROR: Granular Password Policy requires Longhorn Server.");
-  PrintLine("ERROR: This server (" + serverInfo.dnsHostName +
+  PrintLine("ERROR: This server (" + VisibleText(serverInfo.dnsHostName) +
             ") appears to be " + serverInfo.domainControllerModeName);
   PrintLine("ERROR:");
   ShowUsageHint();
@@ -76,7 +77,8 @@ void DomainTest(const ServerInfo& serverInfo) {
   PrintLine(
       "  WARN: Granular Password Policy requires Longhorn Domain Functional "
       "Level.");
-  PrintLine("  WARN: This domain (" + serverInfo.defaultNamingContext +
+  PrintLine("  WARN: This domain (" +
+            VisibleText(serverInfo.defaultNamingContext) +
             ") appears to be " + serverInfo.domainModeName);
   PrintLine("  WARN:\n");
 }

@@ -10,6 +10,7 @@
 #include "operations/run_failure.h"
 #include "policy/policy_display.h"
 #include "support/output.h"
+#include "support/visible_text.h"
 
 namespace talvex {
 namespace {
@@ -33,7 +34,7 @@ std::vector<const PolicyRecord*> SortedPolicies(const RunState& state) {
 
 std::string PrecedenceField(const PolicyRecord& record) {
   std::string field = "(";
-  field += record.PrecedenceText();
+  field += SettingText(record, "precedence", record.PrecedenceText());
   field += ')';
   if (field.size() < kPrecedenceFieldWidth) {
     field.append(kPrecedenceFieldWidth - field.size(), ' ');
@@ -52,7 +53,8 @@ void ShowAppliedMembers(RunState& state, const PolicyRecord& record) {
   }
   PrintLine("    Applied To:");
   if (lines.empty()) PrintLine("      NONE");
-  for (const std::string& line : lines) PrintLine("      " + line);
+  for (const std::string& line : lines)
+    PrintLine("      " + VisibleText(line));
   PrintLine("");
 }
 
@@ -79,14 +81,15 @@ void RunView(RunState& state) {
   PrintLine("--------------");
 
   int number = 1;
-  for (const PolicyRecord* record : SortedPolicies(state)) {
+  const std::vector<const PolicyRecord*> sorted = SortedPolicies(state);
+  for (const PolicyRecord* record : sorted) {
     if (config.dnWithPrecedence) {
       std::string line = "    ";
       line += PrecedenceField(*record);
-      line += record->dn();
+      line += VisibleText(record->dn());
       PrintLine(line);
     } else if (config.dnOnly) {
-      PrintLine("    " + record->dn());
+      PrintLine("    " + VisibleText(record->dn()));
     } else {
       PrintLine("  Policy #" + std::to_string(number));
       DisplayPolicy(*record, "");
@@ -96,6 +99,7 @@ void RunView(RunState& state) {
     if (config.action == ActionCode::kApplied)
       ShowAppliedMembers(state, *record);
   }
+  if (!config.dnOnly) WarnUnsetOrInvalidSettings(sorted);
 }
 
 }  // namespace talvex

@@ -24,13 +24,20 @@ constexpr char kDomainPolicyPrecedence[] = "2147483647";
 
 // The domain head's settings, each from its attribute when the entry has it.
 constexpr AttributeSetter kDomainSettings[] = {
-    {"lockoutDuration", &PolicyRecord::SetLockoutDurationInterval},
-    {"lockOutObservationWindow", &PolicyRecord::SetLockoutObservationInterval},
-    {"lockoutThreshold", &PolicyRecord::SetLockoutThreshold},
-    {"maxPwdAge", &PolicyRecord::SetMaxPwdAgeInterval},
-    {"minPwdAge", &PolicyRecord::SetMinPwdAgeInterval},
-    {"minPwdLength", &PolicyRecord::SetMinPwdLength},
-    {"pwdHistoryLength", &PolicyRecord::SetPwdHistory},
+    {"lockoutDuration", &PolicyRecord::SetLockoutDurationInterval,
+     "lockoutduration", SettingSyntax::kIntervalMinutes},
+    {"lockOutObservationWindow", &PolicyRecord::SetLockoutObservationInterval,
+     "lockoutobservation", SettingSyntax::kIntervalMinutes},
+    {"lockoutThreshold", &PolicyRecord::SetLockoutThreshold,
+     "lockoutthreshold", SettingSyntax::kInteger},
+    {"maxPwdAge", &PolicyRecord::SetMaxPwdAgeInterval, "maxpwdage",
+     SettingSyntax::kIntervalDays},
+    {"minPwdAge", &PolicyRecord::SetMinPwdAgeInterval, "minpwdage",
+     SettingSyntax::kIntervalDays},
+    {"minPwdLength", &PolicyRecord::SetMinPwdLength, "minpwdlen",
+     SettingSyntax::kInteger},
+    {"pwdHistoryLength", &PolicyRecord::SetPwdHistory, "pwdhistory",
+     SettingSyntax::kInteger},
 };
 
 PolicyRecord BuildDomainPolicy(const Record& entry) {
@@ -48,6 +55,13 @@ PolicyRecord BuildDomainPolicy(const Record& entry) {
     // Kept as read so that a later change of the two bits leaves the
     // others as the domain has them.
     record.SetRawProperties(properties);
+    if (!IsValidSettingText(properties, SettingSyntax::kInteger)) {
+      record.MarkInvalid("complexity", properties);
+      record.MarkInvalid("reversible", properties);
+    }
+  } else {
+    record.MarkUnset("complexity");
+    record.MarkUnset("reversible");
   }
   return record;
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "policy/policy_record.h"
 
@@ -9,6 +10,14 @@ namespace talvex {
 
 // Prints the sixteen labelled lines of the record, each after the prefix.
 void DisplayPolicy(const PolicyRecord& record, const std::string& prefix);
+// A setting as shown: its value, or "(unset)" / "(invalid: text)" when the
+// directory did not hold a value the record could take.
+std::string SettingText(const PolicyRecord& record, const char* keyWord,
+                        const std::string& value);
+// One warning block when any of the records shown has unset or invalid
+// settings; for PSOs, whose settings are all mandatory, it says that the
+// bind's account lacks the rights to read them.
+void WarnUnsetOrInvalidSettings(const std::vector<const PolicyRecord*>& shown);
 // Domain policies first, then by canonical name (byte order).
 bool DefaultOrder(const PolicyRecord& a, const PolicyRecord& b);
 // By domain (byte order), then by precedence.

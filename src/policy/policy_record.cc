@@ -111,6 +111,38 @@ bool PolicyRecord::IsSpecified(const std::string& keyWord) const {
   return false;
 }
 
+namespace {
+
+// The bit of a key word, or 0 for a text that is none.
+std::uint16_t KeyWordBit(const std::string& keyWord) {
+  for (std::size_t i = 0; i < std::size(kKeyWordTexts); ++i) {
+    if (keyWord == kKeyWordTexts[i]) return static_cast<std::uint16_t>(1u << i);
+  }
+  return 0;
+}
+
+}  // namespace
+
+void PolicyRecord::MarkUnset(const std::string& keyWord) {
+  unset_ |= KeyWordBit(keyWord);
+}
+
+void PolicyRecord::MarkInvalid(const std::string& keyWord,
+                               const std::string& text) {
+  invalid_.emplace_back(keyWord, text);
+}
+
+bool PolicyRecord::IsUnset(const std::string& keyWord) const {
+  return (unset_ & KeyWordBit(keyWord)) != 0;
+}
+
+const std::string* PolicyRecord::InvalidText(const std::string& keyWord) const {
+  for (const auto& [word, text] : invalid_) {
+    if (word == keyWord) return &text;
+  }
+  return nullptr;
+}
+
 std::set<std::string> PolicyRecord::specified() const {
   std::set<std::string> keyWords;
   for (std::size_t i = 0; i < std::size(kKeyWordTexts); ++i) {

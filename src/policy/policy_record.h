@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <set>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace talvex {
 
@@ -61,6 +63,19 @@ class PolicyRecord {
   // The key words marked as specified.
   std::set<std::string> specified() const;
 
+  // Settings as the directory held them, marked by the retrieval: a setting
+  // the entry lacked ("unset": the account may not read it, or it was never
+  // written) or whose text is no value the record can hold ("invalid"). The
+  // setting itself then holds 0 or false, which is not what the directory
+  // holds, so it must not be shown as such.
+  void MarkUnset(const std::string& keyWord);
+  void MarkInvalid(const std::string& keyWord, const std::string& text);
+  bool IsUnset(const std::string& keyWord) const;
+  // The text as read of a setting marked invalid, or null.
+  const std::string* InvalidText(const std::string& keyWord) const;
+  bool HasUnsetSettings() const { return unset_ != 0; }
+  bool HasInvalidSettings() const { return !invalid_.empty(); }
+
   // Settings as numbers.
   int precedence() const { return precedence_; }
   int lockoutThreshold() const { return lockoutThreshold_; }
@@ -111,6 +126,9 @@ class PolicyRecord {
   // One bit per key word: a record is kept for every policy of a domain,
   // so the marks cost no allocation.
   std::uint16_t specified_ = 0;
+  std::uint16_t unset_ = 0;
+  // Key word and text as read; empty for nearly every record.
+  std::vector<std::pair<std::string, std::string>> invalid_;
   int precedence_ = 0;
   int lockoutThreshold_ = 0;
   int lockoutDuration_ = 0;

@@ -12,6 +12,7 @@
 #include "policy/record_attributes.h"
 #include "support/output.h"
 #include "support/text_case.h"
+#include "support/visible_text.h"
 
 namespace talvex {
 namespace {
@@ -58,17 +59,27 @@ std::string DomainPartOf(const std::string& dn) {
 
 // The PSO's settings, each from its attribute when the entry has it.
 constexpr AttributeSetter kPsoSettings[] = {
-    {"msDS-LockoutDuration", &PolicyRecord::SetLockoutDurationInterval},
+    {"msDS-LockoutDuration", &PolicyRecord::SetLockoutDurationInterval,
+     "lockoutduration", SettingSyntax::kIntervalMinutes},
     {"msDS-LockoutObservationWindow",
-     &PolicyRecord::SetLockoutObservationInterval},
-    {"msDS-LockoutThreshold", &PolicyRecord::SetLockoutThreshold},
-    {"msDS-MaximumPasswordAge", &PolicyRecord::SetMaxPwdAgeInterval},
-    {"msDS-MinimumPasswordAge", &PolicyRecord::SetMinPwdAgeInterval},
-    {"msDS-MinimumPasswordLength", &PolicyRecord::SetMinPwdLength},
-    {"msDS-PasswordComplexityEnabled", &PolicyRecord::SetComplexity},
-    {"msDS-PasswordHistoryLength", &PolicyRecord::SetPwdHistory},
-    {"msDS-PasswordReversibleEncryptionEnabled", &PolicyRecord::SetReversible},
-    {"msDS-PasswordSettingsPrecedence", &PolicyRecord::SetPrecedence},
+     &PolicyRecord::SetLockoutObservationInterval, "lockoutobservation",
+     SettingSyntax::kIntervalMinutes},
+    {"msDS-LockoutThreshold", &PolicyRecord::SetLockoutThreshold,
+     "lockoutthreshold", SettingSyntax::kInteger},
+    {"msDS-MaximumPasswordAge", &PolicyRecord::SetMaxPwdAgeInterval,
+     "maxpwdage", SettingSyntax::kIntervalDays},
+    {"msDS-MinimumPasswordAge", &PolicyRecord::SetMinPwdAgeInterval,
+     "minpwdage", SettingSyntax::kIntervalDays},
+    {"msDS-MinimumPasswordLength", &PolicyRecord::SetMinPwdLength, "minpwdlen",
+     SettingSyntax::kInteger},
+    {"msDS-PasswordComplexityEnabled", &PolicyRecord::SetComplexity,
+     "complexity", SettingSyntax::kBoolean},
+    {"msDS-PasswordHistoryLength", &PolicyRecord::SetPwdHistory, "pwdhistory",
+     SettingSyntax::kInteger},
+    {"msDS-PasswordReversibleEncryptionEnabled", &PolicyRecord::SetReversible,
+     "reversible", SettingSyntax::kBoolean},
+    {"msDS-PasswordSettingsPrecedence", &PolicyRecord::SetPrecedence,
+     "precedence", SettingSyntax::kInteger},
 };
 
 PolicyRecord BuildPso(const Record& entry) {
@@ -144,7 +155,7 @@ bool GetPSOs(DirectoryAccess& access, PolicyList* policies,
   for (std::vector<PolicyRecord>& records : built) {
     for (PolicyRecord& record : records) {
       if (debug) {
-        PrintLine("  DN: " + record.dn());
+        PrintLine("  DN: " + VisibleText(record.dn()));
         DebugPolicy("Password Settings Object", record);
       }
       std::string key = LowerCase(record.dn());
@@ -154,7 +165,7 @@ bool GetPSOs(DirectoryAccess& access, PolicyList* policies,
   }
 
   for (const std::string& dn : foundDns) {
-    if (debug) PrintLine("  DN: " + dn);
+    if (debug) PrintLine("  DN: " + VisibleText(dn));
     // A global catalog holds only the partial attribute set of other
     // domains' objects, so the PSO is read again from a writable
     // controller of its own domain.

@@ -15,6 +15,12 @@ void SetFromEntry(const Record& entry, std::span<const AttributeSetter> setters,
   for (const AttributeSetter& setter : setters) {
     const std::string* value = FirstValueIfAny(entry, setter.attribute);
     if (value != nullptr) (record->*setter.setter)(*value);
+    if (setter.keyWord == nullptr) continue;
+    if (value == nullptr) {
+      record->MarkUnset(setter.keyWord);
+    } else if (!IsValidSettingText(*value, setter.syntax)) {
+      record->MarkInvalid(setter.keyWord, *value);
+    }
   }
 }
 

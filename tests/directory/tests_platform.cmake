@@ -11,4 +11,5 @@ list(APPEND TALVEX_TEST_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/platform_lab.cc
   ${CMAKE_CURRENT_LIST_DIR}/dns_dc_locator_lab_test.cc
   ${CMAKE_CURRENT_LIST_DIR}/openldap_client_lab_test.cc
+  ${CMAKE_CURRENT_LIST_DIR}/ranged_values_lab_test.cc
 )

@@ -3,7 +3,8 @@
 # run alone because the dry-run checks compare the directory's
 # highestCommittedUSN before and after.
 set(TALVEX_E2E_EXECUTOR_TESTS test_view test_view_applied test_membership test_effective
-  test_json)
+  test_json
+  test_directory_values)
 foreach(module IN LISTS TALVEX_E2E_EXECUTOR_TESTS)
   add_test(NAME e2e_${module}
     COMMAND ${Python3_EXECUTABLE} -m unittest -v ${module}

@@ -94,6 +94,31 @@ class EffectiveTest(LabTestCase):
 
     # ---- answers -------------------------------------------------------------------
 
+    def test_plain_user_is_told_the_psos_cannot_be_read(self):
+        # The seeded users are plain domain users: PSOs are hidden from
+        # them while msDS-ResultantPSO and msDS-PSOApplied still name them.
+        # Never "NONE" or a policy of zeros as if that were the answer.
+        env = labtest.require_lab()
+        bind = ["-u", "bob@" + self.domain, "-up", env["LAB_USER_PASSWORD"], "-simple"]
+        for dn, account in ((self.two, "e2eeff-two"), (self.member, "e2eeff-member")):
+            with self.subTest(account=account):
+                upn = "e2eeff-two@" + self.domain if dn == self.two else ""
+                applied = self.applied(dn)
+                resultant = self.resultant(dn)
+                text = self.using_host + f"\nUser: {account} | {upn} | {dn}\nApplied PSOs:\n"
+                text += ("".join(f"  {pso}\n" for pso in applied) if applied else
+                         "  UNKNOWN (PSOs cannot be read with the rights of this account)\n")
+                text += f"Effective PSO: {resultant}\n"
+                hidden = [resultant] + [p for p in applied if p.lower() != resultant.lower()]
+                text += ("WARN:\n"
+                         "WARN: The account of this bind lacks the rights to read these PSOs"
+                         " (PSOs are readable\n"
+                         "WARN: by domain administrators only), so the PSOs that apply and"
+                         " the effective policy\n"
+                         "WARN: cannot be shown in full:\n"
+                         + "".join(f"WARN:   {p}\n" for p in hidden) + "WARN:\n")
+                self.assertRun(["-q", "-effective", account] + bind, text + SUCCESS_TAIL)
+
     def test_user_named_by_two_psos_shows_both_and_the_winner(self):
         out, _ = self.assertRun(["-q", "-effective", "e2eeff-two"],
                                 self.expected(self.two, "e2eeff-two",

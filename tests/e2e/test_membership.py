@@ -142,6 +142,30 @@ class MembershipTest(LabTestCase):
         self.assertEqual(usn, labtest.highest_committed_usn())
         self.assertEqual([], self.members())
 
+    def test_objects_a_pso_cannot_govern_are_refused_but_can_be_unapplied(self):
+        # The seeded computer and contact, an OU, the domain head, another
+        # PSO: the directory takes such links, a PSO governs none of them.
+        computer = "CN=WKS01," + self.staff_dn
+        cases = [("WKS01$", "computer"), ("CN=Ext Contact," + self.staff_dn, "contact"),
+                 (self.staff_dn, "organizationalUnit"), (self.base_dn, "domainDNS"),
+                 (self.other, "msDS-PasswordSettings")]
+        usn = labtest.highest_committed_usn()
+        for value, shown in cases:
+            for real in ([], ["-forreal"]):
+                with self.subTest(value=value, real=real):
+                    self.assertRun(["-q", "-pso", PREFIX + "pso", "-applyto", value] + real,
+                                   self.head + "ERROR:\nERROR: Invalid object for this PSO. ("
+                                   + value + ")\nERROR: The object is of class " + shown +
+                                   "; a PSO applies only to users (including inetOrgPerson)"
+                                   " and groups.\nERROR:\n" + USAGE_HINT, code=1)
+        self.assertEqual(usn, labtest.highest_committed_usn())
+        # A link written by another tool is removed.
+        self.set_members([computer])
+        self.assertRun(["-q", "-pso", PREFIX + "pso", "-unapplyto", "WKS01$", "-forreal"],
+                       self.head + f"Applying PSO {self.pso}\nto object {computer}\n"
+                       "PSO successfully updated.\n\n" + SUCCESS_TAIL)
+        self.assertEqual([], self.members())
+
     def test_several_psos_refused_before_any_change(self):
         usn = labtest.highest_committed_usn()
         self.assertRun(["-q", "-pso", PREFIX + "*", "-applyto", "e2emem-user", "-forreal"],

@@ -18,6 +18,17 @@ def comparable(entry):
     return {k.lower(): v for k, v in entry.items() if k.lower() not in BOOKKEEPING}
 
 
+# A change of the domain head's settings is rewritten by the Default Domain
+# Policy GPO on a Windows domain: said after the change and in the dry run.
+GROUP_POLICY_WARNING = [
+    "WARN:",
+    "WARN: The Default Domain Policy GPO rewrites these settings at every Group Policy refresh;",
+    "WARN: a change made here is reverted then. The domain password policy is kept in that GPO:",
+    "WARN: change it there to make the change last.",
+    "WARN:",
+]
+
+
 class ModifyTest(ChangesTestCase):
 
     def made(self, name):
@@ -75,7 +86,8 @@ class ModifyTest(ChangesTestCase):
 
         out, _ = self.talvex_writing_nothing("-mod", "::::::::::false", "-dompol")
         self.assertEqual(text([using_host(), "Retrieving Domain Policy...", ""] + NOT_FOR_REAL + [
-            "DN to be modified had this been for real.", f"  {self.base_dn}", "",
+            "DN to be modified had this been for real.", f"  {self.base_dn}", ""] +
+            GROUP_POLICY_WARNING + ["",
             f"Current Policy Settings - {self.base_dn}"] + self.domain_display(current) +
             [""]) + SUCCESS_TAIL, out)
 
@@ -87,7 +99,8 @@ class ModifyTest(ChangesTestCase):
                          {k: v for k, v in after.items() if k != "pwdProperties"})
         self.assertEqual(text([using_host(), "Retrieving Domain Policy...",
                                "Modifying Domain Policy:", f"  {self.base_dn}",
-                               "Domain Policy successfully updated.", "",
+                               "Domain Policy successfully updated.", ""] +
+                              GROUP_POLICY_WARNING + ["",
                                f"Current Policy Settings - {self.base_dn}"] +
                               self.domain_display(after) + [""]) + SUCCESS_TAIL, out)
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "directory/ranged_values.h"
 #include "fakes/fake_filter.h"
 #include "support/text_case.h"
 
@@ -550,8 +551,12 @@ LdapEntry FakeDirectory::Project(const Entry& entry,
                                  const LdapSearchRequest& request) const {
   bool all = request.attributes.empty();
   std::vector<std::string> named;
+  std::vector<ValueRange> ranged;  // "attr;range=low-high" asked for
   for (const auto& name : request.attributes) {
-    if (name == "*") {
+    ValueRange range = ReadValueRange(name);
+    if (range.present) {
+      ranged.push_back(std::move(range));
+    } else if (name == "*") {
       all = true;
     } else {
       named.push_back(name);
@@ -581,7 +586,15 @@ LdapEntry FakeDirectory::Project(const Entry& entry,
     }
     done.push_back(name);
     if (request.attributesOnly) values.clear();
-    result.attributes.push_back(LdapAttribute{name, std::move(values)});
+    // As AD: no more than MaxValRange values per read, the first range
+    // named in the attribute description.
+    std::string description = name;
+    if (maxValRange_ > 0 && values.size() > std::size_t(maxValRange_)) {
+      values.resize(maxValRange_);
+      description += ";range=0-" + std::to_string(maxValRange_ - 1);
+    }
+    result.attributes.push_back(
+        LdapAttribute{std::move(description), std::move(values)});
   };
   for (const auto& attribute : entry.attributes) {
     if ((all && !IsConstructed(attribute.name)) || requested(attribute.name)) {
@@ -595,6 +608,28 @@ LdapEntry FakeDirectory::Project(const Entry& entry,
   for (const auto& name : named) {
     const char* spelling = CanonicalSpelling(name);
     if (spelling != nullptr) emit(spelling, ValuesOf(entry, name));
+  }
+  // An explicit range: the values from its low bound on, at most
+  // MaxValRange of them and not beyond its high bound; the returned
+  // description ends in "-*" when the last value is among them. Nothing
+  // is returned from beyond the last value.
+  for (const ValueRange& range : ranged) {
+    std::vector<std::string> values = ValuesOf(entry, range.baseName);
+    if (values.empty() || std::size_t(range.low) >= values.size()) continue;
+    std::size_t end = values.size() - 1;
+    if (!range.last) end = std::min<std::size_t>(end, range.high);
+    if (maxValRange_ > 0) {
+      end = std::min<std::size_t>(end, range.low + maxValRange_ - 1);
+    }
+    std::string high = end == values.size() - 1 ? "*" : std::to_string(end);
+    std::string spelling = range.baseName;
+    for (const auto& attribute : entry.attributes) {
+      if (SameName(attribute.name, range.baseName)) spelling = attribute.name;
+    }
+    result.attributes.push_back(LdapAttribute{
+        spelling + ";range=" + std::to_string(range.low) + "-" + high,
+        std::vector<std::string>(values.begin() + range.low,
+                                 values.begin() + end + 1)});
   }
   return result;
 }

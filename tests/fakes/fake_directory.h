@@ -30,6 +30,9 @@ using FakeAttributes =
 //   class name given as category to that class's default category, which
 //   for the classes our tests use (msDS-PasswordSettings, user, group) is the
 //   class itself.
+// - Like AD, an attribute with more values than MaxValRange comes back as
+//   "name;range=0-1499" with the first range, and "name;range=1500-*" asks
+//   for the next (SetMaxValRange).
 // - Back links are computed on every read from the forward links of all
 //   entries of the directory (and its attached partitions):
 //   msDS-PSOApplied from msDS-PSOAppliesTo, memberOf from member. They can be
@@ -77,6 +80,9 @@ class FakeDirectory {
                               std::vector<std::string> attributes);
   // The server's own limit on a page (AD: MaxPageSize 1000).
   void SetMaxPageSize(int maxPageSize) { maxPageSize_ = maxPageSize; }
+  // The server's limit on the values of one attribute per read (AD:
+  // MaxValRange 1500); 0: no limit, as Samba.
+  void SetMaxValRange(int maxValRange) { maxValRange_ = maxValRange; }
 
   // Accounts for binds. With none, every bind succeeds. name may be a DN,
   // a user principal name or DOMAIN\user; all forms given match.
@@ -141,6 +147,7 @@ class FakeDirectory {
   std::set<std::string> partialAttributeSet_;                  // lower-cased
   std::map<std::string, std::vector<std::string>> mandatory_;  // by class
   int maxPageSize_ = 1000;
+  int maxValRange_ = 1500;
   struct Account {
     std::vector<std::string> names;
     std::string password;

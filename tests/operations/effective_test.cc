@@ -28,6 +28,18 @@ class EffectiveTest : public ExecutorTest {
     return std::string(kHost) + "\nERROR:\n" + lines + kUsageHint;
   }
 
+  static std::string Unreadable(const std::vector<std::string>& dns) {
+    std::string text =
+        "WARN:\n"
+        "WARN: The account of this bind lacks the rights to read these PSOs (PSOs are "
+        "readable\n"
+        "WARN: by domain administrators only), so the PSOs that apply and the effective "
+        "policy\n"
+        "WARN: cannot be shown in full:\n";
+    for (const std::string& dn : dns) text += "WARN:   " + dn + "\n";
+    return text + "WARN:\n";
+  }
+
   std::string jdoe_;
 };
 
@@ -168,8 +180,41 @@ TEST_F(EffectiveTest, ResultantPsoThatReadsAsNothingIsShownWithoutDisplay) {
   Corp().SetValues(jdoe_, "msDS-ResultantPSO", {notAPso});
   For("jdoe");
   RunResult run = Execute();
-  EXPECT_EQ(Answer("jdoe | jdoe@corp.example.com | " + jdoe_, "  NONE \n", notAPso), run.out);
+  // An empty msDS-PSOApplied is no answer then: it may be withheld too.
+  EXPECT_EQ(Answer("jdoe | jdoe@corp.example.com | " + jdoe_,
+                   "  UNKNOWN (PSOs cannot be read with the rights of this account)\n",
+                   notAPso) +
+                Unreadable({notAPso}),
+            run.out);
   EXPECT_EQ(0, run.status);
+}
+
+// A plain account: the resultant PSO or one named by msDS-PSOApplied is
+// hidden from it, or its entry arrives without the settings. Never shown as
+// NONE or as zeros.
+TEST_F(EffectiveTest, PsosTheAccountCannotReadAreNamedInAWarning) {
+  std::string p10 = Corp().AddPso(kCorpDn, "p10", 10, {{"msDS-PSOAppliesTo", {jdoe_}}});
+  std::string p20 = Corp().AddPso(kCorpDn, "p20", 20, {{"msDS-PSOAppliesTo", {jdoe_}}});
+  client_.FailOnDn(FakeOp::kSearch, p20, ldap_result::kNoSuchObject);
+  For("jdoe");
+  RunResult run = Execute();
+  EXPECT_EQ(Answer("jdoe | jdoe@corp.example.com | " + jdoe_,
+                   "  " + p10 + "\n  " + p20 + "\n", p10) +
+                DefaultPsoBlock(kCorpDn, kCorpDns, "p10", 10) + "\n" + Unreadable({p20}),
+            run.out);
+
+  // Listed but not readable: the entry comes without its settings.
+  std::string bare = PsoDnIn(kCorpDn, "bare");
+  Corp().AddEntry(bare, {{"objectClass", {"top", "msDS-PasswordSettings"}},
+                         {"msDS-PSOAppliesTo", {jdoe_}}});
+  Corp().SetValues(jdoe_, "msDS-ResultantPSO", {bare});
+  config_.host.clear();
+  config_.domain.clear();
+  run = Execute();
+  EXPECT_NE(std::string::npos, run.out.find("    Policy Precedence  : (unset)\n"
+                                            "    DN                 : " + bare));
+  EXPECT_EQ(std::string::npos, run.out.find(": 0\n"));
+  EXPECT_NE(std::string::npos, run.out.find(Unreadable({bare, p20})));
 }
 
 }  // namespace

@@ -75,9 +75,62 @@ TEST_F(MembershipTest, ApplyByAccountNameUpnOrDn) {
 TEST_F(MembershipTest, DnFormSearchesByDistinguishedName) {
   Apply("CN=staff,CN=Users,Dc=corp,Dc=example,Dc=com");
   Execute();
+  // The object's search; its class is read after it.
+  std::vector<FakeRequest> searches = client_.Requests(FakeOp::kSearch);
+  ASSERT_LE(2u, searches.size());
   EXPECT_EQ("(distinguishedName=CN=staff,CN=Users,Dc=corp,Dc=example,Dc=com)",
-            client_.Requests(FakeOp::kSearch).back().search.filter);
+            searches[searches.size() - 2].search.filter);
   EXPECT_THAT(Members(), ElementsAre(group_));
+}
+
+// A PSO governs users (inetOrgPerson included) and groups only; links to
+// anything else are refused, but can still be removed.
+TEST_F(MembershipTest, ObjectsAPsoCannotGovernAreRefusedButCanBeUnapplied) {
+  std::string person = "CN=ip,CN=Users,DC=corp,DC=example,DC=com";
+  Corp().AddEntry(person, {{"objectClass", {"top", "person", "organizationalPerson", "user",
+                                            "inetOrgPerson"}},
+                           {"sAMAccountName", {"ip"}}});
+  const struct {
+    std::string dn;
+    std::vector<std::string> classes;  // empty: the entry exists already
+    const char* shownClass;            // nullptr: accepted
+  } cases[] = {
+      {"CN=ws1,CN=Users,DC=corp,DC=example,DC=com",
+       {"top", "person", "organizationalPerson", "user", "computer"}, "computer"},
+      {"CN=ext,CN=Users,DC=corp,DC=example,DC=com",
+       {"top", "person", "organizationalPerson", "contact"}, "contact"},
+      {"OU=Staff,DC=corp,DC=example,DC=com", {"top", "organizationalUnit"},
+       "organizationalUnit"},
+      {"CN=box,DC=corp,DC=example,DC=com", {"top", "container"}, "container"},
+      {kCorpDn, {"top", "domain", "domainDNS"}, "domainDNS"},
+      {PsoDnIn(kCorpDn, "pso2"), {}, "msDS-PasswordSettings"},
+      {person, {}, nullptr},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.dn);
+    if (!c.classes.empty()) Corp().SetValues(c.dn, "objectClass", c.classes);
+    if (!Corp().HasEntry(c.dn)) Corp().AddEntry(c.dn, {{"objectClass", c.classes}});
+    config_.host.clear();
+    config_.domain.clear();
+    Apply(c.dn);
+    if (c.shownClass == nullptr) {
+      EXPECT_EQ(Updated(c.dn), Execute().out);
+      continue;
+    }
+    EXPECT_EXIT(ExecuteJoined(), ExitCode(1),
+                Eq(Refused("ERROR:\nERROR: Invalid object for this PSO. (" + c.dn +
+                           ")\nERROR: The object is of class " + c.shownClass +
+                           "; a PSO applies only to users (including inetOrgPerson) and "
+                           "groups.\nERROR:\n")));
+  }
+  // A link another tool wrote is removed without a question.
+  std::string computer = "CN=ws1,CN=Users,DC=corp,DC=example,DC=com";
+  Corp().SetValues(pso_, "msDS-PSOAppliesTo", {computer, person});
+  config_.host.clear();
+  config_.domain.clear();
+  Unapply(computer);
+  EXPECT_EQ(Updated(computer), Execute().out);
+  EXPECT_THAT(Members(), ElementsAre(person));
 }
 
 TEST_F(MembershipTest, UnapplyRemovesTheValue) {

@@ -81,6 +81,17 @@ TEST_F(ModifyActionTest, ForRealWritesRenamesAndShowsTheNewDn) {
   EXPECT_FALSE(corp_.HasEntry(dn));
 }
 
+// On Windows the Default Domain Policy GPO rewrites the domain head's
+// settings at every refresh: said after the change and in the dry run.
+constexpr char kGroupPolicyWarning[] =
+    "WARN:\n"
+    "WARN: The Default Domain Policy GPO rewrites these settings at every Group "
+    "Policy refresh;\n"
+    "WARN: a change made here is reverted then. The domain password policy is "
+    "kept in that GPO:\n"
+    "WARN: change it there to make the change last.\n"
+    "WARN:\n";
+
 TEST_F(ModifyActionTest, DomainPolicyComplexityOffClearsOnlyThatBit) {
   corp_.SetValues(kCorpDn, "pwdProperties", {"17"});
   config_.modSpec = PolicyRecord(false, true);
@@ -91,8 +102,9 @@ TEST_F(ModifyActionTest, DomainPolicyComplexityOffClearsOnlyThatBit) {
   EXPECT_EQ("16", corp_.FirstValue(kCorpDn, "pwdProperties"));
   EXPECT_THAT(out, ::testing::StartsWith(
                        "Modifying Domain Policy:\n  DC=corp,DC=example,DC=com\n"
-                       "Domain Policy successfully updated.\n\n"
-                       "Current Policy Settings - DC=corp,DC=example,DC=com\n"
+                       "Domain Policy successfully updated.\n\n" +
+                       std::string(kGroupPolicyWarning) +
+                       "\nCurrent Policy Settings - DC=corp,DC=example,DC=com\n"
                        "    Type               : Domain Policy\n"));
   EXPECT_THAT(out, HasSubstr("    Pwd Complexity     : FALSE\n"
                              "    Pwd Reversible     : TRUE\n"));

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "output_capture.h"
+#include "policy/policy_display.h"
 #include "policy/retrieval_fixture.h"
 
 namespace talvex {
@@ -122,6 +123,57 @@ TEST_F(PsoRetrievalTest, AllPsosUnderTheBase) {
   EXPECT_EQ(24, test2.pwdHistory());
   EXPECT_TRUE(test2.complexity());
   EXPECT_FALSE(test2.reversible());
+}
+
+// Settings the entry lacks or holds as no number are shown as such, with
+// one warning, never as 0, FALSE or a clamped number.
+TEST_F(PsoRetrievalTest, UnsetAndInvalidSettingsAreShownAsSuch) {
+  FakeDirectory& corp = AddDomain(kCorpDc, kCorpDn, "corp.example.com");
+  std::string dn = corp.AddPso(kCorpDn, "odd", 10,
+                               {{"msDS-LockoutThreshold", {"99999999999"}},
+                                {"msDS-MinimumPasswordLength", {"abc"}},
+                                {"msDS-PasswordComplexityEnabled", {"maybe"}},
+                                {"msDS-LockoutDuration", {"-18000000000\x1b"}}});
+  corp.SetValues(dn, "msDS-PasswordHistoryLength", {});
+  corp.SetValues(dn, "msDS-PasswordSettingsPrecedence", {});
+  ASSERT_TRUE(Read(MainConnection(kCorpDc), kCorpDn, false, {}));
+  const PolicyRecord& odd = policies_.begin()->second;
+  OutputCapture capture;
+  DisplayPolicy(odd, "");
+  WarnUnsetOrInvalidSettings({&odd});
+  capture.Stop();
+  EXPECT_EQ(
+      "    Type               : Policy Settings Object\n"
+      "    Domain             : corp.example.com\n"
+      "    Policy Precedence  : (unset)\n"
+      "    DN                 : " + dn + "\n"
+      "    Name               : odd\n"
+      "    Canonical Name     : corp.example.com/System/Password Settings Container/odd\n"
+      "    Display Name       : odd\n"
+      "    Lockout Threshold  : (invalid: 99999999999)\n"
+      "    Lockout Duration   : (invalid: -18000000000\\x1b)\n"
+      "    Lockout Observation: 30\n"
+      "    Min Pwd Age        : 1\n"
+      "    Max Pwd Age        : 42\n"
+      "    Min Pwd Length     : (invalid: abc)\n"
+      "    Pwd History        : (unset)\n"
+      "    Pwd Complexity     : (invalid: maybe)\n"
+      "    Pwd Reversible     : FALSE\n"
+      "WARN:\n"
+      "WARN: Settings shown as (unset) are missing from the directory entry, settings\n"
+      "WARN: shown as (invalid: ...) hold text that is not a value of the setting.\n"
+      "WARN: Every PSO holds all its settings: the account of this bind lacks the rights\n"
+      "WARN: to read them (PSOs are readable by domain administrators only).\n"
+      "WARN:\n",
+      capture.Stdout());
+  // A record read whole warns of nothing.
+  corp.AddPso(kCorpDn, "plain", 20);
+  policies_.clear();
+  ASSERT_TRUE(Read(MainConnection(kCorpDc), kCorpDn, false, {.name = "plain"}));
+  OutputCapture none;
+  WarnUnsetOrInvalidSettings({&policies_.begin()->second});
+  none.Stop();
+  EXPECT_EQ("", none.Stdout());
 }
 
 TEST_F(PsoRetrievalTest, SelectionByNameDisplayNameWildcardAndDn) {

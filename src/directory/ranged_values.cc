@@ -1,0 +1,114 @@
+#include "directory/ranged_values.h"
+
+#include <charconv>
+#include <utility>
+
+#include "support/text_case.h"
+
+namespace talvex {
+namespace {
+
+constexpr std::string_view kRangeOption = ";range=";
+
+bool ReadNumber(std::string_view text, long long* value) {
+  if (text.empty()) return false;
+  auto [end, error] =
+      std::from_chars(text.data(), text.data() + text.size(), *value);
+  return error == std::errc() && end == text.data() + text.size() &&
+         *value >= 0;
+}
+
+// The values of the entry's attribute whose description, without its range
+// option, is baseName; null when the entry lacks it.
+LdapAttribute* FindRanged(LdapEntry& entry, const std::string& baseName,
+                          ValueRange* range) {
+  for (LdapAttribute& attribute : entry.attributes) {
+    ValueRange found = ReadValueRange(attribute.name);
+    const std::string& name = found.present ? found.baseName : attribute.name;
+    if (LowerCase(name) != LowerCase(baseName)) continue;
+    if (!found.present) {
+      found.baseName = attribute.name;
+      found.last = true;  // all values at once
+    }
+    *range = std::move(found);
+    return &attribute;
+  }
+  return nullptr;
+}
+
+// Reads the ranges after `range` of one attribute into *values.
+int ReadRemainingRanges(LdapConnection& connection,
+                        const std::vector<LdapControl>& serverControls,
+                        const std::string& dn, ValueRange range,
+                        std::vector<std::string>* values) {
+  while (!range.last) {
+    const long long next = range.high + 1;
+    LdapSearchRequest request;
+    request.base = dn;
+    request.scope = LdapScope::kBase;
+    request.filter = "(objectClass=*)";
+    request.attributes = {range.baseName + ";range=" + std::to_string(next) +
+                          "-*"};
+    request.serverControls = serverControls;
+    std::vector<LdapEntry> entries;
+    std::string cookie;
+    int code = connection.Search(request, 0, &cookie, &entries);
+    if (code != ldap_result::kSuccess) return code;
+    ValueRange answered;
+    LdapAttribute* attribute =
+        entries.empty() ? nullptr
+                        : FindRanged(entries.front(), range.baseName, &answered);
+    // No values left: the attribute shrank since the first read.
+    if (attribute == nullptr) return ldap_result::kSuccess;
+    if (!answered.last && (answered.low != next || answered.high < next)) {
+      return ldap_result::kLocalError;  // would read the same range forever
+    }
+    for (std::string& value : attribute->values)
+      values->push_back(std::move(value));
+    range = std::move(answered);
+  }
+  return ldap_result::kSuccess;
+}
+
+}  // namespace
+
+ValueRange ReadValueRange(std::string_view description) {
+  ValueRange range;
+  const std::string lower = LowerCase(description);
+  const std::size_t at = lower.find(kRangeOption);
+  if (at == std::string::npos) return range;
+  const std::size_t valueStart = at + kRangeOption.size();
+  std::size_t valueEnd = description.find(';', valueStart);
+  if (valueEnd == std::string_view::npos) valueEnd = description.size();
+  const std::string_view value =
+      description.substr(valueStart, valueEnd - valueStart);
+  const std::size_t dash = value.find('-');
+  if (dash == std::string_view::npos) return range;
+  if (!ReadNumber(value.substr(0, dash), &range.low)) return range;
+  const std::string_view high = value.substr(dash + 1);
+  if (high == "*") {
+    range.last = true;
+  } else if (!ReadNumber(high, &range.high) || range.high < range.low) {
+    return range;
+  }
+  range.present = true;
+  range.baseName = std::string(description.substr(0, at)) +
+                   std::string(description.substr(valueEnd));
+  return range;
+}
+
+int CompleteRangedValues(LdapConnection& connection,
+                         const std::vector<LdapControl>& serverControls,
+                         LdapEntry* entry) {
+  for (LdapAttribute& attribute : entry->attributes) {
+    ValueRange range = ReadValueRange(attribute.name);
+    if (!range.present) continue;
+    attribute.name = range.baseName;
+    int code = ReadRemainingRanges(connection, serverControls, entry->dn,
+                                   std::move(range), &attribute.values);
+    if (code != ldap_result::kSuccess) return code;
+  }
+  return ldap_result::kSuccess;
+}
+
+}  // namespace talvex
