@@ -10,6 +10,10 @@ namespace {
 
 constexpr std::size_t kTypeFieldWidth = 18;
 constexpr int kPageSize = 100;
+// Up to this many PSOs are asked for by name; beyond, every object that
+// any PSO applies to is read, which costs one walk of those objects
+// however many PSOs are listed.
+constexpr std::size_t kPsosAskedByName = 20;
 
 char ResultantFlag(const Record& member, const std::string& psoDn) {
   const std::vector<std::string>* resultant =
@@ -50,24 +54,71 @@ std::string FormatMemberLine(const Record& member, const std::string& psoDn) {
   return line;
 }
 
+namespace {
+
+// The DN is escaped like any assertion value: a PSO named "a*" or "a(b)"
+// must match itself, not act as a wildcard or break the filter.
+std::string AppliedFilter(const std::vector<std::string>& psoDns) {
+  if (psoDns.size() > kPsosAskedByName) return "(msDS-PSOApplied=*)";
+  std::string terms;
+  for (const std::string& dn : psoDns) {
+    terms += "(msDS-PSOApplied=" +
+             EscapeFilterValue(dn, /*keepWildcard=*/false) + ")";
+  }
+  return psoDns.size() == 1 ? terms : "(|" + terms + ")";
+}
+
+}  // namespace
+
+int GetAppliedMembers(LdapConnection& connection, const std::string& searchBase,
+                      const std::vector<std::string>& psoDns,
+                      AppliedMembersByPso* members,
+                      const AppliedProgress& progress) {
+  if (psoDns.empty()) return 0;
+  // Lower-cased DN of each PSO asked for, to the DN as given, for the
+  // resultant flag.
+  std::map<std::string, const std::string*> wanted;
+  for (const std::string& dn : psoDns) wanted.emplace(LowerCase(dn), &dn);
+  static const AttributeSet kAttributes = {
+      "objectClass", "samaccountname",    "userprincipalname",
+      "member",      "msDS-ResultantPSO", "msDS-PSOApplied"};
+  std::size_t read = 0;
+  return LdapGetRecPages(
+      connection, searchBase, "subtree", AppliedFilter(psoDns), kAttributes,
+      ControlMap(), kPageSize, 0, 0, [&](RecordSet& page) {
+        for (const Record& member : page) {
+          // Asked for one PSO by name, the server's match says it all.
+          if (psoDns.size() == 1) {
+            (*members)[wanted.begin()->first].push_back(
+                FormatMemberLine(member, psoDns.front()));
+            continue;
+          }
+          const std::vector<std::string>* applied =
+              FindAttribute(member, "msDS-PSOApplied");
+          if (applied == nullptr) continue;
+          for (const std::string& psoDn : *applied) {
+            auto it = wanted.find(LowerCase(psoDn));
+            if (it == wanted.end()) continue;
+            (*members)[it->first].push_back(
+                FormatMemberLine(member, *it->second));
+          }
+        }
+        read += page.size();
+        if (progress) progress(read);
+      });
+}
+
 int GetAppliedMembers(LdapConnection& connection, const std::string& searchBase,
                       const std::string& psoDn,
                       std::vector<std::string>* lines) {
-  // The DN is escaped like any assertion value: a PSO named "a*" or "a(b)"
-  // must match itself, not act as a wildcard or break the filter.
-  std::string filter =
-      "(msDS-PSOApplied=" + EscapeFilterValue(psoDn, /*keepWildcard=*/false) +
-      ")";
-  static const AttributeSet kAttributes = {"objectClass", "samaccountname",
-                                           "userprincipalname", "member",
-                                           "msDS-ResultantPSO"};
-  RecordSet members;
-  int status =
-      LdapGetRecs(connection, searchBase, "subtree", filter, kAttributes,
-                  ControlMap(), kPageSize, 0, 0, &members);
+  AppliedMembersByPso members;
+  int status = GetAppliedMembers(connection, searchBase,
+                                 std::vector<std::string>{psoDn}, &members);
   if (status != 0) return status;
-  for (const Record& member : members)
-    lines->push_back(FormatMemberLine(member, psoDn));
+  auto it = members.find(LowerCase(psoDn));
+  if (it != members.end()) {
+    lines->insert(lines->end(), it->second.begin(), it->second.end());
+  }
   return 0;
 }
 
