@@ -11,6 +11,7 @@
 #include "directory/krb5_password_ticket.h"
 #include "directory/ldap_handles.h"
 #include "directory/sasl_gssapi_bind.h"
+#include "directory/tls_failure_reason.h"
 
 namespace talvex {
 
@@ -250,9 +251,11 @@ std::string PagingCookie(LDAP* ld, LDAPControl** controls) {
 
 class OpenLdapConnection final : public LdapConnection {
  public:
-  explicit OpenLdapConnection(LdapHandle ld) : ld_(std::move(ld)) {}
+  OpenLdapConnection(LdapHandle ld, LdapTls tls)
+      : ld_(std::move(ld)), tls_(tls) {}
 
   int SetOption(LdapOption option, int value) override;
+  int EstablishTls() override;
   int SimpleBind(const std::string& dn, const std::string& password) override;
   int NegotiateBind(const NegotiateCredentials& credentials) override;
   int Search(const LdapSearchRequest& request, int pageSize,
@@ -286,6 +289,7 @@ class OpenLdapConnection final : public LdapConnection {
   int ContactedRealm(std::string* realm);
 
   LdapHandle ld_;
+  LdapTls tls_;
   // Text of a failure found on our side (Kerberos, SASL set-up), shown in
   // place of the handle's diagnostic until the next request.
   std::string localDiagnostic_;
@@ -311,9 +315,24 @@ int OpenLdapConnection::SetOption(LdapOption option, int value) {
       }
       return rc;
     }
-    case LdapOption::kSaslSecurityMinimum: {
+    case LdapOption::kSaslSecurityMinimum:
+    case LdapOption::kSaslSecurityMaximum: {
+      // Set on the handle, they take the place of ldap.conf's SASL_SECPROPS
+      // (and LDAPSASL_SECPROPS) for this connection.
       ber_len_t strength = value < 0 ? 0 : static_cast<ber_len_t>(value);
-      return ldap_set_option(ld, LDAP_OPT_X_SASL_SSF_MIN, &strength);
+      return ldap_set_option(ld,
+                             option == LdapOption::kSaslSecurityMinimum
+                                 ? LDAP_OPT_X_SASL_SSF_MIN
+                                 : LDAP_OPT_X_SASL_SSF_MAX,
+                             &strength);
+    }
+    case LdapOption::kSaslChannelBinding: {
+      // libldap hands the binding of the TLS session to Cyrus SASL, whose
+      // GSSAPI mechanism passes it to gss_init_sec_context.
+      int binding = value == static_cast<int>(LdapChannelBinding::kTlsEndpoint)
+                        ? LDAP_OPT_X_SASL_CBINDING_TLS_ENDPOINT
+                        : LDAP_OPT_X_SASL_CBINDING_NONE;
+      return ldap_set_option(ld, LDAP_OPT_X_SASL_CBINDING, &binding);
     }
   }
   return LDAP_OPT_ERROR;
@@ -322,6 +341,24 @@ int OpenLdapConnection::SetOption(LdapOption option, int value) {
 void OpenLdapConnection::BeginRequest() {
   localDiagnostic_.clear();
   ldap_set_option(ld_.get(), LDAP_OPT_DIAGNOSTIC_MESSAGE, nullptr);
+}
+
+int OpenLdapConnection::EstablishTls() {
+  localDiagnostic_.clear();
+  if (tls_ == LdapTls::kNone) return LDAP_SUCCESS;
+  // The certificate is checked as libldap always checks it: the CA file of
+  // ldap.conf (TLS_CACERT) or LDAPTLS_CACERT, TLS_REQCERT (demand by
+  // default), and the host name against the certificate's names.
+  TlsFailureLog log;
+  int rc = tls_ == LdapTls::kLdaps
+               ? ldap_connect(ld_.get())
+               : ldap_start_tls_s(ld_.get(), nullptr, nullptr);
+  if (rc != LDAP_SUCCESS) {
+    // A server that refused StartTLS has said why on the handle already.
+    std::string reason = log.Reason();
+    if (!reason.empty()) localDiagnostic_ = "TLS: " + reason;
+  }
+  return rc;
 }
 
 int OpenLdapConnection::LastResultCode() {
@@ -591,7 +628,7 @@ class OpenLdapClient final : public LdapClient {
       : locator_(std::move(locator)) {}
 
   std::unique_ptr<LdapConnection> Initialize(const std::string& host, int port,
-                                             int* error) override;
+                                             LdapTls tls, int* error) override;
   std::string ErrorText(int code) override { return ldap_err2string(code); }
 
  private:
@@ -616,7 +653,7 @@ int OpenLdapClient::DefaultServer(int port, std::string* server) {
 }
 
 std::unique_ptr<LdapConnection> OpenLdapClient::Initialize(
-    const std::string& host, int port, int* error) {
+    const std::string& host, int port, LdapTls tls, int* error) {
   std::string server = host;
   // libldap's own default for no host is localhost, where anything may
   // listen for the bind's credentials: when no controller of this machine's
@@ -628,9 +665,11 @@ std::unique_ptr<LdapConnection> OpenLdapClient::Initialize(
       return nullptr;
     }
   }
+  // LDAPS speaks TLS from the first byte; StartTLS begins in clear.
+  std::string scheme = tls == LdapTls::kLdaps ? "ldaps://" : "ldap://";
   bool ipv6 = server.find(':') != std::string::npos;
   std::string escaped = UrlEscapedHost(server);
-  std::string uri = "ldap://" + (ipv6 ? "[" + escaped + "]" : escaped) + ":" +
+  std::string uri = scheme + (ipv6 ? "[" + escaped + "]" : escaped) + ":" +
                     std::to_string(port);
   LDAP* raw = nullptr;
   int rc = ldap_initialize(&raw, uri.c_str());
@@ -656,7 +695,7 @@ std::unique_ptr<LdapConnection> OpenLdapClient::Initialize(
     return nullptr;
   }
   *error = LDAP_SUCCESS;
-  return std::make_unique<OpenLdapConnection>(std::move(ld));
+  return std::make_unique<OpenLdapConnection>(std::move(ld), tls);
 }
 
 }  // namespace

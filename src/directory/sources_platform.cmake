@@ -10,4 +10,5 @@ list(APPEND TALVEX_DIRECTORY_PLATFORM_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/netlogon_response.cc
   ${CMAKE_CURRENT_LIST_DIR}/openldap_client.cc
   ${CMAKE_CURRENT_LIST_DIR}/sasl_gssapi_bind.cc
+  ${CMAKE_CURRENT_LIST_DIR}/tls_failure_reason.cc
 )

@@ -88,7 +88,9 @@ void PrintErrorText(std::string_view text, bool addLineEnd) {
 
 std::string FormatSystemError(std::string_view prefix, int code) {
   std::string result = prefix.empty() ? std::string("ERROR:") : std::string(prefix);
-  result += "(" + std::to_string(code) + ") ";
+  result += '(';
+  result += std::to_string(code);
+  result += ") ";
   const char* message = nullptr;
   for (const auto& entry : kWindowsErrors) {
     if (entry.code == code) message = entry.text;
