@@ -21,6 +21,8 @@ namespace locator_error {
 constexpr int kInvalidFlags = 1004;
 constexpr int kInvalidDomainName = 1212;
 constexpr int kNoSuchDomain = 1355;
+// The computer the locate was to run on does not answer.
+constexpr int kComputerUnavailable = 1722;  // RPC_S_SERVER_UNAVAILABLE
 }  // namespace locator_error
 
 struct DomainControllerInfo {

@@ -234,18 +234,27 @@ int DnsDcLocator::Locate(const std::string& computer, const std::string& domain,
   // The Windows locator runs on the computer named and, on a controller of
   // the domain asked for, picks that controller itself. We cannot run a
   // locator there: the computer is pinged, and is the answer when it is
-  // such a controller; otherwise the locate runs here.
+  // such a controller. A computer that answers but serves another domain
+  // leaves the locate to run here; one that does not answer at all fails
+  // the locate, as the Windows locator fails when it cannot reach the
+  // computer, so that the run never goes to a controller nobody named.
   if (!computer.empty()) {
     NetlogonResponse response;
     std::string pingDomain = request.flat ? "" : request.domain;
-    if (Ping(computer, pingDomain, &response) &&
-        Suitable(response, request, request.domain)) {
+    bool answered = Ping(computer, pingDomain, &response);
+    if (answered && Suitable(response, request, request.domain)) {
       info->name =
           response.dnsHostName.empty() ? computer : response.dnsHostName;
       info->dcSiteName = response.dcSiteName;
       info->clientSiteName = response.clientSiteName;
       return 0;
     }
+    // A controller may stay silent to a ping for a domain it does not
+    // serve; asked for none, it answers for its own.
+    if (!answered && !pingDomain.empty()) {
+      answered = Ping(computer, "", &response);
+    }
+    if (!answered) return locator_error::kComputerUnavailable;
   }
   for (const std::string& dnsDomain : CandidateDomains(request)) {
     if (pingsLeft_ <= 0) break;

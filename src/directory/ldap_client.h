@@ -149,6 +149,8 @@ class LdapConnection {
                      bool deleteOldRdn) = 0;
 
   // The server's diagnostic text of the last failed operation ("" if none).
+  // Only the last request's own: one that got no answer (the server gone)
+  // has none, whatever an earlier request was told.
   virtual std::string DiagnosticMessage() = 0;
   // The host name the connection actually talks to.
   virtual std::string HostName() = 0;

@@ -251,6 +251,11 @@ class OpenLdapConnection final : public LdapConnection {
   // Waits for the answer of a non-search request and returns its code.
   int FinishRequest(int rc, int msgid);
   int LastResultCode();
+  // Forgets the diagnostic of the previous request. libldap keeps the
+  // server's last text on the handle until another answer replaces it, so
+  // a request that fails without an answer (the server gone, a filter
+  // refused before sending) would show the text of an earlier one.
+  void BeginRequest();
   int FinishSaslBind(int rc);
   // The realm of the domain this connection's server belongs to. Returns
   // the code of a connection failure met on the way (no point binding
@@ -305,6 +310,11 @@ int OpenLdapConnection::SetOption(LdapOption option, int value) {
     }
   }
   return LDAP_OPT_ERROR;
+}
+
+void OpenLdapConnection::BeginRequest() {
+  localDiagnostic_.clear();
+  ldap_set_option(ld_.get(), LDAP_OPT_DIAGNOSTIC_MESSAGE, nullptr);
 }
 
 int OpenLdapConnection::EstablishTls() {
@@ -363,7 +373,7 @@ int OpenLdapConnection::FinishRequest(int rc, int msgid) {
 
 int OpenLdapConnection::SimpleBind(const std::string& dn,
                                    const std::string& password) {
-  localDiagnostic_.clear();
+  BeginRequest();
   berval credential = BorrowedBerval(password);
   int msgid = 0;
   int rc =
@@ -413,7 +423,7 @@ int OpenLdapConnection::ContactedRealm(std::string* realm) {
 }
 
 int OpenLdapConnection::NegotiateBind(const NegotiateCredentials& credentials) {
-  localDiagnostic_.clear();
+  BeginRequest();
   if (credentials.currentLogon) {
     return FinishSaslBind(
         SaslGssapiBind(ld_.get(), GSS_C_NO_CREDENTIAL, &localDiagnostic_));
@@ -455,7 +465,7 @@ int OpenLdapConnection::FinishSaslBind(int rc) {
 int OpenLdapConnection::Search(const LdapSearchRequest& request, int pageSize,
                                std::string* cookie,
                                std::vector<LdapEntry>* entries) {
-  localDiagnostic_.clear();
+  BeginRequest();
   LDAP* ld = ld_.get();
 
   ControlArray controls(request.serverControls);
@@ -518,7 +528,7 @@ int OpenLdapConnection::Search(const LdapSearchRequest& request, int pageSize,
 
 int OpenLdapConnection::Add(const std::string& dn,
                             const std::vector<LdapModification>& attributes) {
-  localDiagnostic_.clear();
+  BeginRequest();
   ModificationArray mods(attributes, true);
   int msgid = 0;
   int rc =
@@ -528,7 +538,7 @@ int OpenLdapConnection::Add(const std::string& dn,
 
 int OpenLdapConnection::Modify(
     const std::string& dn, const std::vector<LdapModification>& modifications) {
-  localDiagnostic_.clear();
+  BeginRequest();
   ModificationArray mods(modifications, false);
   int msgid = 0;
   int rc = ldap_modify_ext(ld_.get(), dn.c_str(), mods.get(), nullptr, nullptr,
@@ -537,7 +547,7 @@ int OpenLdapConnection::Modify(
 }
 
 int OpenLdapConnection::Delete(const std::string& dn) {
-  localDiagnostic_.clear();
+  BeginRequest();
   int msgid = 0;
   int rc = ldap_delete_ext(ld_.get(), dn.c_str(), nullptr, nullptr, &msgid);
   return FinishRequest(rc, msgid);
@@ -545,7 +555,7 @@ int OpenLdapConnection::Delete(const std::string& dn) {
 
 int OpenLdapConnection::Rename(const std::string& dn, const std::string& newRdn,
                                bool deleteOldRdn) {
-  localDiagnostic_.clear();
+  BeginRequest();
   int msgid = 0;
   int rc = ldap_rename(ld_.get(), dn.c_str(), newRdn.c_str(), nullptr,
                        deleteOldRdn ? 1 : 0, nullptr, nullptr, &msgid);
@@ -596,13 +606,13 @@ class OpenLdapClient final : public LdapClient {
   std::string ErrorText(int code) override { return ldap_err2string(code); }
 
  private:
-  // The server for an empty host name.
-  std::string DefaultServer(int port);
+  // The server for an empty host name; 0 or the locator's error.
+  int DefaultServer(int port, std::string* server);
 
   std::unique_ptr<DcLocator> locator_;
 };
 
-std::string OpenLdapClient::DefaultServer(int port) {
+int OpenLdapClient::DefaultServer(int port, std::string* server) {
   // The Windows client, given no host, connects to a controller of this
   // machine's own domain (a global catalog on the global catalog ports).
   bool globalCatalog =
@@ -611,29 +621,32 @@ std::string OpenLdapClient::DefaultServer(int port) {
                         (globalCatalog ? locator_flags::kGcServerRequired
                                        : locator_flags::kWritableRequired);
   DomainControllerInfo info;
-  if (locator_->Locate("", "", flags, &info) != 0) return "";
-  return info.name;
+  int status = locator_->Locate("", "", flags, &info);
+  if (status == 0) *server = info.name;
+  return status;
 }
 
 std::unique_ptr<LdapConnection> OpenLdapClient::Initialize(
     const std::string& host, int port, LdapTls tls, int* error) {
-  // When no controller of this machine's domain is found either, libldap's
-  // own default server (ldap.conf) is what is left.
-  std::string server = host.empty() ? DefaultServer(port) : host;
+  std::string server = host;
+  // libldap's own default for no host is localhost, where anything may
+  // listen for the bind's credentials: when no controller of this machine's
+  // domain is found, there is no connection.
+  if (server.empty()) {
+    int status = DefaultServer(port, &server);
+    if (status != 0 || server.empty()) {
+      *error = status != 0 ? status : locator_error::kNoSuchDomain;
+      return nullptr;
+    }
+  }
   // LDAPS speaks TLS from the first byte; StartTLS begins in clear.
   std::string scheme = tls == LdapTls::kLdaps ? "ldaps://" : "ldap://";
-  std::string uri;
-  if (!server.empty()) {
-    bool ipv6 = server.find(':') != std::string::npos;
-    std::string escaped = UrlEscapedHost(server);
-    uri = scheme + (ipv6 ? "[" + escaped + "]" : escaped) + ":" +
-          std::to_string(port);
-  } else if (tls == LdapTls::kLdaps) {
-    // libldap's default host, never its default (possibly plain) URI.
-    uri = scheme + ":" + std::to_string(port);
-  }
+  bool ipv6 = server.find(':') != std::string::npos;
+  std::string escaped = UrlEscapedHost(server);
+  std::string uri = scheme + (ipv6 ? "[" + escaped + "]" : escaped) + ":" +
+                    std::to_string(port);
   LDAP* raw = nullptr;
-  int rc = ldap_initialize(&raw, uri.empty() ? nullptr : uri.c_str());
+  int rc = ldap_initialize(&raw, uri.c_str());
   LdapHandle ld(raw);
   if (rc != LDAP_SUCCESS || ld == nullptr) {
     *error = rc != LDAP_SUCCESS ? rc : LDAP_LOCAL_ERROR;

@@ -10,6 +10,10 @@ namespace {
 
 constexpr std::size_t kTypeFieldWidth = 18;
 constexpr int kPageSize = 100;
+// Up to this many PSOs are asked for by name; beyond, every object that
+// any PSO applies to is read, which costs one walk of those objects
+// however many PSOs are listed.
+constexpr std::size_t kPsosAskedByName = 20;
 
 char ResultantFlag(const Record& member, const std::string& psoDn) {
   std::optional<bool> resultant = ResultantIsPso(member, psoDn);
@@ -69,6 +73,62 @@ int SearchAppliedMembers(LdapConnection& connection,
                                            "msDS-ResultantPSO"};
   return LdapGetRecs(connection, searchBase, "subtree", filter, kAttributes,
                      ControlMap(), kPageSize, 0, 0, members);
+}
+
+namespace {
+
+// The DN is escaped like any assertion value: a PSO named "a*" or "a(b)"
+// must match itself, not act as a wildcard or break the filter.
+std::string AppliedFilter(const std::vector<std::string>& psoDns) {
+  if (psoDns.size() > kPsosAskedByName) return "(msDS-PSOApplied=*)";
+  std::string terms;
+  for (const std::string& dn : psoDns) {
+    terms +=
+        "(msDS-PSOApplied=" + EscapeFilterValue(dn, /*keepWildcard=*/false) +
+        ")";
+  }
+  return psoDns.size() == 1 ? terms : "(|" + terms + ")";
+}
+
+}  // namespace
+
+int GetAppliedMembers(LdapConnection& connection, const std::string& searchBase,
+                      const std::vector<std::string>& psoDns,
+                      AppliedMembersByPso* members,
+                      const AppliedProgress& progress) {
+  if (psoDns.empty()) return 0;
+  // Lower-cased DN of each PSO asked for, to the DN as given, for the
+  // resultant flag.
+  std::map<std::string, const std::string*> wanted;
+  for (const std::string& dn : psoDns) wanted.emplace(LowerCase(dn), &dn);
+  static const AttributeSet kAttributes = {
+      "objectClass", "samaccountname",    "userprincipalname",
+      "member",      "msDS-ResultantPSO", "msDS-PSOApplied"};
+  std::size_t read = 0;
+  return LdapGetRecPages(connection, searchBase, "subtree",
+                         AppliedFilter(psoDns), kAttributes, ControlMap(),
+                         kPageSize, 0, 0, [&](RecordSet& page) {
+                           for (const Record& member : page) {
+                             // Asked for one PSO by name, the server's match
+                             // says it all.
+                             if (psoDns.size() == 1) {
+                               (*members)[wanted.begin()->first].push_back(
+                                   FormatMemberLine(member, psoDns.front()));
+                               continue;
+                             }
+                             const std::vector<std::string>* applied =
+                                 FindAttribute(member, "msDS-PSOApplied");
+                             if (applied == nullptr) continue;
+                             for (const std::string& psoDn : *applied) {
+                               auto it = wanted.find(LowerCase(psoDn));
+                               if (it == wanted.end()) continue;
+                               (*members)[it->first].push_back(
+                                   FormatMemberLine(member, *it->second));
+                             }
+                           }
+                           read += page.size();
+                           if (progress) progress(read);
+                         });
 }
 
 int GetAppliedMembers(LdapConnection& connection, const std::string& searchBase,

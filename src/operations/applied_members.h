@@ -1,6 +1,8 @@
 // The objects a Password Settings Object applies to, one line each.
 #pragma once
 
+#include <functional>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -31,5 +33,21 @@ int SearchAppliedMembers(LdapConnection& connection,
 int GetAppliedMembers(LdapConnection& connection, const std::string& searchBase,
                       const std::string& psoDn,
                       std::vector<std::string>* lines);
+
+// Member lines by lower-cased PSO DN, each list in the order the server
+// returned the objects.
+using AppliedMembersByPso = std::map<std::string, std::vector<std::string>>;
+
+// Called after each page of objects read, with the count read so far.
+using AppliedProgress = std::function<void(std::size_t objectsRead)>;
+
+// The members of several PSOs with one paged search under searchBase: the
+// objects whose msDS-PSOApplied names one of psoDns, each filed under every
+// PSO of psoDns it names. A PSO nothing applies to has no entry. Returns
+// the search's LDAP result code.
+int GetAppliedMembers(LdapConnection& connection, const std::string& searchBase,
+                      const std::vector<std::string>& psoDns,
+                      AppliedMembersByPso* members,
+                      const AppliedProgress& progress = nullptr);
 
 }  // namespace talvex

@@ -84,17 +84,42 @@ OpenLdapOptions BindOptions(const DirectoryAccess& access,
   return options;
 }
 
+// A locate that found no controller ends the run with the locator's report
+// and code, before any connection: the credentials must never go to a
+// server nobody chose (libldap's default with no host is localhost).
+[[noreturn]] void FailLocate(int status) {
+  PrintLine("ERROR:");
+  PrintSystemError("ERROR: DsGetDcName ", status);
+  PrintLine("ERROR:");
+  EndRun(status);
+}
+
+bool IsDn(const std::string& domain) {
+  return domain.find('=') != std::string::npos;
+}
+
 // The run's host is the controller the locator picks for the domain, asked
-// on the -h computer. A failed locate is not fatal: an empty host lets the
-// LDAP library find a controller itself, and a DN-form -domain reaches the
-// directory that way.
+// on the -h computer. A -domain given as a DNS or flat name is honoured: when
+// it cannot be located the run ends, rather than going on with another
+// domain. A DN is no name a locator knows; it reaches the directory through
+// a controller of this machine's own domain, the one the Windows client
+// finds for an empty host.
 void LocateController(RunState& state) {
   RunConfig& config = *state.config;
   Debug("Locating Domain Controller for domain " + config.domain +
         " WRITE | DS_REQ");
   std::string name, site, clientSite;
-  LocateDC(*state.locator, state.access.locatorComputer, config.domain,
-           DomainControllerFlags(config.domain), &name, &site, &clientSite);
+  int status =
+      LocateDC(*state.locator, state.access.locatorComputer, config.domain,
+               DomainControllerFlags(config.domain), &name, &site, &clientSite);
+  if (status != 0 && IsDn(config.domain)) {
+    Debug(
+        "Locating Domain Controller for this computer's domain WRITE | "
+        "DS_REQ");
+    status = LocateDC(*state.locator, state.access.locatorComputer, "",
+                      DomainControllerFlags(""), &name, &site, &clientSite);
+  }
+  if (status != 0) FailLocate(status);
   Progress("Using host: " + VisibleText(site) + "\\" + VisibleText(name));
   config.host = name;
   state.controllerSite = site;
@@ -112,13 +137,8 @@ void OpenMainConnection(RunState& state) {
       OpenLDAP(*state.client, config.host, &port, options, &status);
   WipeSecret(&options.password);
   if (connection == nullptr) FailConnection(status);
-  // After a failed locate the library chose the server; entered under the
-  // name it reached, the connection is found again when a later read
-  // locates that same controller, instead of being opened a second time.
-  std::string key = config.host.empty() ? connection->HostName() : config.host;
-  if (state.controllerName.empty()) state.controllerName = key;
   state.mainConnection =
-      state.cache.Enter(LowerCase(key), std::move(connection));
+      state.cache.Enter(LowerCase(config.host), std::move(connection));
 }
 
 void ReadServer(RunState& state) {
@@ -180,12 +200,7 @@ LdapConnection* OpenGlobalCatalog(RunState& state) {
   std::string name, site, clientSite;
   int status = LocateDC(*state.locator, config.gcHost, DNToDNSName(forestDn),
                         kGlobalCatalogFlags, &name, &site, &clientSite);
-  if (status != 0) {
-    PrintLine("ERROR:");
-    PrintSystemError("ERROR: DsGetDcName ", status);
-    PrintLine("ERROR:");
-    EndRun(status);
-  }
+  if (status != 0) FailLocate(status);
   Progress("  Using GC: " + VisibleText(site) + "\\" + VisibleText(name));
   config.gcHost = name;
   state.gcSite = site;

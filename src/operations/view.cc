@@ -1,6 +1,7 @@
 // The View section: the selected policies in one of two orders, in full or
 // as DNs, and for -applied the objects each PSO applies to.
 #include <algorithm>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -10,6 +11,8 @@
 #include "operations/run_failure.h"
 #include "policy/policy_display.h"
 #include "support/output.h"
+#include "support/progress_line.h"
+#include "support/text_case.h"
 #include "support/visible_text.h"
 
 namespace talvex {
@@ -42,21 +45,56 @@ std::string PrecedenceField(const PolicyRecord& record) {
   return field;
 }
 
-void ShowAppliedMembers(RunState& state, const PolicyRecord& record) {
-  std::vector<std::string> lines;
-  int status = GetAppliedMembers(*state.mainConnection,
-                                 state.serverInfo.defaultNamingContext,
-                                 record.dn(), &lines);
-  if (status != 0) {
-    FailLdapCall(state, "ERROR: ldap_search_s (" + record.dn() + "): ",
-                 state.config->host, status);
+// The members of every listed PSO, read with one search when the first of
+// them is shown: one subtree search per PSO took minutes over thousands of
+// PSOs. A failure names the PSO being shown, as a search of its own would.
+class AppliedListing {
+ public:
+  AppliedListing(RunState& state,
+                 const std::vector<const PolicyRecord*>& policies)
+      : state_(state) {
+    psoDns_.reserve(policies.size());
+    for (const PolicyRecord* record : policies) psoDns_.push_back(record->dn());
   }
-  PrintLine("    Applied To:");
-  if (lines.empty()) PrintLine("      NONE");
-  for (const std::string& line : lines)
-    PrintLine("      " + VisibleText(line));
-  PrintLine("");
-}
+
+  void Show(const PolicyRecord& record) {
+    if (!read_) Read(record);
+    PrintLine("    Applied To:");
+    auto it = members_.find(LowerCase(record.dn()));
+    if (it == members_.end() || it->second.empty()) {
+      PrintLine("      NONE");
+    } else {
+      for (const std::string& line : it->second)
+        PrintLine("      " + VisibleText(line));
+      // Shown once; the memory is not needed any more.
+      std::vector<std::string>().swap(it->second);
+    }
+    PrintLine("");
+  }
+
+ private:
+  void Read(const PolicyRecord& record) {
+    read_ = true;
+    int status = 0;
+    {
+      ProgressLine progress("Reading the objects the PSOs apply to...");
+      status = GetAppliedMembers(
+          *state_.mainConnection, state_.serverInfo.defaultNamingContext,
+          psoDns_, &members_,
+          [&progress](std::size_t read) { progress.Update(read); });
+    }
+    std::vector<std::string>().swap(psoDns_);
+    if (status != 0) {
+      FailLdapCall(state_, "ERROR: ldap_search_s (" + record.dn() + "): ",
+                   state_.config->host, status);
+    }
+  }
+
+  RunState& state_;
+  std::vector<std::string> psoDns_;
+  AppliedMembersByPso members_;
+  bool read_ = false;
+};
 
 }  // namespace
 
@@ -80,8 +118,10 @@ void RunView(RunState& state) {
   PrintLine("Policy Listing");
   PrintLine("--------------");
 
-  int number = 1;
   const std::vector<const PolicyRecord*> sorted = SortedPolicies(state);
+  std::optional<AppliedListing> applied;
+  if (config.action == ActionCode::kApplied) applied.emplace(state, sorted);
+  int number = 1;
   for (const PolicyRecord* record : sorted) {
     if (config.dnWithPrecedence) {
       std::string line = "    ";
@@ -96,8 +136,7 @@ void RunView(RunState& state) {
       PrintLine("");
       ++number;
     }
-    if (config.action == ActionCode::kApplied)
-      ShowAppliedMembers(state, *record);
+    if (applied) applied->Show(*record);
   }
   if (!config.dnOnly) WarnUnsetOrInvalidSettings(sorted);
 }

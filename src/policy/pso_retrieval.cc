@@ -101,12 +101,15 @@ std::string BuildPsoFilter(const PsoSelection& selection) {
     filter += "(msDS-PSOAppliesTo=*)";
   }
   if (selection.name.empty()) return filter;
-  // The value keeps "*" as a wildcard but cannot close the assertion and
-  // add filter terms of its own.
-  const std::string value = EscapeFilterValue(selection.name, true);
+  // A value cannot close the assertion and add filter terms of its own. A
+  // DN names one object, literally: a "*" in it is part of a name (the DN
+  // Talvex printed for a PSO called "a*" must select that PSO). A name
+  // keeps "*" as a wildcard.
   if (LowerCase(selection.name).find("dc=") != std::string::npos) {
-    filter += "(distinguishedName=" + value + ")";
+    filter += "(distinguishedName=" +
+              EscapeFilterValue(selection.name, /*keepWildcard=*/false) + ")";
   } else {
+    const std::string value = EscapeFilterValue(selection.name, true);
     filter += "(|(name=" + value + ")(adminDisplayName=" + value +
               ")(displayName=" + value + "))";
   }

@@ -66,6 +66,18 @@ TEST_F(DirectoryAccessTest, LocatesOpensAndCachesWithDebugLines) {
       capture.Stdout());
 }
 
+TEST_F(DirectoryAccessTest, DomainIsAlwaysAskedForByItsDnsName) {
+  // A single-label DNS name ("corp") too: asked as a flat name it would
+  // find nothing where the NetBIOS name differs.
+  client.AddDomain("dc1.corp", "DC=corp");
+  locator.AddController("corp", {.name = "dc1.corp"});
+  int ldapError = 0;
+  int systemError = 0;
+  EXPECT_NE(nullptr,
+            ConnectToDomainController(access, "corp", &ldapError, &systemError));
+  EXPECT_EQ(0x21010u, locator.Calls().back().flags);
+}
+
 TEST_F(DirectoryAccessTest, FailuresSetTheirCodes) {
   OutputCapture capture;
   int ldapError = 0;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <set>
 
 namespace talvex {
 namespace {
@@ -47,6 +48,10 @@ class FakeNetwork : public LocatorNetwork {
     pings.push_back(host + "|" + dnsDomain);
     auto it = answers.find(host);
     if (it == answers.end()) return false;
+    if (silentToOtherDomains.count(host) != 0 && !dnsDomain.empty() &&
+        dnsDomain != it->second.dnsDomainName) {
+      return false;
+    }
     *response = it->second;
     return true;
   }
@@ -62,6 +67,8 @@ class FakeNetwork : public LocatorNetwork {
 
   std::map<std::string, std::vector<SrvRecord>> srv;
   std::map<std::string, NetlogonResponse> answers;
+  // Hosts that ignore a ping for a domain they do not serve.
+  std::set<std::string> silentToOtherDomains;
   std::string realm;
   std::vector<std::string> searchDomains;
   std::vector<std::string> lookups;
@@ -208,7 +215,7 @@ TEST_F(DnsDcLocatorTest, ComputerThatIsASuitableControllerIsTheAnswer) {
   EXPECT_EQ(network_->pings.back(), "dc2|");
 }
 
-TEST_F(DnsDcLocatorTest, ComputerThatIsNotASuitableControllerFallsBackToDns) {
+TEST_F(DnsDcLocatorTest, ComputerThatAnswersButDoesNotSuitFallsBackToDns) {
   network_->AddDc(
       kCorpDcs, "dc1.corp.example.com",
       Answer("dc1.corp.example.com", "corp.example.com", "CORP", kWritableDc));
@@ -217,9 +224,22 @@ TEST_F(DnsDcLocatorTest, ComputerThatIsNotASuitableControllerFallsBackToDns) {
              kWritableDc & ~netlogon_flags::kWritable);
   network_->answers["foreign"] =
       Answer("dc.example.org", "example.org", "ORG", kWritableDc);
-  for (const char* computer : {"rodc", "foreign", "workstation"}) {
-    ASSERT_EQ(Locate(computer, "corp.example.com", kDcFlags), 0) << computer;
-    EXPECT_EQ(info_.name, "dc1.corp.example.com") << computer;
+  network_->answers["silent"] =
+      Answer("dc.example.net", "example.net", "NET", kWritableDc);
+  network_->silentToOtherDomains.insert("silent");
+  struct Case {
+    const char* computer;
+    int status;
+    const char* name;
+  };
+  // A computer that does not answer at all fails the locate.
+  for (const Case& c : {Case{"rodc", 0, "dc1.corp.example.com"},
+                        Case{"foreign", 0, "dc1.corp.example.com"},
+                        Case{"silent", 0, "dc1.corp.example.com"},
+                        Case{"workstation", 1722, ""}}) {
+    EXPECT_EQ(Locate(c.computer, "corp.example.com", kDcFlags), c.status)
+        << c.computer;
+    EXPECT_EQ(info_.name, c.name) << c.computer;
   }
 }
 

@@ -438,6 +438,19 @@ TEST_F(LabOpenLdapClientTest, AddModifyRenameAndDeleteChangeTheDirectory) {
   EXPECT_EQ(connection->Delete(ou), 0);
 }
 
+TEST_F(LabOpenLdapClientTest, DiagnosticBelongsToTheLastRequestOnly) {
+  std::unique_ptr<LdapConnection> connection = AdminConnection();
+  EXPECT_EQ(connection->Delete("CN=nosuch," + Lab("LAB_BASE_DN")),
+            ldap_result::kNoSuchObject);
+  ASSERT_NE(connection->DiagnosticMessage(), "");
+  // A request that fails before reaching the server has no text of its
+  // own; the earlier one's must not show as if it were.
+  int rc = -100;
+  Read(*connection, Lab("LAB_BASE_DN"), LdapScope::kBase, "(cn=", {"cn"}, &rc);
+  EXPECT_EQ(rc, ldap_result::kFilterError);
+  EXPECT_EQ(connection->DiagnosticMessage(), "");
+}
+
 TEST_F(LabOpenLdapClientTest, GlobalCatalogPortAndHostName) {
   std::unique_ptr<LdapConnection> connection =
       Connect(Lab("LAB_DC_HOST"), kGlobalCatalogPort);

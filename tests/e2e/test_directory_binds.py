@@ -8,7 +8,13 @@ them. talvex runs inside the lab namespace through lab/exec.sh.
 Standard library only.
 """
 
+import json
+import os
 import re
+import shutil
+import subprocess
+import sys
+import tempfile
 import time
 import unittest
 
@@ -108,11 +114,51 @@ class DirectoryBindTest(unittest.TestCase):
 
     def test_locator_answers_for_a_flat_domain_and_a_host_that_does_not_answer(self):
         self.assertSucceeds(VIEW + ("-domain", self.env["LAB_NETBIOS"]))
-        # A computer that does not answer the ping: the locate runs here.
+        # A computer that does not answer the ping: the run ends with the
+        # locator's error (1722, exit 1722 % 256) before any connection,
+        # instead of going to a controller nobody named.
         started = time.monotonic()
-        self.assertSucceeds(VIEW + ("-h", "10.99.0.99"))
+        out, err, code = self.talvex(*VIEW, "-h", "10.99.0.99")
         self.assertLess(time.monotonic() - started, 10)
+        self.assertEqual((out, err, code),
+                         ("ERROR:\nERROR: DsGetDcName (1722) The RPC server is unavailable.\n"
+                          "ERROR:\n", "", 1722 % 256))
 
+
+NO_CONTROLLER = ("ERROR:\nERROR: DsGetDcName (1355) The specified domain either does not "
+                 "exist or could not be contacted.\nERROR:\n")
+
+
+class NoControllerTest(unittest.TestCase):
+    """A machine whose DNS server drops the locator's queries: talvex runs in
+    a network and mount namespace of its own (loopback only, a resolv.conf
+    of its own), so neither the lab nor anyone's resolver is touched."""
+
+    def test_no_controller_found_ends_the_run_and_never_means_localhost(self):
+        if os.geteuid() != 0 or shutil.which("unshare") is None:
+            self.skipTest("needs root and unshare")
+        with tempfile.TemporaryDirectory() as work:
+            with open(os.path.join(work, "resolv.conf"), "w") as f:
+                f.write("nameserver 127.0.0.1\nsearch corp.example.com\n"
+                        "options timeout:1 attempts:1\n")
+            # A machine joined to the domain: its Kerberos realm names it.
+            krb5 = os.path.join(work, "krb5.conf")
+            with open(krb5, "w") as f:
+                f.write("[libdefaults]\n default_realm = CORP.EXAMPLE.COM\n")
+            helper = os.path.join(os.path.dirname(os.path.abspath(__file__)),
+                                  "dropping_dns.py")
+            command = ["unshare", "-n", "-m", sys.executable, helper, work, "env",
+                       "-u", "LDAPURI", "-u", "LDAPHOST", f"KRB5_CONFIG={krb5}",
+                       labtest.talvex_binary(), "-q", "-view", "-pso", "-u",
+                       "Administrator@corp.example.com", "-up", "Secret-1", "-simple"]
+            done = subprocess.run(command, capture_output=True, timeout=90)
+            self.assertEqual(0, done.returncode, done.stderr)
+            run = json.loads(done.stdout)
+        self.assertGreater(run["dns_queries"], 0)
+        self.assertEqual(0, run["ldap_connections"])
+        self.assertEqual((run["out"], run["err"], run["code"]),
+                         (NO_CONTROLLER, "", 1355 % 256))
+        self.assertLess(run["seconds"], 30)
 
 if __name__ == "__main__":
     unittest.main()

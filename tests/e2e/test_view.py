@@ -113,6 +113,17 @@ class ViewTest(LabTestCase):
             with self.subTest(dn=dn):
                 self.expect_psos(["-pso", dn], self.psos(self.b))
 
+    def test_pso_by_dn_is_matched_literally(self):
+        # A "*" in a DN is part of a name, not a wildcard.
+        star = self.pso_dn_of("e2eviewstar*1")
+        labtest.delete_if_present(star)
+        labtest.add_ldif(labtest.pso_entry(star, "e2eviewstar*1", 504))
+        try:
+            self.expect_psos(["-pso", star], self.psos(star))
+            self.expect_psos(["-pso", self.pso_dn_of("e2eviewstar*")], [])
+        finally:
+            labtest.delete_if_present(star)
+
     def test_wildcard_lists_in_canonical_name_order(self):
         self.expect_psos(["-pso", PREFIX + "*"], self.psos(self.a, self.b, self.c))
 
@@ -194,28 +205,25 @@ class ViewTest(LabTestCase):
                 self.expect_psos(["-pso", PREFIX + "c", "-domain", domain],
                                  self.psos(self.c))
 
-    # When the locator has no answer, the LDAP library picks the server from
-    # its own configuration (ldap.conf, here its LDAPURI environment form), as
-    # on a machine set up for its domain.
+    # The LDAP library's own default server (ldap.conf, here its LDAPURI
+    # environment form) is never where a run goes: a DN is reached through a
+    # located controller, and an unknown domain ends the run.
     LIBRARY_DEFAULT = {"LDAPURI": "ldap://dc1.corp.example.com"}
 
-    def assertLibraryChoice(self, domain):
-        out, err, code = self.talvex("-q", "-view", "-pso", PREFIX + "c", "-domain", domain,
-                                     env=self.LIBRARY_DEFAULT)
-        self.assertEqual("Using host: \\\nRetrieving PSOs...\n"
-                         + listing(self.psos(self.c)) + SUCCESS_TAIL, out)
-        self.assertEqual("", err)
-        self.assertEqual(0, code)
+    def test_domain_as_dn_reaches_the_directory_through_this_machines_controller(self):
+        for dn in (self.base_dn, self.base_dn.lower()):
+            with self.subTest(dn=dn):
+                self.expect_psos(["-pso", PREFIX + "c", "-domain", dn], self.psos(self.c))
 
-    def test_domain_as_dn_reaches_the_directory_without_the_locator(self):
-        # The locator knows no domain by its DN: the host line is a lone
-        # backslash and the library finds the controller.
-        self.assertLibraryChoice(self.base_dn)
-        self.assertLibraryChoice(self.base_dn.lower())
-
-    def test_unknown_domain_goes_on_with_the_own_domain(self):
-        self.assertLibraryChoice("nosuch.example.org")
-        self.assertLibraryChoice("NOSUCH")
+    def test_unknown_domain_ends_with_the_locators_error(self):
+        for domain in ("nosuch.example.org", "NOSUCH", self.domain.replace("example", "exmple")):
+            with self.subTest(domain=domain):
+                out, err, code = self.talvex("-q", "-mod", "::::::3:10:20", "-dompol",
+                                             "-forreal", "-domain", domain,
+                                             env=self.LIBRARY_DEFAULT)
+                self.assertEqual(("ERROR:\nERROR: DsGetDcName (1355) The specified domain "
+                                  "either does not exist or could not be contacted.\n"
+                                  "ERROR:\n", "", 1355 % 256), (out, err, code))
 
     def test_host_names_the_computer_the_locator_asks(self):
         for host in ("dc1", self.dc_host, self.env["LAB_DC_IP"]):

@@ -124,6 +124,21 @@ class AppliedListingTest(LabTestCase):
         self.assertRun(["-q", "-applied", "-pso", PREFIX + "*", "-dn"],
                        self.expected([self.high, self.low, self.none], dn_only=True))
 
+    def test_many_psos_list_the_same_members_in_the_same_order(self):
+        # Past twenty PSOs the members of all are read with one search; the
+        # listing is the one the per-PSO searches give.
+        many = [f"CN={PREFIX}many-{i:02},{self.pso_container}" for i in range(22)]
+        for dn in many:
+            labtest.delete_if_present(dn)
+        labtest.add_ldif("".join(labtest.pso_entry(dn, dn[3:dn.index(",")], 610 + i)
+                                 for i, dn in enumerate(many)))
+        try:
+            self.assertRun(["-q", "-applied", "-pso", PREFIX + "*"],
+                           self.expected([self.high, self.low] + many + [self.none]))
+        finally:
+            for dn in many:
+                labtest.delete_if_present(dn)
+
     def test_cross_check_flags_with_resultant_pso(self):
         for user in (self.upn_user, self.plain_user):
             resultant = labtest.attribute(

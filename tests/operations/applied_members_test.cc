@@ -75,6 +75,34 @@ TEST_F(ExecutorTest, GetAppliedMembersMatchesThePsoDnLiterally) {
   EXPECT_EQ(std::string::npos, client_.Last(FakeOp::kSearch).search.filter.find("a*("));
 }
 
+TEST_F(ExecutorTest, MembersOfManyPsosComeFromOneSearch) {
+  std::string u1 = Corp().AddUser(kUsers, "u1", kCorpDns);
+  std::string u2 = Corp().AddUser(kUsers, "u2", kCorpDns);
+  std::string both = Corp().AddPso(kCorpDn, "both", 5, {{"msDS-PSOAppliesTo", {u1, u2}}});
+  std::string one = Corp().AddPso(kCorpDn, "one", 6, {{"msDS-PSOAppliesTo", {u2}}});
+  // Not asked for: its members are filed nowhere.
+  Corp().AddPso(kCorpDn, "unlisted", 7, {{"msDS-PSOAppliesTo", {u1}}});
+  RunState& state = Prepare();
+  // Few PSOs are named in the filter; many are read by presence.
+  for (int extra : {0, 25}) {
+    SCOPED_TRACE(extra);
+    std::vector<std::string> psos = {both, one};
+    for (int i = 0; i < extra; ++i) psos.push_back(PsoDnIn(kCorpDn, "none" + std::to_string(i)));
+    client_.ClearLog();
+    AppliedMembersByPso members;
+    ASSERT_EQ(0, GetAppliedMembers(*state.mainConnection, kCorpDn, psos, &members));
+    EXPECT_EQ(1, client_.Count(FakeOp::kSearch));
+    EXPECT_EQ(extra == 0 ? "(|(msDS-PSOApplied=" + both + ")(msDS-PSOApplied=" + one + "))"
+                         : "(msDS-PSOApplied=*)",
+              client_.Last(FakeOp::kSearch).search.filter);
+    ASSERT_EQ(2u, members.size());
+    EXPECT_EQ(2u, members[LowerCase(both)].size());
+    ASSERT_EQ(1u, members[LowerCase(one)].size());
+    EXPECT_EQ("-[user]             " + u2 + "  (u2 | u2@corp.example.com)",
+              members[LowerCase(one)][0]);
+  }
+}
+
 TEST_F(ExecutorTest, GetAppliedMembersReturnsTheSearchCode) {
   RunState& state = Prepare();
   client_.FailNext(FakeOp::kSearch, ldap_result::kNoSuchObject);

@@ -103,6 +103,21 @@ TEST_F(DeleteTest, RefusedThirdDeleteKeepsTheFirstTwoDeletedAndTriesNoMore) {
          dns_[2] + "\nleft: " + dns_[3] + "\n"));
 }
 
+TEST_F(DeleteTest, ServerGoneMidWayShowsNoEarlierCallsText) {
+  // The second delete gets no answer at all, so no server text belongs to
+  // it (a connection forgets the text of each earlier request).
+  config_.action = ActionCode::kMultiDelete;
+  config_.forReal = true;
+  LoadPsos({.name = "p*"});
+  client_.FailNext(FakeOp::kDelete, ldap_result::kServerDown, "", 1);
+  EXPECT_RUN_ENDS(RunDelete(state_), ldap_result::kServerDown & 0xff,
+                  Eq("Deleting PSO(s):\n" + Lines({"  DN:" + dns_[0], "  DN:" + dns_[1]}) +
+                     "ERROR: ldap_delete_s (" + dns_[1] +
+                     "): : [dc1.corp.example.com] Error 0xffffffff (-1) - "
+                     "Can't contact LDAP server\nExtended Error: No extended error "
+                     "info available.\n\nThe command did not complete successfully.\n\n"));
+}
+
 TEST_F(DeleteTest, NothingSelected) {
   config_.action = ActionCode::kMultiDelete;
   LoadPsos({.name = "none"});

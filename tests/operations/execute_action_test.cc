@@ -84,36 +84,52 @@ TEST_F(ExecutorTest, HostNamesTheComputerTheLocatorAsksAndTheRunUsesTheAnswer) {
   for (const FakeLocateCall& call : locator_.Calls()) EXPECT_EQ("dc2", call.computer);
 }
 
-TEST_F(ExecutorTest, FailedLocateLeavesTheLibraryToFindAController) {
-  Corp().AddPso(kCorpDn, "pso1", 10);
-  client_.SetDefaultHost(kCorpDc);
-  View("pso1");
-  config_.dnOnly = true;
-  config_.domain = "nosuch.example.org";
-  RunResult run = Execute();
-  EXPECT_EQ("Using host: \\\nRetrieving PSOs...\n\nPolicy Listing\n--------------\n    " +
-                PsoDnIn(kCorpDn, "pso1") + "\n",
-            run.out);
-  EXPECT_EQ("", client_.Last(FakeOp::kInitialize).host);
-  // The domain became the default naming context of the server reached.
-  EXPECT_EQ(kCorpDn, config_.domain);
+TEST_F(ExecutorTest, FailedLocateEndsTheRunBeforeAnyConnection) {
+  // An explicit -domain is never swapped for the machine's own, -h naming a
+  // computer that does not answer never goes to another controller, and no
+  // controller at all never means the library's default server.
+  locator_.SetAnswer("deadhost", kCorpDns, 1722);
+  struct Case {
+    std::string domain, host, ownDomain;
+    int code;
+    std::string text;
+  };
+  const std::string kNoDomain =
+      "(1355) The specified domain either does not exist or could not be contacted.\n";
+  for (const Case& c : {Case{"nosuch.example.org", "", kCorpDns, 1355, kNoDomain},
+                        Case{"NOSUCH", "", kCorpDns, 1355, kNoDomain},
+                        Case{"", "", "", 1355, kNoDomain},
+                        Case{kCorpDns, "deadhost", kCorpDns, 1722,
+                             "(1722) The RPC server is unavailable.\n"}}) {
+    SCOPED_TRACE(c.domain + "|" + c.host);
+    client_.SetDefaultHost(kCorpDc);
+    locator_.SetOwnDomain(c.ownDomain);
+    View();
+    config_.domain = c.domain;
+    config_.host = c.host;
+    EXPECT_EXIT(ExecuteJoined(), ExitCode(c.code),
+                Eq("ERROR:\nERROR: DsGetDcName " + c.text + "ERROR:\n"));
+  }
 }
 
 TEST_F(ExecutorTest, DomainGivenAsDnIsTheDomainDnItself) {
-  client_.SetDefaultHost(kCorpDc);
   config_.action = ActionCode::kView;
   config_.domainPolicySelected = true;
   config_.dnWithPrecedence = config_.dnOnly = true;
   config_.domain = "dc=corp,dc=example,dc=com";
   RunResult run = Execute();
+  // No locator knows a DN: the controller is one of this machine's domain.
+  ASSERT_LE(2u, locator_.Calls().size());
   EXPECT_EQ(locator_flags::kDirectoryServiceRequired | locator_flags::kWritableRequired |
                 locator_flags::kIsFlatName,
-            locator_.Calls().front().flags);
-  EXPECT_EQ("Using host: \\\nRetrieving Domain Policy...\n\nPolicy Listing\n--------------\n"
-            "    (2147483647)  DC=corp,DC=example,DC=com\n",
+            locator_.Calls()[0].flags);
+  EXPECT_EQ("", locator_.Calls()[1].domain);
+  EXPECT_EQ(std::string(kHost) +
+                "Retrieving Domain Policy...\n\nPolicy Listing\n--------------\n"
+                "    (2147483647)  DC=corp,DC=example,DC=com\n",
             run.out);
   EXPECT_EQ("dc=corp,dc=example,dc=com", config_.domain);
-  // The connection the library found is reused for the domain's policy.
+  // The main connection is reused for the domain's policy.
   EXPECT_EQ(1, client_.Count(FakeOp::kNegotiateBind));
 }
 

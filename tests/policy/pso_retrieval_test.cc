@@ -35,6 +35,9 @@ TEST(PsoFilterTest, NamePartByNameOrDn) {
       "dc=com";
   EXPECT_EQ(std::string(kClass) + "(distinguishedName=" + dn + ")",
             BuildPsoFilter({.name = dn}));
+  // A DN is taken literally, a "*" in it included.
+  EXPECT_EQ(std::string(kClass) + "(distinguishedName=CN=a\\2a,DC=corp)",
+            BuildPsoFilter({.name = "CN=a*,DC=corp"}));
   // A plain substring test: ADC=1 counts as a DN.
   EXPECT_EQ(std::string(kClass) + "(distinguishedName=ADC=1)",
             BuildPsoFilter({.name = "ADC=1"}));
