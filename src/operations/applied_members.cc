@@ -4,6 +4,7 @@
 #include "directory/ldap_filter.h"
 #include "directory/ldap_search.h"
 #include "operations/record_attribute.h"
+#include "support/text_case.h"
 
 namespace talvex {
 namespace {
