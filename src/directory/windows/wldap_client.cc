@@ -148,6 +148,19 @@ class WldapConnection : public LdapConnection {
   ~WldapConnection() override { AbandonPaging(); }
 
   int SetOption(LdapOption option, int value) override {
+    int code = SetLibraryOption(option, value);
+    // Wine's wldap32 has no keep-alive pings and does not locate by flags
+    // (it answers LDAP_NOT_SUPPORTED); Windows' own client supports both.
+    // Neither changes what the connection does, so their absence is no
+    // failure to report.
+    if (code == LDAP_NOT_SUPPORTED && (option == LdapOption::kKeepAlive ||
+                                       option == LdapOption::kLocatorFlags)) {
+      return LDAP_SUCCESS;
+    }
+    return code;
+  }
+
+  int SetLibraryOption(LdapOption option, int value) {
     ULONG number = static_cast<ULONG>(value);
     switch (option) {
       case LdapOption::kProtocolVersion:
