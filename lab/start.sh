@@ -42,7 +42,11 @@ lab_healthy() {
   pid="$(tr -dc '0-9' <"$LAB_PID_FILE")"
   [ -n "$pid" ] && [ "$(cat "/proc/$pid/comm" 2>/dev/null)" = samba ] || return 1
   lab_rootdse_ok "$LAB_DC_IP" || return 1
-  lab_simple_bind_ok "$LAB_DC_IP" || return 1
+  # A lab switched to hardened (lab/harden.sh) takes simple binds over LDAPS
+  # only; it is healthy all the same and must not be rebuilt.
+  lab_simple_bind_ok "$LAB_DC_IP" ||
+    lab_ldaps_tool ldapsearch "$LAB_DC_HOST" -b "$LAB_BASE_DN" -s base dn >/dev/null 2>&1 ||
+    return 1
   # An expired or missing ticket is renewed, not a reason to rebuild.
   lab_ns_run "$LAB_NS" klist -s 2>/dev/null || lab_kinit || return 1
 }

@@ -22,5 +22,5 @@ if command -v ccache >/dev/null; then
 fi
 cmake -S "$here" -B "$build_dir" \
   -DCMAKE_TOOLCHAIN_FILE="$here/cmake/mingw-w64-x86_64.cmake" \
-  -DCMAKE_BUILD_TYPE="${BUILD_TYPE:-Release}"
+  -DCMAKE_BUILD_TYPE="${BUILD_TYPE:-Release}" -DTALVEX_WERROR=ON
 cmake --build "$build_dir" -j"${JOBS:-2}"

@@ -7,7 +7,7 @@ export DEBIAN_FRONTEND=noninteractive
 packages=(
   cmake g++ make pkg-config libgtest-dev libgmock-dev
   libldap-dev libsasl2-dev libkrb5-dev libsasl2-modules-gssapi-mit
-  python3 time
+  python3 time man-db groff-base
 )
 missing=()
 for p in "${packages[@]}"; do

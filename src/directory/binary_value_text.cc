@@ -59,7 +59,8 @@ std::string SidToText(std::string_view bytes) {
     std::uint32_t sub = Byte(bytes, offset) | (Byte(bytes, offset + 1) << 8) |
                         (Byte(bytes, offset + 2) << 16) |
                         (std::uint32_t{Byte(bytes, offset + 3)} << 24);
-    text += "-" + std::to_string(sub);
+    text += '-';
+    text += std::to_string(sub);
   }
   return text;
 }
@@ -67,7 +68,10 @@ std::string SidToText(std::string_view bytes) {
 std::string GuidToText(std::string_view bytes) {
   if (bytes.size() < kGuidLength)
     return FormatHexBytes(bytes.data(), bytes.size());
-  return "{" + GuidText(bytes, true) + "}";
+  std::string text = "{";
+  text += GuidText(bytes, true);
+  text += '}';
+  return text;
 }
 
 std::string GuidToLowerText(std::string_view bytes) {

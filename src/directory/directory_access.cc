@@ -46,6 +46,8 @@ LdapConnection* ConnectToDomainController(DirectoryAccess& access,
   options.userId = access.userId;
   options.password = access.password;
   options.simple = access.simpleBind;
+  options.ssl = access.ssl;
+  options.startTls = access.startTls;
   int port = access.portSelector;
   int openStatus = 0;
   std::unique_ptr<LdapConnection> connection =

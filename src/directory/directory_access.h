@@ -18,6 +18,10 @@ struct DirectoryAccess {
   std::string userId;
   std::string password;
   bool simpleBind = false;
+  // The run's TLS choice, for every connection it opens (controllers of
+  // other domains and the global catalog alike).
+  bool ssl = false;
+  bool startTls = false;
 };
 
 // Locates a writable controller of the domain (DNS name, flags 0x21010) and

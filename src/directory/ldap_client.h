@@ -17,6 +17,7 @@ namespace talvex {
 namespace ldap_result {
 constexpr int kSuccess = 0;
 constexpr int kSizeLimitExceeded = 4;
+constexpr int kStrongerAuthRequired = 8;
 constexpr int kNoSuchAttribute = 16;
 constexpr int kConstraintViolation = 19;
 constexpr int kAttributeOrValueExists = 20;
@@ -83,8 +84,26 @@ enum class LdapOption {
   kProtocolVersion,  // value 2 or 3
   kReferrals,        // 0 off, 1 on
   kKeepAlive,        // seconds of idle time before TCP keep-alive probes
-  kSaslSecurityMinimum,  // minimum SASL security strength (encryption)
+  // Security strength (SSF) a Kerberos bind may settle on: 0 no SASL
+  // security layer, 1 integrity (signing), 56 and above encryption
+  // (sealing). Windows clients map minimum 56 to LDAP_OPT_SIGN and
+  // LDAP_OPT_ENCRYPT on, and maximum 0 to both off.
+  kSaslSecurityMinimum,
+  kSaslSecurityMaximum,
+  // The TLS channel binding a Kerberos bind carries (RFC 5929), one of
+  // LdapChannelBinding. A client whose security package binds to the TLS
+  // channel by itself (Windows SSPI) accepts the value and does nothing.
+  kSaslChannelBinding,
   kLocatorFlags,  // domain-controller locator flags for a library that locates
+};
+
+enum class LdapChannelBinding { kNone = 0, kTlsEndpoint = 1 };
+
+// How a connection is protected by TLS; chosen when it is initialised.
+enum class LdapTls {
+  kNone,      // plain LDAP
+  kLdaps,     // TLS from the first byte (LDAPS: 636, 3269)
+  kStartTls,  // plain connect, then the StartTLS operation (RFC 4511 4.14)
 };
 
 // Credentials of a negotiated (Kerberos) bind.
@@ -106,6 +125,15 @@ class LdapConnection {
   // parentheses, every component in its own pair). libldap refuses the
   // loose forms before sending; the Windows client takes them as written.
   virtual bool NeedsStrictFilters() const { return true; }
+  // Connects and puts the connection under the TLS that Initialize asked
+  // for: the LDAPS handshake, or the StartTLS request and its handshake.
+  // Does nothing (returns 0) for LdapTls::kNone. The server's certificate is
+  // always checked (chain and host name) with the platform's own trust
+  // settings; nothing here turns the check off. On failure returns the
+  // failing call's code, and DiagnosticMessage() says why in words (unknown
+  // authority, name mismatch, expired, no TLS on that port...). A refused
+  // StartTLS returns the server's result code; it never goes on in clear.
+  virtual int EstablishTls() = 0;
   virtual int SimpleBind(const std::string& dn, const std::string& password) = 0;
   virtual int NegotiateBind(const NegotiateCredentials& credentials) = 0;
 
@@ -137,10 +165,13 @@ class LdapClient {
   virtual ~LdapClient() = default;
 
   // Initialises (does not yet contact) a connection to host:port; an empty
-  // host asks the library to find a server itself. On failure returns null
-  // and sets *error.
+  // host asks the library to find a server itself. tls chooses how the
+  // connection will be protected (libldap: an ldaps:// URL for kLdaps;
+  // Windows: ldap_sslinitW for kLdaps, ldap_start_tls_sW in EstablishTls for
+  // kStartTls). On failure returns null and sets *error.
   virtual std::unique_ptr<LdapConnection> Initialize(const std::string& host,
-                                                     int port, int* error) = 0;
+                                                     int port, LdapTls tls,
+                                                     int* error) = 0;
   virtual std::string ErrorText(int code) = 0;
 };
 

@@ -3,6 +3,7 @@
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 
 #include "directory/binary_attribute_tables.h"
 #include "directory/ldap_error_report.h"
@@ -22,6 +23,12 @@ constexpr int kKeepAliveSeconds = 60;
 // A SASL security strength above 1 means the layer encrypts; 56 is the
 // smallest key size that Kerberos GSSAPI offers.
 constexpr int kEncryptionMinimumStrength = 56;
+// No upper bound: the strongest layer the mechanism offers (libldap's own
+// default maximum).
+constexpr int kNoMaximumStrength = std::numeric_limits<int>::max();
+// Active Directory's diagnostic for a bind whose channel binding is missing
+// or does not match the TLS channel (SEC_E_BAD_BINDINGS).
+constexpr char kBadBindingsCode[] = "80090346";
 
 bool ShowParameters() { return Output().debugLevel >= kParameterDebugLevel; }
 
@@ -56,6 +63,8 @@ void DumpParameters(const std::string& host, int port,
   PrintDebugLine("In OpenLDAP... Params:");
   if (!host.empty()) PrintDebugLine("Server:    " + host);
   PrintDebugLine("   SSL: " + FormatBool(options.ssl));
+  PrintDebugLine("   StartTLS: " +
+                 FormatBool(options.startTls && !options.ssl));
   PrintDebugLine("   Port:      " + std::to_string(port));
   PrintDebugLine("   Ref:       " + FormatBool(options.referrals));
   PrintDebugLine("   V3:        " + FormatBool(options.version3));
@@ -103,6 +112,106 @@ void SetOptions(LdapClient& client, LdapConnection& connection,
     SetOneOption(client, connection, host, LdapOption::kLocatorFlags,
                  static_cast<int>(options.locatorFlags), nullptr,
                  "LDAP_OPTION (Get DS FLags):");
+  }
+}
+
+LdapTls TlsOf(const OpenLdapOptions& options) {
+  if (options.ssl) return LdapTls::kLdaps;
+  return options.startTls ? LdapTls::kStartTls : LdapTls::kNone;
+}
+
+// A Kerberos bind settles on the security layer set here, never on the
+// site's ldap.conf (SASL_SECPROPS maxssf=0 would make it an unsigned bind
+// that a hardened controller refuses). Under TLS Active Directory refuses
+// a SASL layer on top ("does not permit the use of SASL-layer
+// encryption/integrity verification mechanisms on such a connection"), so
+// the bind asks for none and carries the TLS channel binding instead.
+// Returns false with *code set when a strength cannot be set: binding with
+// whatever the library had would not be the protection asked for.
+bool SetKerberosSecurity(LdapClient& client, LdapConnection& connection,
+                         const std::string& host, LdapTls tls, int* code) {
+  bool underTls = tls != LdapTls::kNone;
+  struct Step {
+    LdapOption option;
+    int value;
+    const char* debugLine;
+    const char* failureLabel;
+  };
+  const Step steps[] = {
+      {LdapOption::kSaslSecurityMinimum,
+       underTls ? 0 : kEncryptionMinimumStrength,
+       underTls ? "LDAP_OPTION: No SASL security layer under TLS"
+                : "LDAP_OPTION: Kerberos signing and sealing",
+       "LDAP_OPTION (SASL Minimum Strength):"},
+      {LdapOption::kSaslSecurityMaximum, underTls ? 0 : kNoMaximumStrength,
+       nullptr, "LDAP_OPTION (SASL Maximum Strength):"},
+  };
+  for (const Step& step : steps) {
+    if (step.debugLine != nullptr && ShowParameters())
+      PrintDebugLine(step.debugLine);
+    *code = connection.SetOption(step.option, step.value);
+    if (*code != 0) {
+      ReportLdapError(client, step.failureLabel, host, *code, nullptr);
+      return false;
+    }
+  }
+  if (underTls) {
+    // Without it a controller that enforces channel binding refuses the
+    // bind (80090346), one that does not accepts it: reported, not fatal.
+    SetOneOption(client, connection, host, LdapOption::kSaslChannelBinding,
+                 static_cast<int>(LdapChannelBinding::kTlsEndpoint),
+                 "LDAP_OPTION: TLS channel binding (tls-endpoint)",
+                 "LDAP_OPTION (Channel Binding):");
+  }
+  *code = 0;
+  return true;
+}
+
+// Puts the connection under TLS before anything else is sent. A failure
+// ends the open: the run never goes on in clear.
+bool EstablishTls(LdapClient& client, LdapConnection& connection,
+                  const std::string& host, int port, LdapTls tls, int* code) {
+  if (tls == LdapTls::kNone) return true;
+  bool ldaps = tls == LdapTls::kLdaps;
+  if (ShowParameters())
+    PrintDebugLine(ldaps ? "LDAP_SSL: TLS handshake" : "LDAP_START_TLS");
+  *code = connection.EstablishTls();
+  if (*code == 0) return true;
+  ReportLdapError(client, ldaps ? "LDAP_SSL" : "LDAP_START_TLS", host, *code,
+                  &connection);
+  std::string reason = connection.DiagnosticMessage();
+  if (reason.empty()) reason = client.ErrorText(*code);
+  std::string where = host + " (port " + std::to_string(port) + ")";
+  PrintLine("ERROR:");
+  PrintLine(ldaps ? "ERROR: The TLS connection (LDAPS) to " + where +
+                        " could not be set up."
+                  : "ERROR: StartTLS with " + where +
+                        " failed; nothing is sent without TLS.");
+  PrintLine("ERROR: " + reason);
+  PrintLine("ERROR:");
+  return false;
+}
+
+// One line after the bind's error report that says what to do, where the
+// refusal has a known remedy.
+void HintAtBindFailure(LdapConnection& connection, int code, bool simple,
+                       LdapTls tls) {
+  if (simple && tls == LdapTls::kNone &&
+      code == ldap_result::kStrongerAuthRequired) {
+    PrintErrorText(
+        "Hint: the server accepts a simple bind only under TLS: add -ssl or "
+        "-starttls, or use a Kerberos bind (leave out -simple).",
+        true);
+    return;
+  }
+  if (!simple && connection.DiagnosticMessage().find(kBadBindingsCode) !=
+                     std::string::npos) {
+    PrintErrorText(
+        "Hint: the server enforces LDAP channel binding and refused this "
+        "bind's binding (80090346): connect to the controller itself (no "
+        "TLS-inspecting proxy in between), or use -simple with -ssl or "
+        "-starttls.",
+        true);
   }
 }
 
@@ -160,8 +269,9 @@ std::unique_ptr<LdapConnection> OpenLDAP(LdapClient& client,
 
   // Initialise: an empty host lets the library find a server itself.
   int error = 0;
+  LdapTls tls = TlsOf(options);
   std::unique_ptr<LdapConnection> connection =
-      client.Initialize(server, port, &error);
+      client.Initialize(server, port, tls, &error);
   if (!connection) {
     *status = error;
     ReportLdapError(client, "LDAP_INIT", server, *status, nullptr);
@@ -169,6 +279,10 @@ std::unique_ptr<LdapConnection> OpenLDAP(LdapClient& client,
   }
 
   SetOptions(client, *connection, server, options);
+  if (!simple &&
+      !SetKerberosSecurity(client, *connection, server, tls, status)) {
+    return nullptr;
+  }
 
   if (IsDnForNegotiatedBind(options, simple)) {
     PrintLine("ERROR: DN format not currently supported for secure bind.");
@@ -176,10 +290,14 @@ std::unique_ptr<LdapConnection> OpenLDAP(LdapClient& client,
     *status = -1;
     return nullptr;
   }
+  if (!EstablishTls(client, *connection, server, port, tls, status)) {
+    return nullptr;
+  }
   *status = Bind(*connection, options, simple);
   if (*status != 0) {
     ReportLdapError(client, "LDAP_BIND", server, *status,
                     options.extendedError ? connection.get() : nullptr);
+    HintAtBindFailure(*connection, *status, simple, tls);
     return nullptr;
   }
   if (ShowParameters())

@@ -18,7 +18,11 @@ struct OpenLdapOptions {
   bool simple = false;
   bool encrypt = false;
   bool extendedError = true;
+  // SSL: the LDAPS ports (636, 3269) by default, and the connection is
+  // under TLS from its first byte.
   bool ssl = false;
+  // StartTLS on the ordinary ports before the bind; ignored with ssl.
+  bool startTls = false;
   bool delegation = false;
   std::uint32_t locatorFlags = 0;
 };
@@ -28,6 +32,12 @@ struct OpenLdapOptions {
 // 1 global catalog port, above 1 that port; on return the port used.
 // Returns the bound connection, or null with *status set to the failing
 // call's code (reported already).
+//
+// Under TLS (ssl or startTls) the connection is secured before the bind;
+// a connection that cannot be secured is never bound in clear. A Kerberos
+// bind carries its security strength in code, whatever ldap.conf says:
+// sign and seal on plain connections; under TLS no SASL layer (Active
+// Directory refuses one on top of TLS) but the TLS channel binding.
 std::unique_ptr<LdapConnection> OpenLDAP(LdapClient& client,
                                          const std::string& host,
                                          int* portSelector,

@@ -60,7 +60,7 @@ ServerInfo ReadServerInfo(LdapConnection* connection, bool extendedDn) {
   const AttributeSet attributes = {"*", "dsaVersionString",
                                    "msDS-PrincipalName", "tokenGroups"};
   ControlMap controls;
-  if (extendedDn) controls["EXTNAME"] = "1";
+  if (extendedDn) controls.emplace("EXTNAME", "1");
   Record record;
   info.readStatus = LdapGetRec(*connection, "", "base", "(objectClass=*)",
                                attributes, controls, &record);

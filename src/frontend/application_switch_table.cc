@@ -17,6 +17,8 @@ const SwitchTable& ApplicationSwitchTable() {
       "lockout",     "pwdage",      "pwdlen",    "pwdhist",
       "pwdcomplex",  "pwdreverse",  "rename",    "mod",
       "applyto",     "unapplyto",   "effective",
+      // Connection security (TLS) for every connection of the run.
+      ":ssl",        ":starttls",
   };
   return table;
 }

@@ -33,6 +33,13 @@ void ReadConnection(const CommandLine& commandLine, RunConfig* config) {
   config->domain = commandLine.SwitchValue("domain", "");
   config->port = ToInteger(commandLine.SwitchValue("p", "0"), 0);
   config->simpleBind = commandLine.HasSwitch("simple");
+  config->ssl = commandLine.HasSwitch("ssl");
+  config->startTls = commandLine.HasSwitch("starttls");
+  // Checked before the password prompt: nothing is asked for a run that
+  // cannot start.
+  if (config->ssl && config->startTls) {
+    Fail({"ERROR: Cannot specify -ssl and -starttls together."});
+  }
   config->userId = commandLine.SwitchValue("u", "");
   config->password = commandLine.SwitchValue("up", "");
   // The prompt writes straight into the configuration, so that the password

@@ -13,6 +13,11 @@ namespace {
 constexpr char kUsageBody[] = R"usage(
            [CONNECTION OPTIONS]
    -h host       Host to use. Defaults to default Domain Controller
+   -ssl          Connect with LDAPS (TLS on port 636, global catalog 3269).
+   -starttls     Switch the connection to TLS with StartTLS before binding.
+                 The server certificate is always checked: on Linux with
+                 ldap.conf TLS_CACERT or LDAPTLS_CACERT, on Windows with
+                 the system certificate store.
 
            [ACTION OPTIONS]
    -view         View PSOs and/or Domain Policies.

@@ -66,6 +66,8 @@ OpenLdapOptions BindOptions(const DirectoryAccess& access,
   options.userId = access.userId;
   options.password = access.password;
   options.simple = access.simpleBind;
+  options.ssl = access.ssl;
+  options.startTls = access.startTls;
   options.locatorFlags = locatorFlags;
   return options;
 }
@@ -229,6 +231,8 @@ int ExecuteAction(RunConfig& config, LdapClient& client, DcLocator& locator) {
   state.access.portSelector = config.port;
   state.access.userId = config.userId;
   state.access.simpleBind = config.simpleBind;
+  state.access.ssl = config.ssl;
+  state.access.startTls = config.startTls;
   // The password lives in one place from here on.
   state.access.password = std::move(config.password);
   config.password.assign(config.password.size(), '\0');

@@ -32,6 +32,8 @@ struct RunConfig {
   std::string domain;
   int port = 0;
   bool simpleBind = false;
+  bool ssl = false;       // -ssl: LDAPS (636, 3269) for every connection
+  bool startTls = false;  // -starttls: StartTLS before every bind
   std::string userId;
   std::string password;
   bool override = false;

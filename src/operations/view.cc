@@ -31,7 +31,9 @@ std::vector<const PolicyRecord*> SortedPolicies(const RunState& state) {
 }
 
 std::string PrecedenceField(const PolicyRecord& record) {
-  std::string field = "(" + record.PrecedenceText() + ")";
+  std::string field = "(";
+  field += record.PrecedenceText();
+  field += ')';
   if (field.size() < kPrecedenceFieldWidth) {
     field.append(kPrecedenceFieldWidth - field.size(), ' ');
   }
@@ -74,7 +76,10 @@ void RunView(RunState& state) {
   int number = 1;
   for (const PolicyRecord* record : SortedPolicies(state)) {
     if (config.dnWithPrecedence) {
-      PrintLine("    " + PrecedenceField(*record) + record->dn());
+      std::string line = "    ";
+      line += PrecedenceField(*record);
+      line += record->dn();
+      PrintLine(line);
     } else if (config.dnOnly) {
       PrintLine("    " + record->dn());
     } else {

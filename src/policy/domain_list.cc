@@ -53,8 +53,11 @@ int GetDomainList(std::vector<std::string>* domainList,
   std::vector<std::pair<std::string, std::string>> sortTexts;
   for (const auto& [key, entry] : table) {
     if (dnKeys.count(key) == 0) continue;
-    sortTexts.emplace_back(entry.reversedDn + std::string(14, ' ') + "::" + key,
-                           key);
+    std::string sortText = entry.reversedDn;
+    sortText.append(14, ' ');
+    sortText += "::";
+    sortText += key;
+    sortTexts.emplace_back(std::move(sortText), key);
   }
   std::sort(sortTexts.begin(), sortTexts.end());
   for (const auto& sortText : sortTexts) {

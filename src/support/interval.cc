@@ -53,8 +53,12 @@ std::string CountToInterval(int count, IntervalUnit unit) {
   std::int64_t factor = UnitFactor(unit);
   if (factor == 0) factor = 1;
   if (count == 0) return "0";
-  if (count > kInt64Max / factor) return "-" + std::to_string(kInt64Max);
-  return "-" + std::to_string(static_cast<std::int64_t>(count) * factor);
+  const std::int64_t magnitude =
+      count > kInt64Max / factor ? kInt64Max
+                                 : static_cast<std::int64_t>(count) * factor;
+  std::string interval = "-";
+  interval += std::to_string(magnitude);
+  return interval;
 }
 
 int MaxIntervalCount(IntervalUnit unit) {

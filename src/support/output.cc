@@ -29,7 +29,9 @@ void PrintErrorText(std::string_view text, bool addLineEnd) {
 
 std::string FormatSystemError(std::string_view prefix, int code) {
   std::string result = prefix.empty() ? std::string("ERROR:") : std::string(prefix);
-  result += "(" + std::to_string(code) + ") ";
+  result += '(';
+  result += std::to_string(code);
+  result += ") ";
   std::string message = SystemMessageText(code);
   result += message.empty() ? std::string("Unknown Error\n") : message;
   return result;

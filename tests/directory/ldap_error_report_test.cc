@@ -39,7 +39,7 @@ TEST_F(LdapErrorReportTest, ExtendedErrorLineFromTheConnection) {
   client.AddDomain("dc1.corp.example.com", "DC=corp,DC=example,DC=com");
   client.FailBind("dc1.corp.example.com", 49, kFakeBadPasswordDiagnostic);
   int error = 0;
-  auto connection = client.Initialize("dc1.corp.example.com", 389, &error);
+  auto connection = client.Initialize("dc1.corp.example.com", 389, LdapTls::kNone, &error);
   connection->SimpleBind("CORP\\alice", "wrong");
   EXPECT_EQ(
       std::string("LDAP_BIND: [dc1] Error 0x31 (49) - Invalid credentials\n"

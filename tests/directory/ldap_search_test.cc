@@ -105,7 +105,7 @@ TEST_F(LdapSearchTest, PagesUntilTheCookieIsEmpty) {
 
 TEST_F(LdapSearchTest, FailedPagesAndSizeLimit) {
   for (int i = 0; i < 5; ++i) {
-    directory->AddUser(kUsers, "u" + std::to_string(i), "corp.example.com");
+    directory->AddUser(kUsers, std::string("u").append(std::to_string(i)), "corp.example.com");
   }
   RecordSet records;
   // A later page fails: the records read so far stay, its code comes back.
@@ -128,7 +128,7 @@ TEST_F(LdapSearchTest, FailedPagesAndSizeLimit) {
 
 TEST_F(LdapSearchTest, RecPagesHandsOverEachPageAsItArrives) {
   for (int i = 0; i < 5; ++i) {
-    directory->AddUser(kUsers, "u" + std::to_string(i), "corp.example.com");
+    directory->AddUser(kUsers, std::string("u").append(std::to_string(i)), "corp.example.com");
   }
   ScopedOutputSettings settings(5);
   OutputCapture capture;

@@ -68,7 +68,7 @@ TEST_F(OpenLdapTest, OptionsInOrderThenNegotiatedBindWithOwnLogon) {
   ASSERT_TRUE(connection);
   EXPECT_EQ(0, status);
   auto requests = client.Requests();
-  ASSERT_EQ(5u, requests.size());
+  ASSERT_EQ(7u, requests.size());
   EXPECT_EQ(FakeOp::kInitialize, requests[0].kind);
   EXPECT_EQ(LdapOption::kProtocolVersion, requests[1].option);
   EXPECT_EQ(3, requests[1].optionValue);
@@ -76,8 +76,8 @@ TEST_F(OpenLdapTest, OptionsInOrderThenNegotiatedBindWithOwnLogon) {
   EXPECT_EQ(0, requests[2].optionValue);
   EXPECT_EQ(LdapOption::kKeepAlive, requests[3].option);
   EXPECT_EQ(60, requests[3].optionValue);
-  EXPECT_EQ(FakeOp::kNegotiateBind, requests[4].kind);
-  EXPECT_TRUE(requests[4].credentials.currentLogon);
+  EXPECT_EQ(FakeOp::kNegotiateBind, requests[6].kind);
+  EXPECT_TRUE(requests[6].credentials.currentLogon);
   EXPECT_EQ("", out + err);
   // The binary tables are filled after the bind.
   EXPECT_EQ(BinaryKind::kGuid, BinaryKindOf("objectGUID"));
@@ -88,7 +88,7 @@ TEST_F(OpenLdapTest, OptionsInOrderThenNegotiatedBindWithOwnLogon) {
   options.locatorFlags = 0x1000;
   Open("dc1", &selector, options, &status);
   requests = client.Requests(FakeOp::kSetOption);
-  ASSERT_EQ(4u, requests.size());
+  ASSERT_EQ(5u, requests.size());
   EXPECT_EQ(LdapOption::kSaslSecurityMinimum, requests[1].option);
   EXPECT_GT(requests[1].optionValue, 1);
   // Last, the locator flags for a library that locates a controller itself.
@@ -155,6 +155,7 @@ TEST_F(OpenLdapTest, ParameterDumpMasksThePassword) {
       "DEBUG: In OpenLDAP... Params:\n"
       "DEBUG: Server:    localhost\n"
       "DEBUG:    SSL: FALSE\n"
+      "DEBUG:    StartTLS: FALSE\n"
       "DEBUG:    Port:      389\n"
       "DEBUG:    Ref:       FALSE\n"
       "DEBUG:    V3:        TRUE\n"
@@ -219,6 +220,164 @@ TEST_F(OpenLdapTest, FailuresAreReportedWithTheirLabels) {
   options.extendedError = false;
   EXPECT_FALSE(Open("dc1", &selector, options, &status));
   EXPECT_EQ(std::string::npos, err.find("Extended Error"));
+}
+
+// The connection's requests in short: what reached the seam, in order.
+std::string Trace(const std::vector<FakeRequest>& requests) {
+  std::string trace;
+  for (const FakeRequest& r : requests) {
+    if (!trace.empty()) trace += ' ';
+    switch (r.kind) {
+      case FakeOp::kInitialize:
+        trace += "init:" + std::to_string(r.port) +
+                 (r.tls == LdapTls::kLdaps      ? "/ldaps"
+                  : r.tls == LdapTls::kStartTls ? "/starttls"
+                                                : "");
+        break;
+      case FakeOp::kSetOption:
+        if (r.option == LdapOption::kSaslSecurityMinimum) {
+          trace += "ssfmin=" + std::to_string(r.optionValue);
+        } else if (r.option == LdapOption::kSaslSecurityMaximum) {
+          trace += "ssfmax=" + std::string(r.optionValue > 256 ? "any" : "") +
+                   (r.optionValue > 256 ? "" : std::to_string(r.optionValue));
+        } else if (r.option == LdapOption::kSaslChannelBinding) {
+          trace += "cbinding=" + std::to_string(r.optionValue);
+        } else {
+          trace += "opt";
+        }
+        break;
+      case FakeOp::kEstablishTls:
+        trace += "tls";
+        break;
+      case FakeOp::kSimpleBind:
+        trace += "simple";
+        break;
+      case FakeOp::kNegotiateBind:
+        trace += "kerberos";
+        break;
+      default:
+        trace += "other";
+    }
+  }
+  return trace;
+}
+
+TEST_F(OpenLdapTest, TlsComesBeforeTheBindAndSetsKerberosSecurity) {
+  struct Case {
+    bool ssl;
+    bool startTls;
+    bool simple;
+    int selector;
+    const char* trace;
+  };
+  // ssfmax "any": no upper bound; cbinding 1: tls-endpoint.
+  const Case cases[] = {
+      {false, false, false, 0,
+       "init:389 opt opt opt ssfmin=56 ssfmax=any kerberos"},
+      {false, false, true, 0, "init:389 opt opt opt simple"},
+      {true, false, false, 0,
+       "init:636/ldaps opt opt opt ssfmin=0 ssfmax=0 cbinding=1 tls kerberos"},
+      {true, false, false, 1,
+       "init:3269/ldaps opt opt opt ssfmin=0 ssfmax=0 cbinding=1 tls "
+       "kerberos"},
+      {false, true, false, 1,
+       "init:3268/starttls opt opt opt ssfmin=0 ssfmax=0 cbinding=1 tls "
+       "kerberos"},
+      {false, true, true, 0, "init:389/starttls opt opt opt tls simple"},
+      {true, true, true, 0, "init:636/ldaps opt opt opt tls simple"},
+  };
+  for (const Case& c : cases) {
+    client.ClearLog();
+    options.ssl = c.ssl;
+    options.startTls = c.startTls;
+    options.simple = c.simple;
+    int selector = c.selector;
+    int status = -100;
+    EXPECT_TRUE(Open("dc1", &selector, options, &status));
+    EXPECT_EQ(0, status);
+    EXPECT_EQ(c.trace, Trace(client.Requests())) << c.trace;
+  }
+}
+
+TEST_F(OpenLdapTest, TlsAndBindFailuresSayWhatHappened) {
+  struct Case {
+    bool ssl;
+    bool startTls;
+    bool simple;
+    FakeOp failing;
+    int code;
+    const char* diagnostic;
+    const char* out;
+    const char* errTail;
+  };
+  const Case cases[] = {
+      {true, false, true, FakeOp::kEstablishTls, -1,
+       "TLS: name mismatch: the certificate does not name the host",
+       "ERROR:\nERROR: The TLS connection (LDAPS) to dc1 (port 636) could "
+       "not be set up.\nERROR: TLS: name mismatch: the certificate does not "
+       "name the host\nERROR:\n",
+       "LDAP_SSL: [dc1] Error 0xffffffff (-1) - Can't contact LDAP server\n"
+       "Extended Error: TLS: name mismatch: the certificate does not name the "
+       "host\n"},
+      // A refused StartTLS ends the open with the server's own code.
+      {false, true, false, FakeOp::kEstablishTls, 52, "",
+       "ERROR:\nERROR: StartTLS with dc1 (port 389) failed; nothing is sent "
+       "without TLS.\nERROR: Server is unavailable\nERROR:\n",
+       "Extended Error: No extended error info available.\n"},
+      {false, false, true, FakeOp::kSimpleBind, 8,
+       "00002028: LdapErr: DSID-0C090259, comment: The server requires binds "
+       "to turn on integrity checking if SSL\\TLS are not already active on "
+       "the connection, data 0, v4563",
+       "",
+       "the connection, data 0, v4563\nHint: the server accepts a simple "
+       "bind only under TLS: add -ssl or -starttls, or use a Kerberos bind "
+       "(leave out -simple).\n"},
+      {false, true, false, FakeOp::kNegotiateBind, 49,
+       "80090346: LdapErr: DSID-0C090569, comment: AcceptSecurityContext "
+       "error, data 80090346, v4563",
+       "",
+       "data 80090346, v4563\nHint: the server enforces LDAP channel binding "
+       "and refused this bind's binding (80090346): connect to the controller "
+       "itself (no TLS-inspecting proxy in between), or use -simple with -ssl "
+       "or -starttls.\n"},
+  };
+  for (const Case& c : cases) {
+    client.ClearLog();
+    client.FailNext(c.failing, c.code, c.diagnostic);
+    options.ssl = c.ssl;
+    options.startTls = c.startTls;
+    options.simple = c.simple;
+    int selector = 0;
+    int status = 0;
+    EXPECT_FALSE(Open("dc1", &selector, options, &status));
+    EXPECT_EQ(c.code, status);
+    EXPECT_EQ(c.out, out);
+    std::string tail = c.errTail;
+    ASSERT_GE(err.size(), tail.size()) << err;
+    EXPECT_EQ(tail, err.substr(err.size() - tail.size()));
+    if (c.failing == FakeOp::kEstablishTls) {
+      EXPECT_EQ(0, client.Count(FakeOp::kSimpleBind) +
+                       client.Count(FakeOp::kNegotiateBind));
+    }
+  }
+
+  // The hint for a refused simple bind belongs to plain connections only.
+  client.FailNext(FakeOp::kSimpleBind, 8, "");
+  options = OpenLdapOptions();
+  options.simple = true;
+  options.ssl = true;
+  int selector = 0;
+  int status = 0;
+  EXPECT_FALSE(Open("dc1", &selector, options, &status));
+  EXPECT_EQ(std::string::npos, err.find("Hint"));
+
+  // A security strength that cannot be set ends the open before the bind.
+  client.ClearLog();
+  client.FailOption(LdapOption::kSaslSecurityMaximum, -12);
+  options = OpenLdapOptions{};
+  EXPECT_FALSE(Open("dc1", &selector, options, &status));
+  EXPECT_EQ(-12, status);
+  EXPECT_EQ(0, client.Count(FakeOp::kNegotiateBind));
 }
 
 }  // namespace

@@ -7,6 +7,7 @@ list(APPEND TALVEX_TEST_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/openldap/dns_srv_lookup_test.cc
   ${CMAKE_CURRENT_LIST_DIR}/openldap/krb5_password_ticket_test.cc
   ${CMAKE_CURRENT_LIST_DIR}/openldap/netlogon_response_test.cc
+  ${CMAKE_CURRENT_LIST_DIR}/openldap/tls_failure_reason_test.cc
   ${CMAKE_CURRENT_LIST_DIR}/openldap/platform_lab.cc
   ${CMAKE_CURRENT_LIST_DIR}/openldap/dns_dc_locator_lab_test.cc
   ${CMAKE_CURRENT_LIST_DIR}/openldap/openldap_client_lab_test.cc

@@ -28,6 +28,7 @@ class DirectoryPlatformLabTest(unittest.TestCase):
                         f"talvex_tests not found (TALVEX_TESTS_BINARY={binary!r})")
         command = [os.path.join(labtest.LAB_DIR, "exec.sh"), "env",
                    "TALVEX_LAB_INSIDE=1", f"TALVEX_LAB_ENV={labtest.env_file()}",
+                   f"LDAPTLS_CACERT={labtest.lab()['LAB_CA']}",
                    binary, "--gtest_filter=Lab*", "--gtest_color=no"]
         env = dict(os.environ, LAB_ENV=labtest.env_file())
         done = subprocess.run(command, capture_output=True, timeout=540, env=env)

@@ -364,7 +364,7 @@ std::string FakeDirectory::AddPso(const std::string& domainDn,
   for (const auto& [attribute, values] : overrides) {
     auto it = std::find_if(
         attributes.begin(), attributes.end(),
-        [&](const auto& a) { return SameName(a.first, attribute); });
+        [&name = attribute](const auto& a) { return SameName(a.first, name); });
     if (it != attributes.end()) {
       if (values.empty()) {
         attributes.erase(it);

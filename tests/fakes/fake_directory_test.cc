@@ -147,7 +147,7 @@ TEST_F(FakeForestTest, GlobalCatalogSpansDomainsAndRefusesWrites) {
 TEST_F(FakeForestTest, PagesWithCookieAndHonoursSizeLimit) {
   FakeDirectory& corp = client.Domain("DC=corp,DC=example,DC=com");
   for (int i = 0; i < 7; ++i) {
-    corp.AddUser("CN=Users,DC=corp,DC=example,DC=com", "u" + std::to_string(i),
+    corp.AddUser("CN=Users,DC=corp,DC=example,DC=com", std::string("u").append(std::to_string(i)),
                  "corp.example.com");
   }
   auto connection = client.Connect("dc1.corp.example.com");
@@ -213,7 +213,7 @@ TEST_F(FakeForestTest, BindsFailuresAndLog) {
   client.Domain("DC=corp,DC=example,DC=com")
       .AddAccount({"CORP\\alice", "alice@corp.example.com"}, "secret");
   int error = 0;
-  auto connection = client.Initialize("dc1.corp.example.com", 389, &error);
+  auto connection = client.Initialize("dc1.corp.example.com", 389, LdapTls::kNone, &error);
   ASSERT_TRUE(connection);
   int code = -100;
   Search(*connection, "DC=corp,DC=example,DC=com", LdapScope::kBase,
@@ -232,7 +232,7 @@ TEST_F(FakeForestTest, BindsFailuresAndLog) {
   EXPECT_EQ(3, client.Count(FakeOp::kSearch));
   EXPECT_EQ("dc1.corp.example.com", client.Last(FakeOp::kSearch).host);
 
-  EXPECT_FALSE(client.Initialize("nowhere.example.com", 389, &error));
+  EXPECT_FALSE(client.Initialize("nowhere.example.com", 389, LdapTls::kNone, &error));
   EXPECT_EQ(-1, error);
   EXPECT_EQ("Can't contact LDAP server", client.ErrorText(-1));
   EXPECT_EQ("Invalid credentials", client.ErrorText(49));

@@ -176,10 +176,12 @@ namespace {
 class FakeLdapConnection : public LdapConnection {
  public:
   FakeLdapConnection(std::shared_ptr<FakeLdapState> state, std::string host,
-                     int port, std::shared_ptr<FakeDirectory> directory)
+                     int port, LdapTls tls,
+                     std::shared_ptr<FakeDirectory> directory)
       : state_(std::move(state)),
         host_(std::move(host)),
         port_(port),
+        tls_(tls),
         directory_(std::move(directory)) {}
 
   int SetOption(LdapOption option, int value) override {
@@ -189,6 +191,15 @@ class FakeLdapConnection : public LdapConnection {
     auto it = state_->optionFailures.find(option);
     request.result = it == state_->optionFailures.end() ? 0 : it->second;
     return Finish(request, "");
+  }
+
+  int EstablishTls() override {
+    FakeRequest request = NewRequest(FakeOp::kEstablishTls);
+    std::string diagnostic;
+    if (tls_ != LdapTls::kNone) {
+      state_->Injected(FakeOp::kEstablishTls, "", &request.result, &diagnostic);
+    }
+    return Finish(request, diagnostic);
   }
 
   int SimpleBind(const std::string& dn, const std::string& password) override {
@@ -310,6 +321,7 @@ class FakeLdapConnection : public LdapConnection {
     request.kind = kind;
     request.host = host_;
     request.port = port_;
+    request.tls = tls_;
     return request;
   }
 
@@ -345,6 +357,7 @@ class FakeLdapConnection : public LdapConnection {
   std::shared_ptr<FakeLdapState> state_;
   std::string host_;
   int port_;
+  LdapTls tls_;
   std::shared_ptr<FakeDirectory> directory_;
   bool bound_ = false;
   std::string diagnostic_;
@@ -583,12 +596,13 @@ int FakeLdapClient::PageCount() const {
 void FakeLdapClient::ClearLog() { state_->log.clear(); }
 
 std::unique_ptr<LdapConnection> FakeLdapClient::Initialize(
-    const std::string& host, int port, int* error) {
+    const std::string& host, int port, LdapTls tls, int* error) {
   std::string name = host.empty() ? state_->defaultHost : host;
   FakeRequest request;
   request.kind = FakeOp::kInitialize;
   request.host = host;
   request.port = port;
+  request.tls = tls;
   std::shared_ptr<FakeDirectory> directory =
       port == kGlobalCatalogPort || port == kGlobalCatalogSslPort
           ? GlobalCatalogOf(name)
@@ -608,7 +622,8 @@ std::unique_ptr<LdapConnection> FakeLdapClient::Initialize(
     return nullptr;
   }
   *error = 0;
-  return std::make_unique<FakeLdapConnection>(state_, name, port, directory);
+  return std::make_unique<FakeLdapConnection>(state_, name, port, tls,
+                                              directory);
 }
 
 std::string FakeLdapClient::ErrorText(int code) {
@@ -618,7 +633,7 @@ std::string FakeLdapClient::ErrorText(int code) {
 std::unique_ptr<LdapConnection> FakeLdapClient::Connect(const std::string& host,
                                                         int port) {
   int error = 0;
-  auto connection = Initialize(host, port, &error);
+  auto connection = Initialize(host, port, LdapTls::kNone, &error);
   if (connection) connection->NegotiateBind(NegotiateCredentials{});
   return connection;
 }

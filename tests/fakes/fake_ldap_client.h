@@ -28,6 +28,7 @@ namespace talvex {
 enum class FakeOp {
   kInitialize,
   kSetOption,
+  kEstablishTls,  // LdapConnection::EstablishTls (also for LdapTls::kNone)
   kSimpleBind,
   kNegotiateBind,
   kSearch,  // one call of LdapConnection::Search: a plain search or one page
@@ -42,6 +43,7 @@ struct FakeRequest {
   FakeOp kind = FakeOp::kInitialize;
   std::string host;  // as given to Initialize
   int port = 0;
+  LdapTls tls = LdapTls::kNone;  // as given to Initialize
   int result = 0;
   // kSetOption
   LdapOption option = LdapOption::kProtocolVersion;
@@ -145,7 +147,7 @@ class FakeLdapClient : public LdapClient {
   // fail with -1 (server down), as a connect to a name that does not answer
   // does.
   std::unique_ptr<LdapConnection> Initialize(const std::string& host, int port,
-                                             int* error) override;
+                                             LdapTls tls, int* error) override;
   // libldap's ldap_err2string texts.
   std::string ErrorText(int code) override;
 

@@ -192,5 +192,16 @@ TEST_F(ApplicationSwitchesTest, RefusalsEndWithExitCodeOne) {
               testing::ExitedWithCode(1), "");
 }
 
+TEST_F(ApplicationSwitchesTest, TlsSwitchesAreExclusive) {
+  RunConfig ssl = Process({"-view", "-pso", "/SSL"});
+  EXPECT_TRUE(ssl.ssl);
+  EXPECT_FALSE(ssl.startTls);
+  RunConfig startTls = Process({"-view", "-pso", "-starttls"});
+  EXPECT_FALSE(startTls.ssl);
+  EXPECT_TRUE(startTls.startTls);
+  EXPECT_EXIT(Process({"-view", "-pso", "-ssl", "-starttls"}),
+              testing::ExitedWithCode(1), "");
+}
+
 }  // namespace
 }  // namespace talvex

@@ -127,18 +127,21 @@ TEST(CommandLineTest, RequiredSwitchesAreReportedMissing) {
   EXPECT_EQ(Strings{"arg"}, commandLine.arguments);
 }
 
-TEST(CommandLineTest, ApplicationTableDeclaresFortyThreeSwitches) {
+TEST(CommandLineTest, ApplicationTableDeclaresFortyThreeSwitchesFirst) {
   const SwitchTable& table = ApplicationSwitchTable();
-  ASSERT_EQ(43u, table.size());
+  // The 43 switches of the tool, then the connection security flags.
+  ASSERT_EQ(45u, table.size());
   EXPECT_EQ(":?", table.front());
-  EXPECT_EQ("effective", table.back());
+  EXPECT_EQ("effective", table[42]);
+  EXPECT_EQ(":ssl", table[43]);
+  EXPECT_EQ(":starttls", table[44]);
   int flags = 0;
   for (const std::string& entry : table) {
     SwitchDeclaration declaration = ReadSwitchDeclaration(entry);
     EXPECT_NE(SwitchKind::kRequiredValue, declaration.kind) << entry;
     if (declaration.kind == SwitchKind::kFlag) ++flags;
   }
-  EXPECT_EQ(20, flags);
+  EXPECT_EQ(22, flags);
 }
 
 }  // namespace

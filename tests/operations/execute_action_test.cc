@@ -281,6 +281,31 @@ TEST_F(ForestTest, AllDomainsFindsPsosThroughTheGlobalCatalogAndRereadsEach) {
   EXPECT_EQ(1u, RequestsTo(FakeOp::kNegotiateBind, kCorpDc, 389).size());
 }
 
+TEST_F(ForestTest, EveryConnectionOfAForestWideRunUsesTheTlsChoice) {
+  struct Case {
+    bool ssl;
+    bool startTls;
+    LdapTls tls;
+    int gcPort;
+  };
+  for (const Case& c : {Case{true, false, LdapTls::kLdaps, 3269},
+                        Case{false, true, LdapTls::kStartTls, 3268}}) {
+    client_.ClearLog();
+    config_ = RunConfig();
+    View("none");
+    config_.domainPolicySelected = true;
+    config_.allDomainsForDomainPolicy = config_.allDomainsForPsos = true;
+    config_.ssl = c.ssl;
+    config_.startTls = c.startTls;
+    Execute();
+    std::vector<FakeRequest> opened = client_.Requests(FakeOp::kInitialize);
+    ASSERT_EQ(4u, opened.size());  // corp, the global catalog, child, alpha
+    for (const FakeRequest& init : opened) EXPECT_EQ(c.tls, init.tls) << init.host;
+    EXPECT_EQ(1u, RequestsTo(FakeOp::kNegotiateBind, kCorpDc, c.gcPort).size());
+    EXPECT_EQ(4, client_.Count(FakeOp::kEstablishTls));
+  }
+}
+
 TEST_F(ForestTest, GlobalCatalogIsLocatedForTheForestRootOnTheGcHost) {
   View("none");
   config_.allDomainsForPsos = true;

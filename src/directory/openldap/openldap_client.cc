@@ -11,6 +11,7 @@
 #include "directory/openldap/krb5_password_ticket.h"
 #include "directory/openldap/ldap_handles.h"
 #include "directory/openldap/sasl_gssapi_bind.h"
+#include "directory/openldap/tls_failure_reason.h"
 
 namespace talvex {
 
@@ -250,9 +251,11 @@ std::string PagingCookie(LDAP* ld, LDAPControl** controls) {
 
 class OpenLdapConnection final : public LdapConnection {
  public:
-  explicit OpenLdapConnection(LdapHandle ld) : ld_(std::move(ld)) {}
+  OpenLdapConnection(LdapHandle ld, LdapTls tls)
+      : ld_(std::move(ld)), tls_(tls) {}
 
   int SetOption(LdapOption option, int value) override;
+  int EstablishTls() override;
   int SimpleBind(const std::string& dn, const std::string& password) override;
   int NegotiateBind(const NegotiateCredentials& credentials) override;
   int Search(const LdapSearchRequest& request, int pageSize,
@@ -281,6 +284,7 @@ class OpenLdapConnection final : public LdapConnection {
   int ContactedRealm(std::string* realm);
 
   LdapHandle ld_;
+  LdapTls tls_;
   // Text of a failure found on our side (Kerberos, SASL set-up), shown in
   // place of the handle's diagnostic until the next request.
   std::string localDiagnostic_;
@@ -306,9 +310,24 @@ int OpenLdapConnection::SetOption(LdapOption option, int value) {
       }
       return rc;
     }
-    case LdapOption::kSaslSecurityMinimum: {
+    case LdapOption::kSaslSecurityMinimum:
+    case LdapOption::kSaslSecurityMaximum: {
+      // Set on the handle, they take the place of ldap.conf's SASL_SECPROPS
+      // (and LDAPSASL_SECPROPS) for this connection.
       ber_len_t strength = value < 0 ? 0 : static_cast<ber_len_t>(value);
-      return ldap_set_option(ld, LDAP_OPT_X_SASL_SSF_MIN, &strength);
+      return ldap_set_option(ld,
+                             option == LdapOption::kSaslSecurityMinimum
+                                 ? LDAP_OPT_X_SASL_SSF_MIN
+                                 : LDAP_OPT_X_SASL_SSF_MAX,
+                             &strength);
+    }
+    case LdapOption::kSaslChannelBinding: {
+      // libldap hands the binding of the TLS session to Cyrus SASL, whose
+      // GSSAPI mechanism passes it to gss_init_sec_context.
+      int binding = value == static_cast<int>(LdapChannelBinding::kTlsEndpoint)
+                        ? LDAP_OPT_X_SASL_CBINDING_TLS_ENDPOINT
+                        : LDAP_OPT_X_SASL_CBINDING_NONE;
+      return ldap_set_option(ld, LDAP_OPT_X_SASL_CBINDING, &binding);
     }
     case LdapOption::kLocatorFlags:
       // libldap does not locate: our own locator applied the flags when it
@@ -316,6 +335,24 @@ int OpenLdapConnection::SetOption(LdapOption option, int value) {
       return LDAP_OPT_SUCCESS;
   }
   return LDAP_OPT_ERROR;
+}
+
+int OpenLdapConnection::EstablishTls() {
+  localDiagnostic_.clear();
+  if (tls_ == LdapTls::kNone) return LDAP_SUCCESS;
+  // The certificate is checked as libldap always checks it: the CA file of
+  // ldap.conf (TLS_CACERT) or LDAPTLS_CACERT, TLS_REQCERT (demand by
+  // default), and the host name against the certificate's names.
+  TlsFailureLog log;
+  int rc = tls_ == LdapTls::kLdaps
+               ? ldap_connect(ld_.get())
+               : ldap_start_tls_s(ld_.get(), nullptr, nullptr);
+  if (rc != LDAP_SUCCESS) {
+    // A server that refused StartTLS has said why on the handle already.
+    std::string reason = log.Reason();
+    if (!reason.empty()) localDiagnostic_ = "TLS: " + reason;
+  }
+  return rc;
 }
 
 int OpenLdapConnection::LastResultCode() {
@@ -585,7 +622,7 @@ class OpenLdapClient final : public LdapClient {
       : locator_(std::move(locator)) {}
 
   std::unique_ptr<LdapConnection> Initialize(const std::string& host, int port,
-                                             int* error) override;
+                                             LdapTls tls, int* error) override;
   std::string ErrorText(int code) override { return ldap_err2string(code); }
 
  private:
@@ -609,16 +646,21 @@ std::string OpenLdapClient::DefaultServer(int port) {
 }
 
 std::unique_ptr<LdapConnection> OpenLdapClient::Initialize(
-    const std::string& host, int port, int* error) {
+    const std::string& host, int port, LdapTls tls, int* error) {
   // When no controller of this machine's domain is found either, libldap's
   // own default server (ldap.conf) is what is left.
   std::string server = host.empty() ? DefaultServer(port) : host;
+  // LDAPS speaks TLS from the first byte; StartTLS begins in clear.
+  std::string scheme = tls == LdapTls::kLdaps ? "ldaps://" : "ldap://";
   std::string uri;
   if (!server.empty()) {
     bool ipv6 = server.find(':') != std::string::npos;
     std::string escaped = UrlEscapedHost(server);
-    uri = "ldap://" + (ipv6 ? "[" + escaped + "]" : escaped) + ":" +
+    uri = scheme + (ipv6 ? "[" + escaped + "]" : escaped) + ":" +
           std::to_string(port);
+  } else if (tls == LdapTls::kLdaps) {
+    // libldap's default host, never its default (possibly plain) URI.
+    uri = scheme + ":" + std::to_string(port);
   }
   LDAP* raw = nullptr;
   int rc = ldap_initialize(&raw, uri.empty() ? nullptr : uri.c_str());
@@ -644,7 +686,7 @@ std::unique_ptr<LdapConnection> OpenLdapClient::Initialize(
     return nullptr;
   }
   *error = LDAP_SUCCESS;
-  return std::make_unique<OpenLdapConnection>(std::move(ld));
+  return std::make_unique<OpenLdapConnection>(std::move(ld), tls);
 }
 
 }  // namespace

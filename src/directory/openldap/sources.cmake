@@ -13,6 +13,7 @@ list(APPEND TALVEX_DIRECTORY_PLATFORM_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/platform_client.cc
   ${CMAKE_CURRENT_LIST_DIR}/sasl_gssapi_bind.cc
   ${CMAKE_CURRENT_LIST_DIR}/security_text.cc
+  ${CMAKE_CURRENT_LIST_DIR}/tls_failure_reason.cc
 )
 set(TALVEX_DIRECTORY_PLATFORM_LIBRARIES
-  ${LDAP_LIBRARY} ${LBER_LIBRARY} PkgConfig::SASL PkgConfig::KRB5 ${RESOLV_LIBRARY})
+  PkgConfig::LDAP PkgConfig::SASL PkgConfig::KRB5 ${RESOLV_LIBRARY})

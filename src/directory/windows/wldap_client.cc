@@ -16,6 +16,9 @@
 namespace talvex {
 namespace {
 
+// The security strength of sealing (encryption) in our option values.
+constexpr int kSealingStrength = 56;
+
 struct LdapHandleDeleter {
   void operator()(LDAP* ld) const { ldap_unbind(ld); }
 };
@@ -144,7 +147,7 @@ struct WideSearch {
 
 class WldapConnection : public LdapConnection {
  public:
-  explicit WldapConnection(LDAP* ld) : ld_(ld) {}
+  WldapConnection(LDAP* ld, LdapTls tls) : ld_(ld), tls_(tls) {}
   ~WldapConnection() override { AbandonPaging(); }
 
   int SetOption(LdapOption option, int value) override {
@@ -174,14 +177,52 @@ class WldapConnection : public LdapConnection {
         return static_cast<int>(
             ldap_set_optionW(ld_.get(), LDAP_OPT_PING_KEEP_ALIVE, &number));
       case LdapOption::kSaslSecurityMinimum:
-        // Any strength asked for means Kerberos encryption of the
-        // connection, which the Windows client switches on as one option.
-        return static_cast<int>(ldap_set_optionW(
-            ld_.get(), LDAP_OPT_ENCRYPT,
-            value > 0 ? LDAP_OPT_ON : LDAP_OPT_OFF));
+        // Sealing strength means signing and sealing of the negotiated
+        // bind's connection; a lower minimum leaves the client's default.
+        if (value < kSealingStrength) return LDAP_SUCCESS;
+        return SetBoth(LDAP_OPT_ON);
+      case LdapOption::kSaslSecurityMaximum:
+        // No security layer at all (under TLS): neither signing nor sealing.
+        if (value != 0) return LDAP_SUCCESS;
+        return SetBoth(LDAP_OPT_OFF);
+      case LdapOption::kSaslChannelBinding:
+        // The negotiate package binds to the TLS channel by itself.
+        return LDAP_SUCCESS;
       case LdapOption::kLocatorFlags:
         return static_cast<int>(
             ldap_set_optionW(ld_.get(), LDAP_OPT_GETDSNAME_FLAGS, &number));
+    }
+    return LDAP_PARAM_ERROR;
+  }
+
+  // Windows' client has both options. Wine's wldap32 has neither (it
+  // answers LDAP_NOT_SUPPORTED) and leaves the security layer to its own
+  // negotiate bind, which is the only way it binds; so under Wine that
+  // answer is taken as "the library's default" rather than as a failure.
+  int SetBoth(void* onOrOff) {
+    ULONG rc = ldap_set_optionW(ld_.get(), LDAP_OPT_SIGN, onOrOff);
+    if (rc == LDAP_SUCCESS) rc = ldap_set_optionW(ld_.get(), LDAP_OPT_ENCRYPT, onOrOff);
+    if (rc == LDAP_NOT_SUPPORTED) rc = LDAP_SUCCESS;
+    return static_cast<int>(rc);
+  }
+
+  int EstablishTls() override {
+    switch (tls_) {
+      case LdapTls::kNone:
+        return 0;
+      case LdapTls::kLdaps:
+        // ldap_sslinitW chose TLS; connecting makes the handshake, and the
+        // server's certificate is checked against the Windows store.
+        return static_cast<int>(ldap_connect(ld_.get(), nullptr));
+      case LdapTls::kStartTls: {
+        ULONG serverCode = 0;
+        LDAPMessage* raw = nullptr;
+        ULONG rc = ldap_start_tls_sW(ld_.get(), &serverCode, &raw, nullptr,
+                                     nullptr);
+        MessagePtr result(raw);
+        if (rc == LDAP_SUCCESS) return 0;
+        return static_cast<int>(serverCode != 0 ? serverCode : rc);
+      }
     }
     return LDAP_PARAM_ERROR;
   }
@@ -379,6 +420,7 @@ class WldapConnection : public LdapConnection {
   }
 
   LdapHandlePtr ld_;
+  LdapTls tls_;
   PLDAPSearch paging_ = nullptr;
   std::unique_ptr<WideSearch> pagedRequest_;
 };
@@ -386,16 +428,18 @@ class WldapConnection : public LdapConnection {
 class WldapClient : public LdapClient {
  public:
   std::unique_ptr<LdapConnection> Initialize(const std::string& host, int port,
-                                             int* error) override {
+                                             LdapTls tls, int* error) override {
     std::wstring wideHost = Widen(host);
     // No host: the library asks the locator for a controller itself.
-    LDAP* ld = ldap_initW(host.empty() ? nullptr : wideHost.data(),
-                          static_cast<ULONG>(port));
+    PWCHAR name = host.empty() ? nullptr : wideHost.data();
+    LDAP* ld = tls == LdapTls::kLdaps
+                   ? ldap_sslinitW(name, static_cast<ULONG>(port), 1)
+                   : ldap_initW(name, static_cast<ULONG>(port));
     if (ld == nullptr) {
       *error = static_cast<int>(GetLastError());
       return nullptr;
     }
-    return std::make_unique<WldapConnection>(ld);
+    return std::make_unique<WldapConnection>(ld, tls);
   }
 
   std::string ErrorText(int code) override {

@@ -63,7 +63,7 @@ class LabOpenLdapClientTest : public testing::Test {
                                           int port = kLdapPort) {
     int error = -100;
     std::unique_ptr<LdapConnection> connection =
-        client_->Initialize(host, port, &error);
+        client_->Initialize(host, port, LdapTls::kNone, &error);
     EXPECT_EQ(error, 0);
     if (connection != nullptr) {
       EXPECT_EQ(connection->SetOption(LdapOption::kProtocolVersion, 3), 0);
@@ -480,6 +480,56 @@ TEST_F(LabOpenLdapClientTest, UnreachableHostFailsWithinTheNetworkTimeout) {
     std::unique_ptr<LdapConnection> unknown = Connect(host);
     EXPECT_EQ(unknown->NegotiateBind(CurrentLogon()), ldap_result::kServerDown)
         << host;
+  }
+}
+
+// The lab's CA reaches libldap through LDAPTLS_CACERT, set by the suite that
+// runs these tests (tests/e2e/test_directory_platform.py).
+TEST_F(LabOpenLdapClientTest, TlsChecksTheCertificateBeforeAnyBind) {
+  struct Case {
+    std::string host;
+    int port;
+    LdapTls tls;
+    const char* reason;  // "" : TLS is set up
+  };
+  const std::string dc = Lab("LAB_DC_HOST");
+  const std::string ip = Lab("LAB_DC_IP");
+  const Case cases[] = {
+      {dc, 636, LdapTls::kLdaps, ""},
+      {dc, 3268, LdapTls::kStartTls, ""},
+      // The certificate names DC1.corp.example.com, not the address.
+      {ip, 636, LdapTls::kLdaps, "TLS: name mismatch"},
+      {ip, 389, LdapTls::kStartTls, "TLS: name mismatch"},
+      {dc, 389, LdapTls::kLdaps, "TLS: the TLS handshake failed"},
+  };
+  for (const Case& c : cases) {
+    auto start = std::chrono::steady_clock::now();
+    int error = -100;
+    std::unique_ptr<LdapConnection> connection =
+        client_->Initialize(c.host, c.port, c.tls, &error);
+    ASSERT_NE(connection, nullptr);
+    EXPECT_EQ(connection->SetOption(LdapOption::kProtocolVersion, 3), 0);
+    int rc = connection->EstablishTls();
+    std::string diagnostic = connection->DiagnosticMessage();
+    if (std::string(c.reason).empty()) {
+      ASSERT_EQ(rc, 0) << c.host << ":" << c.port << " " << diagnostic;
+      // Kerberos under TLS: no SASL layer, the TLS channel binding.
+      EXPECT_EQ(connection->SetOption(LdapOption::kSaslSecurityMinimum, 0), 0);
+      EXPECT_EQ(connection->SetOption(LdapOption::kSaslSecurityMaximum, 0), 0);
+      EXPECT_EQ(connection->SetOption(
+                    LdapOption::kSaslChannelBinding,
+                    static_cast<int>(LdapChannelBinding::kTlsEndpoint)),
+                0);
+      EXPECT_EQ(connection->NegotiateBind(CurrentLogon()), 0)
+          << connection->DiagnosticMessage();
+    } else {
+      EXPECT_NE(rc, 0) << c.host << ":" << c.port;
+      EXPECT_EQ(diagnostic.rfind(c.reason, 0), 0u) << diagnostic;
+    }
+    auto seconds = std::chrono::duration_cast<std::chrono::seconds>(
+                       std::chrono::steady_clock::now() - start)
+                       .count();
+    EXPECT_LE(seconds, 12) << c.host << ":" << c.port;
   }
 }
 
