@@ -88,7 +88,7 @@ TEST_F(OpenLdapTest, OptionsInOrderThenNegotiatedBindWithOwnLogon) {
   options.locatorFlags = 0x1000;
   Open("dc1", &selector, options, &status);
   requests = client.Requests(FakeOp::kSetOption);
-  ASSERT_EQ(5u, requests.size());
+  ASSERT_EQ(6u, requests.size());
   EXPECT_EQ(LdapOption::kSaslSecurityMinimum, requests[1].option);
   EXPECT_GT(requests[1].optionValue, 1);
   // Last, the locator flags for a library that locates a controller itself.
