@@ -62,8 +62,8 @@ struct LdapEntry {
 struct LdapSearchRequest {
   std::string base;
   LdapScope scope = LdapScope::kSubtree;
-  // A filter the client library accepts: one outer pair of parentheses and
-  // fully parenthesised inside (our search layer normalises it).
+  // The filter as our routines word it, or its strict form for a client
+  // that needs it (NeedsStrictFilters).
   std::string filter;
   std::vector<std::string> attributes;  // empty: all attributes
   bool attributesOnly = false;
@@ -94,6 +94,7 @@ enum class LdapOption {
   // LdapChannelBinding. A client whose security package binds to the TLS
   // channel by itself (Windows SSPI) accepts the value and does nothing.
   kSaslChannelBinding,
+  kLocatorFlags,  // domain-controller locator flags for a library that locates
 };
 
 enum class LdapChannelBinding { kNone = 0, kTlsEndpoint = 1 };
@@ -120,6 +121,10 @@ class LdapConnection {
   virtual ~LdapConnection() = default;
 
   virtual int SetOption(LdapOption option, int value) = 0;
+  // Whether searches must send the strict filter form (one outer pair of
+  // parentheses, every component in its own pair). libldap refuses the
+  // loose forms before sending; the Windows client takes them as written.
+  virtual bool NeedsStrictFilters() const { return true; }
   // Connects and puts the connection under the TLS that Initialize asked
   // for: the LDAPS handshake, or the StartTLS request and its handshake.
   // Does nothing (returns 0) for LdapTls::kNone. The server's certificate is

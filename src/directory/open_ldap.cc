@@ -108,8 +108,11 @@ void SetOptions(LdapClient& client, LdapConnection& connection,
   SetOneOption(client, connection, host, LdapOption::kKeepAlive,
                kKeepAliveSeconds, nullptr,
                "LDAP_OPTION (Keep Alive 60 seconds):");
-  // The locator flags have no libldap counterpart: our own locator applied
-  // them when it chose the controller.
+  if (options.locatorFlags != 0) {
+    SetOneOption(client, connection, host, LdapOption::kLocatorFlags,
+                 static_cast<int>(options.locatorFlags), nullptr,
+                 "LDAP_OPTION (Get DS FLags):");
+  }
 }
 
 LdapTls TlsOf(const OpenLdapOptions& options) {

@@ -1,9 +1,5 @@
 #include "support/password_prompt.h"
 
-#include <unistd.h>
-
-#include <cerrno>
-
 #include "support/output.h"
 #include "support/secret_text.h"
 
@@ -45,9 +41,7 @@ bool ReadPasswordLine(std::string* password) {
   bool gotAny = false;
   for (;;) {
     char byte = 0;
-    ssize_t got = read(STDIN_FILENO, &byte, 1);
-    if (got < 0 && errno == EINTR) continue;
-    if (got <= 0) break;
+    if (!ReadStandardInputByte(&byte)) break;
     gotAny = true;
     if (byte == '\n') break;
     AppendSecret(&line, byte);
