@@ -5,16 +5,15 @@ standard output, standard error and exit code. Every run here is refused or
 answered before any directory is contacted; the one test that lets a run
 pass the front end checks only what the front end prints.
 
-Standard library only. TALVEX_BINARY names the binary.
+Standard library only. TALVEX_BINARY names the binary (talvex_process.py).
 """
 
-import os
 import pathlib
 import random
-import subprocess
 import unittest
 
-BINARY = os.environ.get("TALVEX_BINARY", "talvex")
+import talvex_process
+
 DATA = pathlib.Path(__file__).resolve().parent / "data"
 
 BANNER = "\nTalvex V01.00.00cpp by the Talvex developers, April 2007\n\n"
@@ -31,11 +30,8 @@ UNREACHABLE = ["-h", "127.0.0.1", "-p", "9"]
 
 
 def run(args, stdin=b""):
-    completed = subprocess.run(
-        [BINARY, *args], input=stdin, capture_output=True, timeout=60,
-        start_new_session=True)  # no controlling terminal: never prompts
-    return (completed.stdout.decode("utf-8"), completed.stderr.decode("utf-8"),
-            completed.returncode)
+    # No controlling terminal: never prompts.
+    return talvex_process.run([], args, stdin=stdin, timeout=60, start_new_session=True)
 
 
 def error(*lines):

@@ -9,6 +9,7 @@ set(TALVEX_E2E_ENV
 include(${CMAKE_CURRENT_LIST_DIR}/frontend.cmake)
 include(${CMAKE_CURRENT_LIST_DIR}/directory.cmake)
 include(${CMAKE_CURRENT_LIST_DIR}/operations.cmake)
+include(${CMAKE_CURRENT_LIST_DIR}/windows.cmake)
 
 # The lab domain controller answers as the directory tests expect.
 add_test(NAME lab_smoke COMMAND bash ${CMAKE_SOURCE_DIR}/tests/e2e/lab_smoke_test.sh)
