@@ -191,6 +191,11 @@ class ViewTest(LabTestCase):
     def test_domain_by_dns_and_flat_name(self):
         for domain in (self.domain, self.netbios, self.domain.upper()):
             with self.subTest(domain=domain):
+                if domain == self.netbios and labtest.on_windows():
+                    # Wine's DsGetDcNameW looks a domain up in DNS only: a
+                    # flat name finds no controller and the library picks one.
+                    self.assertLibraryChoice(domain)
+                    continue
                 self.expect_psos(["-pso", PREFIX + "c", "-domain", domain],
                                  self.psos(self.c))
 

@@ -15,7 +15,6 @@
 # lives inside the lab's namespace.
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-top=$(cd "$here/../.." && pwd)
 [ $# -gt 0 ] || { echo "usage: wine_exec.sh PROGRAM.exe [ARGS...]" >&2; exit 2; }
 
 export WINEPREFIX=${TALVEX_WINEPREFIX:?TALVEX_WINEPREFIX names the Wine prefix}
@@ -27,21 +26,22 @@ wine=${TALVEX_WINE:-/usr/lib/wine/wine64}
 wineserver=${TALVEX_WINESERVER:-/usr/lib/wine/wineserver}
 
 lab_env=${LAB_ENV:-${TALVEX_LAB_ENV:-/tmp/talvex-lab/lab.env}}
-namespace=$(sed -n "s/^export LAB_NS=//p" "$lab_env" 2>/dev/null | tr -d "'\"")
-if [ -n "$namespace" ] && [ -z "$(ip netns identify $$ 2>/dev/null)" ] &&
-  ip netns list 2>/dev/null | awk '{print $1}' | grep -qx "$namespace"; then
-  LAB_ENV=$lab_env exec "$top/lab/exec.sh" "$0" "$@"
-fi
+lab_value() { sed -n "s/^export $1=//p" "$lab_env" 2>/dev/null | tr -d "'\""; }
+namespace=$(lab_value LAB_NS)
+domain=$(lab_value LAB_DOMAIN)
 
 bash "$here/wine_prefix.sh" "$WINEPREFIX"
 
-domain=${LAB_DOMAIN:-}
-if [ -z "$domain" ] || [ -z "$(ip netns identify $$ 2>/dev/null)" ]; then
+if [ -z "$namespace" ] || [ -z "$domain" ] ||
+  ! ip netns list 2>/dev/null | awk '{print $1}' | grep -qx "$namespace"; then
   exec "$wine" "$@"
 fi
+# Runs through lab/exec.sh (Kerberos settings) are in the namespace already.
+enter=()
+[ -n "$(ip netns identify $$ 2>/dev/null)" ] || enter=(ip netns exec "$namespace")
 # The server stays 30 seconds after its last program ends, so that the
 # many short runs of a suite do not each start one.
-exec unshare --uts bash -c '
+exec "${enter[@]}" unshare --uts bash -c '
   hostname "$1"; shift
   "$0" -p30 2>/dev/null || true
   exec "$@"' "$wineserver" "winclient.$domain" "$wine" "$@"
