@@ -1,5 +1,6 @@
 // Captures what the code under test writes to standard output and standard
-// error (file descriptors 1 and 2, where the console output layer writes).
+// error (file descriptors 1 and 2, and on Windows the process's standard
+// handles, where the console output layer writes).
 #pragma once
 
 #include <string>
@@ -7,6 +8,11 @@
 #include "support/output.h"
 
 namespace talvex {
+
+// What the output layer wrote to a file, as the text it was given: Linux
+// writes that text itself; Windows writes UTF-16LE with "\r\n" line ends
+// to a file, which this turns back.
+std::string DecodeCapturedOutput(const std::string& bytes);
 
 class OutputCapture {
  public:

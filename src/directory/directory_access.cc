@@ -1,9 +1,8 @@
 #include "directory/directory_access.h"
 
-#include <string.h>
-
 #include "directory/open_ldap.h"
 #include "support/output.h"
+#include "support/secure_wipe.h"
 #include "support/text_case.h"
 
 namespace talvex {
@@ -52,9 +51,7 @@ LdapConnection* ConnectToDomainController(DirectoryAccess& access,
   std::unique_ptr<LdapConnection> connection =
       OpenLDAP(*access.client, dcName, &port, options, &openStatus);
   // This copy of the password is not needed after the bind.
-  if (!options.password.empty()) {
-    explicit_bzero(options.password.data(), options.password.size());
-  }
+  SecureWipe(options.password.data(), options.password.size());
   if (!connection) {
     *ldapError = openStatus;
     return nullptr;

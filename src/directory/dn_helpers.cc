@@ -7,7 +7,7 @@
 #include <type_traits>
 #include <vector>
 
-#include "directory/ldap_handles.h"
+#include "directory/openldap/ldap_handles.h"
 #include "support/text_case.h"
 
 namespace talvex {

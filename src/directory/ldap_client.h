@@ -61,8 +61,8 @@ struct LdapEntry {
 struct LdapSearchRequest {
   std::string base;
   LdapScope scope = LdapScope::kSubtree;
-  // A filter the client library accepts: one outer pair of parentheses and
-  // fully parenthesised inside (our search layer normalises it).
+  // The filter as our routines word it, or its strict form for a client
+  // that needs it (NeedsStrictFilters).
   std::string filter;
   std::vector<std::string> attributes;  // empty: all attributes
   bool attributesOnly = false;
@@ -84,6 +84,7 @@ enum class LdapOption {
   kReferrals,        // 0 off, 1 on
   kKeepAlive,        // seconds of idle time before TCP keep-alive probes
   kSaslSecurityMinimum,  // minimum SASL security strength (encryption)
+  kLocatorFlags,  // domain-controller locator flags for a library that locates
 };
 
 // Credentials of a negotiated (Kerberos) bind.
@@ -101,6 +102,10 @@ class LdapConnection {
   virtual ~LdapConnection() = default;
 
   virtual int SetOption(LdapOption option, int value) = 0;
+  // Whether searches must send the strict filter form (one outer pair of
+  // parentheses, every component in its own pair). libldap refuses the
+  // loose forms before sending; the Windows client takes them as written.
+  virtual bool NeedsStrictFilters() const { return true; }
   virtual int SimpleBind(const std::string& dn, const std::string& password) = 0;
   virtual int NegotiateBind(const NegotiateCredentials& credentials) = 0;
 

@@ -29,8 +29,15 @@ LdapScope ReadScope(const std::string& scope, std::string* filter,
   return result;
 }
 
+// Windows sends a filter as written; libldap needs its strict form.
+std::string FilterToSend(const LdapConnection& connection,
+                         const std::string& filter) {
+  return connection.NeedsStrictFilters() ? NormalizeFilter(filter) : filter;
+}
+
 // The request both LdapGetRec and LdapGetRecs send.
-LdapSearchRequest PrepareRequest(const std::string& base,
+LdapSearchRequest PrepareRequest(const LdapConnection& connection,
+                                 const std::string& base,
                                  const std::string& scope,
                                  const std::string& filter,
                                  const AttributeSet& attributes,
@@ -45,7 +52,7 @@ LdapSearchRequest PrepareRequest(const std::string& base,
   request.base = base;
   std::string wrapped = "(" + filter + ")";
   request.scope = ReadScope(scope, &wrapped, true);
-  request.filter = NormalizeFilter(wrapped);
+  request.filter = FilterToSend(connection, wrapped);
   if (!controls.empty()) request.serverControls = SetLDAPControls(controls);
   if (!attributes.empty()) request.attributes = SetLDAPAttribs(attributes);
   return request;
@@ -97,7 +104,7 @@ int LdapGetRec(LdapConnection& connection, const std::string& base,
                const AttributeSet& attributes, const ControlMap& controls,
                Record* record) {
   LdapSearchRequest request =
-      PrepareRequest(base, scope, filter, attributes, controls);
+      PrepareRequest(connection, base, scope, filter, attributes, controls);
   request.sizeLimit = 1;
   std::vector<LdapEntry> entries;
   std::string cookie;
@@ -135,7 +142,7 @@ int LdapGetRecPages(LdapConnection& connection, const std::string& base,
                     int pageSize, int timeLimitSeconds, int sizeLimit,
                     const RecordPageHandler& onPage) {
   LdapSearchRequest request =
-      PrepareRequest(base, scope, filter, attributes, controls);
+      PrepareRequest(connection, base, scope, filter, attributes, controls);
   request.timeLimitSeconds = timeLimitSeconds;
   request.sizeLimit = sizeLimit;
 
@@ -190,7 +197,7 @@ std::string GetDN(LdapConnection& connection, const std::string& base,
   LdapSearchRequest request;
   request.base = base;
   request.scope = ReadScope(scope, &wrapped, false);
-  request.filter = NormalizeFilter(wrapped);
+  request.filter = FilterToSend(connection, wrapped);
   request.attributes = {"distinguishedName"};
   std::vector<LdapEntry> entries;
   std::string cookie;

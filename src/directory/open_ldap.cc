@@ -7,6 +7,7 @@
 #include "directory/binary_attribute_tables.h"
 #include "directory/ldap_error_report.h"
 #include "support/output.h"
+#include "support/secure_wipe.h"
 #include "support/text_case.h"
 
 namespace talvex {
@@ -98,12 +99,15 @@ void SetOptions(LdapClient& client, LdapConnection& connection,
   SetOneOption(client, connection, host, LdapOption::kKeepAlive,
                kKeepAliveSeconds, nullptr,
                "LDAP_OPTION (Keep Alive 60 seconds):");
-  // The locator flags have no libldap counterpart: our own locator applied
-  // them when it chose the controller.
+  if (options.locatorFlags != 0) {
+    SetOneOption(client, connection, host, LdapOption::kLocatorFlags,
+                 static_cast<int>(options.locatorFlags), nullptr,
+                 "LDAP_OPTION (Get DS FLags):");
+  }
 }
 
 void Wipe(std::string* secret) {
-  if (!secret->empty()) explicit_bzero(secret->data(), secret->size());
+  SecureWipe(secret->data(), secret->size());
   secret->clear();
 }
 

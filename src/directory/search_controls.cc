@@ -1,8 +1,5 @@
 #include "directory/search_controls.h"
 
-#include <lber.h>
-
-#include "directory/ldap_handles.h"
 #include "support/output.h"
 
 namespace talvex {
@@ -28,19 +25,6 @@ constexpr int kGroupSecurityInformation = 2;
 constexpr int kDaclSecurityInformation = 4;
 constexpr int kSaclSecurityInformation = 8;
 
-// Encodes with the format, or returns "" when no BER element can be had.
-template <typename Value>
-std::string Encode(const char* format, Value value) {
-  OwningBerElementPtr ber(ber_alloc_t(LBER_USE_DER));
-  if (!ber) return std::string();
-  if (ber_printf(ber.get(), format, value) == -1) return std::string();
-  berval* flat = nullptr;
-  if (ber_flatten(ber.get(), &flat) == -1 || flat == nullptr)
-    return std::string();
-  BervalPtr flatOwner(flat);
-  return std::string(flat->bv_val, flat->bv_len);
-}
-
 void CheckingIn(const char* keyword) {
   if (Output().debugLevel >= kDetailDebugLevel) {
     PrintDebugLine(std::string("  Checking in ") + keyword);
@@ -60,14 +44,6 @@ LdapControl WithoutValue(const char* oid) {
 }
 
 }  // namespace
-
-std::string EncodeIntegerSequence(int value) {
-  return Encode("{i}", static_cast<ber_int_t>(value));
-}
-
-std::string EncodeOctetStringSequence(const std::string& value) {
-  return Encode("{s}", value.c_str());
-}
 
 std::vector<LdapControl> SetLDAPControls(const ControlMap& keywords) {
   std::vector<LdapControl> controls;

@@ -16,7 +16,8 @@ namespace talvex {
 // keyword add nothing.
 std::vector<LdapControl> SetLDAPControls(const ControlMap& keywords);
 
-// The BER (DER) encodings of the control values: "{i}" and "{s}".
+// The BER (DER) encodings of the control values: "{i}" and "{s}", made by
+// the platform's LDAP library; "" when it cannot encode.
 std::string EncodeIntegerSequence(int value);
 std::string EncodeOctetStringSequence(const std::string& value);
 

@@ -2,7 +2,7 @@
 
 #include "directory/binary_attribute_tables.h"
 #include "directory/binary_value_text.h"
-#include "directory/sddl_encoder.h"
+#include "directory/security_text.h"
 #include "support/output.h"
 
 namespace talvex {
@@ -15,10 +15,10 @@ std::vector<std::string> ConvertValues(BinaryKind kind,
   for (std::string& value : values) {
     switch (kind) {
       case BinaryKind::kSecurityDescriptor:
-        value = SecurityDescriptorToSddl(value);
+        value = SecurityDescriptorText(value);
         break;
       case BinaryKind::kSid:
-        value = SidToText(value);
+        value = SidValueText(value);
         break;
       case BinaryKind::kGuid:
         value = GuidToText(value);

@@ -1,25 +1,24 @@
 // Program entry: one pass of the tool.
 #include <memory>
 
-#include "directory/dns_dc_locator.h"
-#include "directory/openldap_client.h"
+#include "directory/platform_client.h"
 #include "frontend/application_switches.h"
-#include "frontend/command_line.h"
+#include "frontend/process_command_line.h"
 #include "operations/execute_action.h"
 #include "operations/run_config.h"
 #include "support/output.h"
 
 int main(int argc, char** argv) {
   using namespace talvex;
-  CommandLine commandLine = BuildCommandLine(argc, argv, /*keepCase=*/false);
+  CommandLine commandLine = BuildProcessCommandLine(argc, argv, /*keepCase=*/false);
   RunConfig config;
   ProcessApplicationSwitches(commandLine, &config);
   if (Output().debugLevel >= 5) {
     PrintDebugLine("Processing command line completed.");
   }
 
-  std::unique_ptr<LdapClient> client = MakeOpenLdapClient();
-  std::unique_ptr<DcLocator> locator = MakeDnsDcLocator();
+  std::unique_ptr<LdapClient> client = MakePlatformLdapClient();
+  std::unique_ptr<DcLocator> locator = MakePlatformDcLocator();
   int status = ExecuteAction(config, *client, *locator);
 
   PrintLine(status == 0 ? "\nThe command completed successfully.\n"

@@ -19,10 +19,12 @@ OutputSettings& Output();
 
 enum class OutputStream { kStandardOutput, kStandardError };
 
-// Writes the text (plus "\n" when addLineEnd) to the stream in one write(2)
-// call, so that standard output and standard error interleave in order.
-// UTF-8 with "\n" line ends on every kind of stream. A failed write is
-// reported once on standard error; returns false when the write failed.
+// Writes the text (UTF-8, "\n" line ends; plus "\n" when addLineEnd) to
+// the stream in one platform write per call, so that standard output and
+// standard error interleave in order. Linux writes it as it is; Windows
+// writes wide text to a console, UTF-16LE with "\r\n" to a file and the OEM
+// code page with "\r\n" to a pipe. A failed write is reported once on
+// standard error; returns false when the write failed.
 bool WriteText(std::string_view text, OutputStream stream, bool addLineEnd);
 
 void PrintText(std::string_view text);

@@ -1,11 +1,7 @@
 #include "support/password_prompt.h"
 
-#include <string.h>
-#include <unistd.h>
-
-#include <cerrno>
-
 #include "support/output.h"
+#include "support/secure_wipe.h"
 
 namespace talvex {
 namespace {
@@ -24,7 +20,7 @@ constexpr char kPromptText[] = "Enter Password: ";
 // included), so that the password does not linger in freed memory.
 void Wipe(std::string* text) {
   text->resize(text->capacity());
-  explicit_bzero(text->data(), text->size());
+  SecureWipe(text->data(), text->size());
   text->clear();
 }
 
@@ -53,9 +49,7 @@ bool ReadPasswordLine(std::string* password) {
   bool gotAny = false;
   for (;;) {
     char byte = 0;
-    ssize_t got = read(STDIN_FILENO, &byte, 1);
-    if (got < 0 && errno == EINTR) continue;
-    if (got <= 0) break;
+    if (!ReadStandardInputByte(&byte)) break;
     gotAny = true;
     if (byte == '\n') break;
     line += byte;

@@ -20,6 +20,10 @@ class Terminal {
   virtual void Write(std::string_view text) = 0;
 };
 
+// One byte of standard input, for a password fed by a script; false at its
+// end or on a read error.
+bool ReadStandardInputByte(char* byte);
+
 // The process's controlling terminal (/dev/tty) in raw mode without echo,
 // or null when standard input is not a terminal or /dev/tty cannot be set
 // up. The terminal's previous mode is restored when the object is

@@ -1,17 +1,9 @@
 #include "support/text_case.h"
 
-#include <locale.h>
-#include <wctype.h>
+#include "support/letter_case.h"
 
 namespace talvex {
 namespace {
-
-// A UTF-8 character-type locale of its own, so that the conversion does not
-// depend on the user's locale settings. C.UTF-8 ships with glibc.
-locale_t Utf8Locale() {
-  static locale_t locale = newlocale(LC_CTYPE_MASK, "C.UTF-8", nullptr);
-  return locale;
-}
 
 // Decodes one UTF-8 sequence at text[*pos]; returns -1 for an invalid one.
 long DecodeOne(std::string_view text, std::size_t* pos) {
@@ -53,7 +45,6 @@ void EncodeOne(long code, std::string* out) {
 std::string ConvertCase(std::string_view text, bool lower) {
   std::string result;
   result.reserve(text.size());
-  locale_t locale = Utf8Locale();
   std::size_t pos = 0;
   while (pos < text.size()) {
     unsigned char lead = static_cast<unsigned char>(text[pos]);
@@ -72,11 +63,7 @@ std::string ConvertCase(std::string_view text, bool lower) {
       pos = start + 1;
       continue;
     }
-    if (locale != nullptr) {
-      wint_t wide = static_cast<wint_t>(code);
-      code = static_cast<long>(lower ? towlower_l(wide, locale)
-                                     : towupper_l(wide, locale));
-    }
+    code = MapLetterCase(code, lower);
     EncodeOne(code, &result);
   }
   return result;

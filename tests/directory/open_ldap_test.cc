@@ -88,9 +88,12 @@ TEST_F(OpenLdapTest, OptionsInOrderThenNegotiatedBindWithOwnLogon) {
   options.locatorFlags = 0x1000;
   Open("dc1", &selector, options, &status);
   requests = client.Requests(FakeOp::kSetOption);
-  ASSERT_EQ(3u, requests.size());
+  ASSERT_EQ(4u, requests.size());
   EXPECT_EQ(LdapOption::kSaslSecurityMinimum, requests[1].option);
   EXPECT_GT(requests[1].optionValue, 1);
+  // Last, the locator flags for a library that locates a controller itself.
+  EXPECT_EQ(LdapOption::kLocatorFlags, requests[3].option);
+  EXPECT_EQ(0x1000, requests[3].optionValue);
 }
 
 TEST_F(OpenLdapTest, BindForms) {

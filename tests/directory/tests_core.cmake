@@ -1,7 +1,6 @@
 # Unit tests of the directory routines above the seam, the fakes that every
 # layer's tests use, and the output capture helper.
 list(APPEND TALVEX_TEST_SOURCES
-  ${CMAKE_CURRENT_LIST_DIR}/../output_capture.cc
   ${CMAKE_CURRENT_LIST_DIR}/../fakes/fake_filter.cc
   ${CMAKE_CURRENT_LIST_DIR}/../fakes/fake_directory.cc
   ${CMAKE_CURRENT_LIST_DIR}/../fakes/fake_ldap_client.cc

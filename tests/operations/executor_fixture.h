@@ -16,6 +16,7 @@
 #include "operations/execute_action.h"
 #include "operations/run_config.h"
 #include "operations/run_state.h"
+#include "output_capture.h"
 #include "policy/domain_list.h"
 #include "support/output.h"
 #include "support/text_case.h"
@@ -117,6 +118,7 @@ class ConsoleCapture {
       }
       std::fclose(file_);
       file_ = nullptr;
+      text_ = DecodeCapturedOutput(text_);
       return text_;
     }
 

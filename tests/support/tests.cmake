@@ -3,5 +3,17 @@ list(APPEND TALVEX_TEST_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/decimal_integer_test.cc
   ${CMAKE_CURRENT_LIST_DIR}/interval_test.cc
   ${CMAKE_CURRENT_LIST_DIR}/output_test.cc
-  ${CMAKE_CURRENT_LIST_DIR}/password_prompt_test.cc
 )
+# The capture of standard output and standard error, and the prompt's
+# tests on a pseudo-terminal, exist per platform.
+if(WIN32)
+  list(APPEND TALVEX_TEST_SOURCES
+    ${CMAKE_CURRENT_LIST_DIR}/../windows/output_capture.cc
+    ${CMAKE_CURRENT_LIST_DIR}/windows/output_writer_test.cc
+  )
+else()
+  list(APPEND TALVEX_TEST_SOURCES
+    ${CMAKE_CURRENT_LIST_DIR}/../output_capture.cc
+    ${CMAKE_CURRENT_LIST_DIR}/password_prompt_test.cc
+  )
+endif()

@@ -1,0 +1,656 @@
+#include "directory/openldap/openldap_client.h"
+
+#include <sys/time.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+
+#include "directory/openldap/dns_dc_locator.h"
+#include "directory/openldap/krb5_default_realm.h"
+#include "directory/openldap/krb5_password_ticket.h"
+#include "directory/openldap/ldap_handles.h"
+#include "directory/openldap/sasl_gssapi_bind.h"
+
+namespace talvex {
+
+namespace {
+
+// Connection set-up gives up after this long, so that an unreachable
+// controller ends the run with an error instead of hanging in connect().
+constexpr int kNetworkTimeoutSeconds = 10;
+// Longest wait for the answer to one request (one bind, one page, one
+// change) when the request sets no time limit of its own.
+constexpr int kOperationTimeoutSeconds = 120;
+// Extra client-side wait beyond a search's server-side time limit, so that
+// the server's own "time limit exceeded" answer arrives first.
+constexpr int kTimeLimitGraceSeconds = 30;
+
+// Windows pings an idle connection every keep-alive period, waits
+// LDAP_OPT_PING_WAIT_TIME (2 s by default) for the answer and gives up
+// after LDAP_OPT_PING_LIMIT (4) unanswered pings; TCP keep-alive probes
+// with the same timing give the same behaviour.
+constexpr int kKeepAliveProbeIntervalSeconds = 2;
+constexpr int kKeepAliveProbes = 4;
+
+constexpr int kGlobalCatalogPort = 3268;
+constexpr int kGlobalCatalogSslPort = 3269;
+
+std::string UpperCase(std::string text) {
+  std::transform(text.begin(), text.end(), text.begin(),
+                 [](unsigned char c) { return std::toupper(c); });
+  return text;
+}
+
+// "DC=corp,DC=example,DC=com" -> "corp.example.com"; "" when the DN has any
+// RDN that is not a single DC component.
+std::string DnsNameOfDomainDn(const std::string& dn) {
+  LDAPDN raw = nullptr;
+  if (ldap_str2dn(dn.c_str(), &raw, LDAP_DN_FORMAT_LDAP) != LDAP_SUCCESS)
+    return "";
+  LdapDnPtr parsed(raw);
+  if (parsed == nullptr) return "";
+  std::string name;
+  for (LDAPRDN* rdn = parsed.get(); *rdn != nullptr; ++rdn) {
+    if ((*rdn)[0] == nullptr || (*rdn)[1] != nullptr) return "";
+    const LDAPAVA* ava = (*rdn)[0];
+    if (UpperCase(std::string(ava->la_attr.bv_val, ava->la_attr.bv_len)) !=
+        "DC") {
+      return "";
+    }
+    if (!name.empty()) name += '.';
+    name.append(ava->la_value.bv_val, ava->la_value.bv_len);
+  }
+  return name;
+}
+
+bool IsIpAddress(const std::string& host) {
+  return host.find(':') != std::string::npos ||
+         std::all_of(host.begin(), host.end(), [](unsigned char c) {
+           return std::isdigit(c) || c == '.';
+         });
+}
+
+// A host name as the host part of an LDAP URL: characters that would end
+// the host part ("/", "?", blanks...) are escaped, so that a name that is
+// no host fails to resolve instead of naming another one.
+std::string UrlEscapedHost(const std::string& host) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string escaped;
+  for (unsigned char c : host) {
+    if (std::isalnum(c) || c == '-' || c == '.' || c == '_' || c == ':') {
+      escaped += static_cast<char>(c);
+    } else {
+      escaped += '%';
+      escaped += kHex[c >> 4];
+      escaped += kHex[c & 0xF];
+    }
+  }
+  return escaped;
+}
+
+int ScopeValue(LdapScope scope) {
+  switch (scope) {
+    case LdapScope::kBase:
+      return LDAP_SCOPE_BASE;
+    case LdapScope::kOneLevel:
+      return LDAP_SCOPE_ONELEVEL;
+    case LdapScope::kSubtree:
+      break;
+  }
+  return LDAP_SCOPE_SUBTREE;
+}
+
+int ModOpValue(LdapModOp op) {
+  switch (op) {
+    case LdapModOp::kAdd:
+      return LDAP_MOD_ADD;
+    case LdapModOp::kDelete:
+      return LDAP_MOD_DELETE;
+    case LdapModOp::kReplace:
+      break;
+  }
+  return LDAP_MOD_REPLACE;
+}
+
+berval BorrowedBerval(const std::string& bytes) {
+  return berval{.bv_len = bytes.size(),
+                .bv_val = const_cast<char*>(bytes.data())};
+}
+
+// libldap's LDAPMod array built over our modification list. The array only
+// borrows the caller's strings; it must not outlive them.
+class ModificationArray {
+ public:
+  ModificationArray(const std::vector<LdapModification>& modifications,
+                    bool forAdd) {
+    mods_.resize(modifications.size());
+    values_.resize(modifications.size());
+    valuePointers_.resize(modifications.size());
+    for (std::size_t i = 0; i < modifications.size(); ++i) {
+      const LdapModification& modification = modifications[i];
+      for (const std::string& value : modification.values) {
+        values_[i].push_back(BorrowedBerval(value));
+      }
+      for (berval& value : values_[i]) valuePointers_[i].push_back(&value);
+      valuePointers_[i].push_back(nullptr);
+      LDAPMod& mod = mods_[i];
+      mod.mod_op = (forAdd ? LDAP_MOD_ADD : ModOpValue(modification.op)) |
+                   LDAP_MOD_BVALUES;
+      mod.mod_type = const_cast<char*>(modification.attribute.c_str());
+      // No values with delete or replace: the whole attribute goes.
+      mod.mod_bvalues =
+          modification.values.empty() ? nullptr : valuePointers_[i].data();
+      pointers_.push_back(&mod);
+    }
+    pointers_.push_back(nullptr);
+  }
+  ModificationArray(const ModificationArray&) = delete;
+  ModificationArray& operator=(const ModificationArray&) = delete;
+
+  LDAPMod** get() { return pointers_.data(); }
+
+ private:
+  std::vector<LDAPMod> mods_;
+  std::vector<std::vector<berval>> values_;
+  std::vector<std::vector<berval*>> valuePointers_;
+  std::vector<LDAPMod*> pointers_;
+};
+
+// libldap's control array built over our controls (borrowing their bytes),
+// with room for controls of our own.
+class ControlArray {
+ public:
+  explicit ControlArray(const std::vector<LdapControl>& controls)
+      : controls_(controls.size()) {
+    for (std::size_t i = 0; i < controls.size(); ++i) {
+      controls_[i].ldctl_oid = const_cast<char*>(controls[i].oid.c_str());
+      controls_[i].ldctl_value = controls[i].hasValue
+                                     ? BorrowedBerval(controls[i].value)
+                                     : berval{0, nullptr};
+      controls_[i].ldctl_iscritical = controls[i].critical ? 1 : 0;
+      pointers_.push_back(&controls_[i]);
+    }
+    pointers_.push_back(nullptr);
+  }
+  ControlArray(const ControlArray&) = delete;
+  ControlArray& operator=(const ControlArray&) = delete;
+
+  void Append(LDAPControl* control) {
+    pointers_.insert(pointers_.end() - 1, control);
+  }
+  // Null when there are none, as libldap expects.
+  LDAPControl** get() {
+    return pointers_.size() > 1 ? pointers_.data() : nullptr;
+  }
+
+ private:
+  std::vector<LDAPControl> controls_;
+  std::vector<LDAPControl*> pointers_;
+};
+
+// The array of a BER_BVARRAY attribute read: its values point into the
+// entry's own buffer, so only the array itself is released.
+struct BorrowedValuesDeleter {
+  void operator()(berval* values) const { ber_memfree(values); }
+};
+using BorrowedValuesPtr = std::unique_ptr<berval, BorrowedValuesDeleter>;
+
+// One search entry with its attributes and raw values. The entry is walked
+// once, each attribute's values taken as it passes (looking values up by
+// name would rescan the entry from its start for every attribute).
+LdapEntry ReadEntry(LDAP* ld, LDAPMessage* message) {
+  LdapEntry entry;
+  BerElement* rawBer = nullptr;
+  berval dn{0, nullptr};
+  int rc = ldap_get_dn_ber(ld, message, &rawBer, &dn);
+  BerElementPtr ber(rawBer);
+  if (rc != LDAP_SUCCESS || ber == nullptr) return entry;
+  // The DN as a C string, as libldap would hand it out on its own.
+  if (dn.bv_val != nullptr)
+    entry.dn.assign(dn.bv_val, strnlen(dn.bv_val, dn.bv_len));
+  for (;;) {
+    berval name{0, nullptr};
+    BerVarray rawValues = nullptr;
+    if (ldap_get_attribute_ber(ld, message, ber.get(), &name, &rawValues) !=
+        LDAP_SUCCESS) {
+      break;
+    }
+    BorrowedValuesPtr values(rawValues);
+    if (name.bv_val == nullptr) break;  // no attribute left
+    LdapAttribute& attribute = entry.attributes.emplace_back();
+    attribute.name.assign(name.bv_val, strnlen(name.bv_val, name.bv_len));
+    // No values at all (an attribute asked for by type only) is an empty list.
+    std::size_t count = 0;
+    while (rawValues != nullptr && rawValues[count].bv_val != nullptr) ++count;
+    attribute.values.reserve(count);
+    for (std::size_t i = 0; i < count; ++i) {
+      attribute.values.emplace_back(rawValues[i].bv_val, rawValues[i].bv_len);
+    }
+  }
+  return entry;
+}
+
+// The server's paging cookie from the result's controls; empty when the
+// search is complete (or the server did not page).
+std::string PagingCookie(LDAP* ld, LDAPControl** controls) {
+  if (controls == nullptr) return "";
+  LDAPControl* response =
+      ldap_control_find(LDAP_CONTROL_PAGEDRESULTS, controls, nullptr);
+  if (response == nullptr) return "";
+  ber_int_t estimate = 0;
+  berval cookie{0, nullptr};
+  if (ldap_parse_pageresponse_control(ld, response, &estimate, &cookie) !=
+      LDAP_SUCCESS) {
+    return "";
+  }
+  BerMemoryPtr owned(cookie.bv_val);
+  return owned != nullptr ? std::string(owned.get(), cookie.bv_len) : "";
+}
+
+class OpenLdapConnection final : public LdapConnection {
+ public:
+  explicit OpenLdapConnection(LdapHandle ld) : ld_(std::move(ld)) {}
+
+  int SetOption(LdapOption option, int value) override;
+  int SimpleBind(const std::string& dn, const std::string& password) override;
+  int NegotiateBind(const NegotiateCredentials& credentials) override;
+  int Search(const LdapSearchRequest& request, int pageSize,
+             std::string* cookie, std::vector<LdapEntry>* entries) override;
+  int Add(const std::string& dn,
+          const std::vector<LdapModification>& attributes) override;
+  int Modify(const std::string& dn,
+             const std::vector<LdapModification>& modifications) override;
+  int Delete(const std::string& dn) override;
+  int Rename(const std::string& dn, const std::string& newRdn,
+             bool deleteOldRdn) override;
+  std::string DiagnosticMessage() override;
+  std::string HostName() override;
+
+ private:
+  // Waits for the whole answer to msgid; a request left unanswered past the
+  // wait is abandoned and gives LDAP_TIMEOUT.
+  int WaitForResult(int msgid, int timeLimitSeconds, LdapMessagePtr* result);
+  // Waits for the answer of a non-search request and returns its code.
+  int FinishRequest(int rc, int msgid);
+  int LastResultCode();
+  int FinishSaslBind(int rc);
+  // The realm of the domain this connection's server belongs to. Returns
+  // the code of a connection failure met on the way (no point binding
+  // then), else 0 with *realm set ("" when nothing tells).
+  int ContactedRealm(std::string* realm);
+
+  LdapHandle ld_;
+  // Text of a failure found on our side (Kerberos, SASL set-up), shown in
+  // place of the handle's diagnostic until the next request.
+  std::string localDiagnostic_;
+};
+
+int OpenLdapConnection::SetOption(LdapOption option, int value) {
+  LDAP* ld = ld_.get();
+  switch (option) {
+    case LdapOption::kProtocolVersion:
+      return ldap_set_option(ld, LDAP_OPT_PROTOCOL_VERSION, &value);
+    case LdapOption::kReferrals:
+      return ldap_set_option(ld, LDAP_OPT_REFERRALS,
+                             value != 0 ? LDAP_OPT_ON : LDAP_OPT_OFF);
+    case LdapOption::kKeepAlive: {
+      int interval = kKeepAliveProbeIntervalSeconds;
+      int probes = kKeepAliveProbes;
+      int rc = ldap_set_option(ld, LDAP_OPT_X_KEEPALIVE_IDLE, &value);
+      if (rc == LDAP_OPT_SUCCESS) {
+        rc = ldap_set_option(ld, LDAP_OPT_X_KEEPALIVE_INTERVAL, &interval);
+      }
+      if (rc == LDAP_OPT_SUCCESS) {
+        rc = ldap_set_option(ld, LDAP_OPT_X_KEEPALIVE_PROBES, &probes);
+      }
+      return rc;
+    }
+    case LdapOption::kSaslSecurityMinimum: {
+      ber_len_t strength = value < 0 ? 0 : static_cast<ber_len_t>(value);
+      return ldap_set_option(ld, LDAP_OPT_X_SASL_SSF_MIN, &strength);
+    }
+    case LdapOption::kLocatorFlags:
+      // libldap does not locate: our own locator applied the flags when it
+      // chose the controller.
+      return LDAP_OPT_SUCCESS;
+  }
+  return LDAP_OPT_ERROR;
+}
+
+int OpenLdapConnection::LastResultCode() {
+  int code = LDAP_OTHER;
+  ldap_get_option(ld_.get(), LDAP_OPT_RESULT_CODE, &code);
+  return code;
+}
+
+int OpenLdapConnection::WaitForResult(int msgid, int timeLimitSeconds,
+                                      LdapMessagePtr* result) {
+  timeval wait{.tv_sec = std::max(kOperationTimeoutSeconds,
+                                  timeLimitSeconds + kTimeLimitGraceSeconds),
+               .tv_usec = 0};
+  LDAPMessage* raw = nullptr;
+  int rc = ::ldap_result(ld_.get(), msgid, LDAP_MSG_ALL, &wait, &raw);
+  result->reset(raw);
+  if (rc == 0) {
+    ldap_abandon_ext(ld_.get(), msgid, nullptr, nullptr);
+    localDiagnostic_ = "No answer from the server within " +
+                       std::to_string(wait.tv_sec) + " seconds";
+    return LDAP_TIMEOUT;
+  }
+  if (rc == -1) return LastResultCode();
+  return LDAP_SUCCESS;
+}
+
+int OpenLdapConnection::FinishRequest(int rc, int msgid) {
+  if (rc != LDAP_SUCCESS) return rc;
+  LdapMessagePtr result;
+  rc = WaitForResult(msgid, 0, &result);
+  if (rc != LDAP_SUCCESS) return rc;
+  int code = LDAP_OTHER;
+  // Also stores the server's diagnostic text on the handle.
+  rc = ldap_parse_result(ld_.get(), result.get(), &code, nullptr, nullptr,
+                         nullptr, nullptr, 0);
+  return rc != LDAP_SUCCESS ? rc : code;
+}
+
+int OpenLdapConnection::SimpleBind(const std::string& dn,
+                                   const std::string& password) {
+  localDiagnostic_.clear();
+  berval credential = BorrowedBerval(password);
+  int msgid = 0;
+  int rc =
+      ldap_sasl_bind(ld_.get(), dn.empty() ? nullptr : dn.c_str(),
+                     LDAP_SASL_SIMPLE, &credential, nullptr, nullptr, &msgid);
+  return FinishRequest(rc, msgid);
+}
+
+int OpenLdapConnection::ContactedRealm(std::string* realm) {
+  // Every domain controller lets anyone read its RootDSE; its default naming
+  // context is the DN of the domain it serves, whose DNS name is the realm.
+  char attribute[] = "defaultNamingContext";
+  char* attributes[] = {attribute, nullptr};
+  int msgid = 0;
+  int rc = ldap_search_ext(ld_.get(), "", LDAP_SCOPE_BASE, "(objectClass=*)",
+                           attributes, 0, nullptr, nullptr, nullptr, 1, &msgid);
+  LdapMessagePtr result;
+  if (rc == LDAP_SUCCESS) rc = WaitForResult(msgid, 0, &result);
+  if (rc == LDAP_SERVER_DOWN || rc == LDAP_TIMEOUT ||
+      rc == LDAP_CONNECT_ERROR) {
+    return rc;
+  }
+  if (rc == LDAP_SUCCESS) {
+    LDAPMessage* entry = ldap_first_entry(ld_.get(), result.get());
+    if (entry != nullptr) {
+      BervalArrayPtr values(ldap_get_values_len(ld_.get(), entry, attribute));
+      if (values != nullptr && values.get()[0] != nullptr) {
+        std::string dn(values.get()[0]->bv_val, values.get()[0]->bv_len);
+        std::string name = DnsNameOfDomainDn(dn);
+        if (!name.empty()) {
+          *realm = UpperCase(name);
+          return LDAP_SUCCESS;
+        }
+      }
+    }
+  }
+  // A server that hides its RootDSE: the domain part of its host name, then
+  // this machine's default realm.
+  std::string host = HostName();
+  std::size_t dot = host.find('.');
+  if (dot != std::string::npos && dot + 1 < host.size() && !IsIpAddress(host)) {
+    *realm = UpperCase(host.substr(dot + 1));
+  } else {
+    *realm = KerberosDefaultRealm();
+  }
+  return LDAP_SUCCESS;
+}
+
+int OpenLdapConnection::NegotiateBind(const NegotiateCredentials& credentials) {
+  localDiagnostic_.clear();
+  if (credentials.currentLogon) {
+    return FinishSaslBind(
+        SaslGssapiBind(ld_.get(), GSS_C_NO_CREDENTIAL, &localDiagnostic_));
+  }
+  // The server's realm is needed unless the account names its own DNS domain.
+  bool ownRealm = credentials.user.find('@') == std::string::npos &&
+                  credentials.domain.find('.') != std::string::npos;
+  std::string realm;
+  if (!ownRealm) {
+    int rc = ContactedRealm(&realm);
+    if (rc != LDAP_SUCCESS) return rc;
+    if (realm.empty()) {
+      localDiagnostic_ =
+          "The Kerberos realm of the server could not be determined";
+      return LDAP_LOCAL_ERROR;
+    }
+  }
+  Krb5ClientName client =
+      KerberosClientName(credentials.user, credentials.domain, realm);
+  // The ticket and its memory cache are destroyed when this returns: the
+  // established security context does not need them any more.
+  Krb5PasswordTicket ticket;
+  int rc = ticket.Obtain(client, credentials.password, &localDiagnostic_);
+  if (rc != LDAP_SUCCESS) return rc;
+  return FinishSaslBind(
+      SaslGssapiBind(ld_.get(), ticket.Credential(), &localDiagnostic_));
+}
+
+int OpenLdapConnection::FinishSaslBind(int rc) {
+  // libldap leaves no text of its own when its wait for an answer ran out.
+  if (rc == LDAP_TIMEOUT && localDiagnostic_.empty() &&
+      DiagnosticMessage().empty()) {
+    localDiagnostic_ = "No answer from the server within " +
+                       std::to_string(kOperationTimeoutSeconds) + " seconds";
+  }
+  return rc;
+}
+
+int OpenLdapConnection::Search(const LdapSearchRequest& request, int pageSize,
+                               std::string* cookie,
+                               std::vector<LdapEntry>* entries) {
+  localDiagnostic_.clear();
+  LDAP* ld = ld_.get();
+
+  ControlArray controls(request.serverControls);
+  LdapControlPtr pageControl;
+  if (pageSize > 0) {
+    berval cookieValue = BorrowedBerval(*cookie);
+    LDAPControl* raw = nullptr;
+    // Not critical: a server without paging then answers with the whole
+    // result in one piece, and no cookie ends the loop.
+    int rc = ldap_create_page_control(ld, static_cast<ber_int_t>(pageSize),
+                                      cookie->empty() ? nullptr : &cookieValue,
+                                      0, &raw);
+    if (rc != LDAP_SUCCESS) return rc;
+    pageControl.reset(raw);
+    controls.Append(raw);
+  }
+
+  std::vector<char*> attributes;
+  for (const std::string& name : request.attributes) {
+    attributes.push_back(const_cast<char*>(name.c_str()));
+  }
+  attributes.push_back(nullptr);
+
+  // The server-side time limit comes from the handle (the timeout argument
+  // of the search call would also cut the client's wait to the same value).
+  int timeLimit = std::max(0, request.timeLimitSeconds);
+  ldap_set_option(ld, LDAP_OPT_TIMELIMIT, &timeLimit);
+  int msgid = 0;
+  int rc =
+      ldap_search_ext(ld, request.base.c_str(), ScopeValue(request.scope),
+                      request.filter.empty() ? nullptr : request.filter.c_str(),
+                      request.attributes.empty() ? nullptr : attributes.data(),
+                      request.attributesOnly ? 1 : 0, controls.get(), nullptr,
+                      nullptr, std::max(0, request.sizeLimit), &msgid);
+  if (rc != LDAP_SUCCESS) return rc;
+  LdapMessagePtr result;
+  rc = WaitForResult(msgid, timeLimit, &result);
+  if (rc != LDAP_SUCCESS) return rc;
+
+  int code = LDAP_OTHER;
+  cookie->clear();
+  for (LDAPMessage* message = ldap_first_message(ld, result.get());
+       message != nullptr; message = ldap_next_message(ld, message)) {
+    int type = ldap_msgtype(message);
+    if (type == LDAP_RES_SEARCH_ENTRY) {
+      entries->push_back(ReadEntry(ld, message));
+    } else if (type == LDAP_RES_SEARCH_RESULT) {
+      LDAPControl** rawControls = nullptr;
+      rc = ldap_parse_result(ld, message, &code, nullptr, nullptr, nullptr,
+                             &rawControls, 0);
+      LdapControlArrayPtr responseControls(rawControls);
+      if (rc != LDAP_SUCCESS) code = rc;
+      if (pageSize > 0) *cookie = PagingCookie(ld, responseControls.get());
+    }
+    // Search references (continuations into other partitions) are skipped:
+    // the callers want entries only.
+  }
+  return code;
+}
+
+int OpenLdapConnection::Add(const std::string& dn,
+                            const std::vector<LdapModification>& attributes) {
+  localDiagnostic_.clear();
+  ModificationArray mods(attributes, true);
+  int msgid = 0;
+  int rc =
+      ldap_add_ext(ld_.get(), dn.c_str(), mods.get(), nullptr, nullptr, &msgid);
+  return FinishRequest(rc, msgid);
+}
+
+int OpenLdapConnection::Modify(
+    const std::string& dn, const std::vector<LdapModification>& modifications) {
+  localDiagnostic_.clear();
+  ModificationArray mods(modifications, false);
+  int msgid = 0;
+  int rc = ldap_modify_ext(ld_.get(), dn.c_str(), mods.get(), nullptr, nullptr,
+                           &msgid);
+  return FinishRequest(rc, msgid);
+}
+
+int OpenLdapConnection::Delete(const std::string& dn) {
+  localDiagnostic_.clear();
+  int msgid = 0;
+  int rc = ldap_delete_ext(ld_.get(), dn.c_str(), nullptr, nullptr, &msgid);
+  return FinishRequest(rc, msgid);
+}
+
+int OpenLdapConnection::Rename(const std::string& dn, const std::string& newRdn,
+                               bool deleteOldRdn) {
+  localDiagnostic_.clear();
+  int msgid = 0;
+  int rc = ldap_rename(ld_.get(), dn.c_str(), newRdn.c_str(), nullptr,
+                       deleteOldRdn ? 1 : 0, nullptr, nullptr, &msgid);
+  return FinishRequest(rc, msgid);
+}
+
+std::string OpenLdapConnection::DiagnosticMessage() {
+  if (!localDiagnostic_.empty()) return localDiagnostic_;
+  char* raw = nullptr;
+  if (ldap_get_option(ld_.get(), LDAP_OPT_DIAGNOSTIC_MESSAGE, &raw) !=
+      LDAP_OPT_SUCCESS) {
+    return "";
+  }
+  LdapStringPtr text(raw);
+  return text != nullptr ? text.get() : "";
+}
+
+std::string OpenLdapConnection::HostName() {
+  char* raw = nullptr;
+  if (ldap_get_option(ld_.get(), LDAP_OPT_HOST_NAME, &raw) !=
+      LDAP_OPT_SUCCESS) {
+    return "";
+  }
+  LdapStringPtr owned(raw);
+  if (owned == nullptr) return "";
+  // libldap gives "host" or "host:port" (several separated by blanks when
+  // the handle was made for a list); the first host without its port.
+  std::string host = owned.get();
+  host = host.substr(0, host.find(' '));
+  if (!host.empty() && host.front() == '[') {
+    std::size_t close = host.find(']');
+    return host.substr(
+        1, close == std::string::npos ? std::string::npos : close - 1);
+  }
+  if (std::count(host.begin(), host.end(), ':') == 1) {
+    host.erase(host.find(':'));
+  }
+  return host;
+}
+
+class OpenLdapClient final : public LdapClient {
+ public:
+  explicit OpenLdapClient(std::unique_ptr<DcLocator> locator)
+      : locator_(std::move(locator)) {}
+
+  std::unique_ptr<LdapConnection> Initialize(const std::string& host, int port,
+                                             int* error) override;
+  std::string ErrorText(int code) override { return ldap_err2string(code); }
+
+ private:
+  // The server for an empty host name.
+  std::string DefaultServer(int port);
+
+  std::unique_ptr<DcLocator> locator_;
+};
+
+std::string OpenLdapClient::DefaultServer(int port) {
+  // The Windows client, given no host, connects to a controller of this
+  // machine's own domain (a global catalog on the global catalog ports).
+  bool globalCatalog =
+      port == kGlobalCatalogPort || port == kGlobalCatalogSslPort;
+  std::uint32_t flags = locator_flags::kDirectoryServiceRequired |
+                        (globalCatalog ? locator_flags::kGcServerRequired
+                                       : locator_flags::kWritableRequired);
+  DomainControllerInfo info;
+  if (locator_->Locate("", "", flags, &info) != 0) return "";
+  return info.name;
+}
+
+std::unique_ptr<LdapConnection> OpenLdapClient::Initialize(
+    const std::string& host, int port, int* error) {
+  // When no controller of this machine's domain is found either, libldap's
+  // own default server (ldap.conf) is what is left.
+  std::string server = host.empty() ? DefaultServer(port) : host;
+  std::string uri;
+  if (!server.empty()) {
+    bool ipv6 = server.find(':') != std::string::npos;
+    std::string escaped = UrlEscapedHost(server);
+    uri = "ldap://" + (ipv6 ? "[" + escaped + "]" : escaped) + ":" +
+          std::to_string(port);
+  }
+  LDAP* raw = nullptr;
+  int rc = ldap_initialize(&raw, uri.empty() ? nullptr : uri.c_str());
+  LdapHandle ld(raw);
+  if (rc != LDAP_SUCCESS || ld == nullptr) {
+    *error = rc != LDAP_SUCCESS ? rc : LDAP_LOCAL_ERROR;
+    return nullptr;
+  }
+  timeval networkTimeout{.tv_sec = kNetworkTimeoutSeconds, .tv_usec = 0};
+  timeval operationTimeout{.tv_sec = kOperationTimeoutSeconds, .tv_usec = 0};
+  // Bounds for everything libldap waits on by itself (connect, the steps of
+  // a SASL bind).
+  if (ldap_set_option(ld.get(), LDAP_OPT_NETWORK_TIMEOUT, &networkTimeout) !=
+          LDAP_OPT_SUCCESS ||
+      ldap_set_option(ld.get(), LDAP_OPT_TIMEOUT, &operationTimeout) !=
+          LDAP_OPT_SUCCESS ||
+      // Kerberos names the service after the host as given (ldap/<name>),
+      // not after what reverse DNS makes of its address: AD registers the
+      // service under the DNS name the locator returned.
+      ldap_set_option(ld.get(), LDAP_OPT_X_SASL_NOCANON, LDAP_OPT_ON) !=
+          LDAP_OPT_SUCCESS) {
+    *error = LDAP_LOCAL_ERROR;
+    return nullptr;
+  }
+  *error = LDAP_SUCCESS;
+  return std::make_unique<OpenLdapConnection>(std::move(ld));
+}
+
+}  // namespace
+
+std::unique_ptr<LdapClient> MakeOpenLdapClient() {
+  return std::make_unique<OpenLdapClient>(MakeDnsDcLocator());
+}
+
+}  // namespace talvex

@@ -1,0 +1,413 @@
+#include "directory/windows/wldap_client.h"
+
+// clang-format off
+#include <windows.h>
+#include <rpc.h>
+#include <winldap.h>
+#include <winber.h>
+// clang-format on
+
+#include <string>
+#include <vector>
+
+#include "support/secure_wipe.h"
+#include "support/windows/wide_text.h"
+
+namespace talvex {
+namespace {
+
+struct LdapHandleDeleter {
+  void operator()(LDAP* ld) const { ldap_unbind(ld); }
+};
+struct MessageDeleter {
+  void operator()(LDAPMessage* message) const { ldap_msgfree(message); }
+};
+struct ValuesDeleter {
+  void operator()(berval** values) const { ldap_value_free_len(values); }
+};
+struct WideMemoryDeleter {
+  void operator()(wchar_t* text) const { ldap_memfreeW(text); }
+};
+struct BerElementDeleter {
+  void operator()(BerElement* ber) const { ber_free(ber, 0); }
+};
+using LdapHandlePtr = std::unique_ptr<LDAP, LdapHandleDeleter>;
+using MessagePtr = std::unique_ptr<LDAPMessage, MessageDeleter>;
+using ValuesPtr = std::unique_ptr<berval*, ValuesDeleter>;
+using WideMemoryPtr = std::unique_ptr<wchar_t, WideMemoryDeleter>;
+using BerElementPtr = std::unique_ptr<BerElement, BerElementDeleter>;
+
+// Wide copies of texts and the null-terminated array of pointers to them
+// that the calls take; null when there are none.
+class WideList {
+ public:
+  explicit WideList(const std::vector<std::string>& texts) {
+    for (const std::string& text : texts) texts_.push_back(Widen(text));
+    for (std::wstring& text : texts_) pointers_.push_back(text.data());
+    pointers_.push_back(nullptr);
+  }
+  WideList(const WideList&) = delete;
+  WideList& operator=(const WideList&) = delete;
+  PWCHAR* get() { return texts_.empty() ? nullptr : pointers_.data(); }
+
+ private:
+  std::vector<std::wstring> texts_;
+  std::vector<PWCHAR> pointers_;
+};
+
+// The request's controls as the library's array; the values point into
+// the request, which outlives the call.
+class ControlArray {
+ public:
+  explicit ControlArray(const std::vector<LdapControl>& controls) {
+    for (const LdapControl& control : controls) oids_.push_back(Widen(control.oid));
+    controls_.resize(controls.size());
+    for (std::size_t i = 0; i < controls.size(); ++i) {
+      LDAPControlW& entry = controls_[i];
+      entry.ldctl_oid = oids_[i].data();
+      entry.ldctl_value.bv_len =
+          controls[i].hasValue ? static_cast<ULONG>(controls[i].value.size()) : 0;
+      entry.ldctl_value.bv_val =
+          controls[i].hasValue ? const_cast<char*>(controls[i].value.data())
+                               : nullptr;
+      entry.ldctl_iscritical = controls[i].critical ? TRUE : FALSE;
+    }
+    for (LDAPControlW& entry : controls_) pointers_.push_back(&entry);
+    pointers_.push_back(nullptr);
+  }
+  ControlArray(const ControlArray&) = delete;
+  ControlArray& operator=(const ControlArray&) = delete;
+  PLDAPControlW* get() { return controls_.empty() ? nullptr : pointers_.data(); }
+
+ private:
+  std::vector<std::wstring> oids_;
+  std::vector<LDAPControlW> controls_;
+  std::vector<PLDAPControlW> pointers_;
+};
+
+// A modification list with its wide values.
+class ModificationArray {
+ public:
+  ModificationArray(const std::vector<LdapModification>& modifications,
+                    bool add) {
+    for (const LdapModification& modification : modifications) {
+      types_.push_back(Widen(modification.attribute));
+      values_.push_back(std::make_unique<WideList>(modification.values));
+    }
+    mods_.resize(modifications.size());
+    for (std::size_t i = 0; i < modifications.size(); ++i) {
+      LDAPModW& mod = mods_[i];
+      mod.mod_op = add ? LDAP_MOD_ADD
+                       : static_cast<ULONG>(modifications[i].op);
+      mod.mod_type = types_[i].data();
+      mod.mod_vals.modv_strvals = values_[i]->get();
+    }
+    for (LDAPModW& mod : mods_) pointers_.push_back(&mod);
+    pointers_.push_back(nullptr);
+  }
+  ModificationArray(const ModificationArray&) = delete;
+  ModificationArray& operator=(const ModificationArray&) = delete;
+  LDAPModW** get() { return pointers_.data(); }
+
+ private:
+  std::vector<std::wstring> types_;
+  std::vector<std::unique_ptr<WideList>> values_;
+  std::vector<LDAPModW> mods_;
+  std::vector<LDAPModW*> pointers_;
+};
+
+ULONG ScopeValue(LdapScope scope) {
+  switch (scope) {
+    case LdapScope::kBase:
+      return LDAP_SCOPE_BASE;
+    case LdapScope::kOneLevel:
+      return LDAP_SCOPE_ONELEVEL;
+    case LdapScope::kSubtree:
+      break;
+  }
+  return LDAP_SCOPE_SUBTREE;
+}
+
+// Everything one search sends, in the library's wide form; a paged search
+// keeps it for its whole walk.
+struct WideSearch {
+  explicit WideSearch(const LdapSearchRequest& request)
+      : base(Widen(request.base)),
+        filter(Widen(request.filter)),
+        attributes(request.attributes),
+        controls(request.serverControls) {}
+  std::wstring base;
+  std::wstring filter;
+  WideList attributes;
+  ControlArray controls;
+};
+
+class WldapConnection : public LdapConnection {
+ public:
+  explicit WldapConnection(LDAP* ld) : ld_(ld) {}
+  ~WldapConnection() override { AbandonPaging(); }
+
+  int SetOption(LdapOption option, int value) override {
+    int code = SetLibraryOption(option, value);
+    // Wine's wldap32 has no keep-alive pings and does not locate by flags
+    // (it answers LDAP_NOT_SUPPORTED); Windows' own client supports both.
+    // Neither changes what the connection does, so their absence is no
+    // failure to report.
+    if (code == LDAP_NOT_SUPPORTED && (option == LdapOption::kKeepAlive ||
+                                       option == LdapOption::kLocatorFlags)) {
+      return LDAP_SUCCESS;
+    }
+    return code;
+  }
+
+  int SetLibraryOption(LdapOption option, int value) {
+    ULONG number = static_cast<ULONG>(value);
+    switch (option) {
+      case LdapOption::kProtocolVersion:
+        return static_cast<int>(
+            ldap_set_optionW(ld_.get(), LDAP_OPT_PROTOCOL_VERSION, &number));
+      case LdapOption::kReferrals:
+        return static_cast<int>(ldap_set_optionW(
+            ld_.get(), LDAP_OPT_REFERRALS,
+            value != 0 ? LDAP_OPT_ON : LDAP_OPT_OFF));
+      case LdapOption::kKeepAlive:
+        return static_cast<int>(
+            ldap_set_optionW(ld_.get(), LDAP_OPT_PING_KEEP_ALIVE, &number));
+      case LdapOption::kSaslSecurityMinimum:
+        // Any strength asked for means Kerberos encryption of the
+        // connection, which the Windows client switches on as one option.
+        return static_cast<int>(ldap_set_optionW(
+            ld_.get(), LDAP_OPT_ENCRYPT,
+            value > 0 ? LDAP_OPT_ON : LDAP_OPT_OFF));
+      case LdapOption::kLocatorFlags:
+        return static_cast<int>(
+            ldap_set_optionW(ld_.get(), LDAP_OPT_GETDSNAME_FLAGS, &number));
+    }
+    return LDAP_PARAM_ERROR;
+  }
+
+  // The Windows client reads the loose filter forms itself.
+  bool NeedsStrictFilters() const override { return false; }
+
+  int SimpleBind(const std::string& dn, const std::string& password) override {
+    if (dn.empty() && password.empty()) {
+      return static_cast<int>(ldap_simple_bind_sW(ld_.get(), nullptr, nullptr));
+    }
+    std::wstring wideDn = Widen(dn);
+    std::wstring widePassword = Widen(password);
+    ULONG rc =
+        ldap_simple_bind_sW(ld_.get(), wideDn.data(), widePassword.data());
+    SecureWipe(widePassword.data(), widePassword.size() * sizeof(wchar_t));
+    return static_cast<int>(rc);
+  }
+
+  int NegotiateBind(const NegotiateCredentials& credentials) override {
+    if (credentials.currentLogon) {
+      // No credential block: the process's own logon.
+      return static_cast<int>(
+          ldap_bind_sW(ld_.get(), nullptr, nullptr, LDAP_AUTH_NEGOTIATE));
+    }
+    std::wstring user = Widen(credentials.user);
+    std::wstring domain = Widen(credentials.domain);
+    std::wstring password = Widen(credentials.password);
+    SEC_WINNT_AUTH_IDENTITY_W identity = {};
+    identity.User = reinterpret_cast<unsigned short*>(user.data());
+    identity.UserLength = static_cast<unsigned long>(user.size());
+    identity.Domain = domain.empty()
+                          ? nullptr
+                          : reinterpret_cast<unsigned short*>(domain.data());
+    identity.DomainLength = static_cast<unsigned long>(domain.size());
+    identity.Password = reinterpret_cast<unsigned short*>(password.data());
+    identity.PasswordLength = static_cast<unsigned long>(password.size());
+    identity.Flags = SEC_WINNT_AUTH_IDENTITY_UNICODE;
+    ULONG rc = ldap_bind_sW(ld_.get(), nullptr,
+                            reinterpret_cast<PWCHAR>(&identity),
+                            LDAP_AUTH_NEGOTIATE);
+    SecureWipe(password.data(), password.size() * sizeof(wchar_t));
+    return static_cast<int>(rc);
+  }
+
+  int Search(const LdapSearchRequest& request, int pageSize,
+             std::string* cookie, std::vector<LdapEntry>* entries) override {
+    if (pageSize > 0) return SearchPage(request, pageSize, cookie, entries);
+    cookie->clear();
+    WideSearch search(request);
+    l_timeval timeout = {request.timeLimitSeconds, 0};
+    LDAPMessage* raw = nullptr;
+    ULONG rc = ldap_search_ext_sW(
+        ld_.get(), search.base.data(), ScopeValue(request.scope),
+        request.filter.empty() ? nullptr : search.filter.data(),
+        search.attributes.get(), request.attributesOnly ? 1 : 0,
+        search.controls.get(), nullptr,
+        request.timeLimitSeconds > 0 ? &timeout : nullptr,
+        static_cast<ULONG>(request.sizeLimit > 0 ? request.sizeLimit : 0),
+        &raw);
+    MessagePtr result(raw);
+    // A size-limited search keeps the entries it could return.
+    if (result) ReadEntries(result.get(), entries);
+    return static_cast<int>(rc);
+  }
+
+  int Add(const std::string& dn,
+          const std::vector<LdapModification>& attributes) override {
+    ModificationArray mods(attributes, true);
+    std::wstring wideDn = Widen(dn);
+    return static_cast<int>(
+        ldap_add_ext_sW(ld_.get(), wideDn.data(), mods.get(), nullptr, nullptr));
+  }
+
+  int Modify(const std::string& dn,
+             const std::vector<LdapModification>& modifications) override {
+    ModificationArray mods(modifications, false);
+    std::wstring wideDn = Widen(dn);
+    return static_cast<int>(ldap_modify_ext_sW(ld_.get(), wideDn.data(),
+                                               mods.get(), nullptr, nullptr));
+  }
+
+  int Delete(const std::string& dn) override {
+    std::wstring wideDn = Widen(dn);
+    return static_cast<int>(
+        ldap_delete_ext_sW(ld_.get(), wideDn.data(), nullptr, nullptr));
+  }
+
+  int Rename(const std::string& dn, const std::string& newRdn,
+             bool deleteOldRdn) override {
+    std::wstring wideDn = Widen(dn);
+    std::wstring wideRdn = Widen(newRdn);
+    return static_cast<int>(
+        ldap_rename_ext_sW(ld_.get(), wideDn.data(), wideRdn.data(), nullptr,
+                           deleteOldRdn ? 1 : 0, nullptr, nullptr));
+  }
+
+  std::string DiagnosticMessage() override {
+    wchar_t* raw = nullptr;
+    if (ldap_get_optionW(ld_.get(), LDAP_OPT_SERVER_ERROR, &raw) !=
+            LDAP_SUCCESS ||
+        raw == nullptr) {
+      return std::string();
+    }
+    WideMemoryPtr text(raw);
+    return Narrow(text.get());
+  }
+
+  std::string HostName() override {
+    // The name the client connected to, as the handle holds it.
+    if (ld_->ld_host != nullptr) return ld_->ld_host;
+    wchar_t* raw = nullptr;
+    if (ldap_get_optionW(ld_.get(), LDAP_OPT_HOST_NAME, &raw) !=
+            LDAP_SUCCESS ||
+        raw == nullptr) {
+      return std::string();
+    }
+    return Narrow(raw);
+  }
+
+ private:
+  void ReadEntries(LDAPMessage* result, std::vector<LdapEntry>* entries) {
+    LDAP* ld = ld_.get();
+    for (LDAPMessage* message = ldap_first_entry(ld, result);
+         message != nullptr; message = ldap_next_entry(ld, message)) {
+      LdapEntry entry;
+      if (wchar_t* dn = ldap_get_dnW(ld, message)) {
+        WideMemoryPtr owner(dn);
+        entry.dn = Narrow(dn);
+      }
+      BerElement* rawBer = nullptr;
+      wchar_t* name = ldap_first_attributeW(ld, message, &rawBer);
+      BerElementPtr ber(rawBer);
+      while (name != nullptr) {
+        WideMemoryPtr nameOwner(name);
+        LdapAttribute attribute;
+        attribute.name = Narrow(name);
+        // Raw bytes: text values are UTF-8 as the server sent them, binary
+        // values are turned into text above the seam.
+        ValuesPtr values(ldap_get_values_lenW(ld, message, name));
+        if (values) {
+          for (berval** value = values.get(); *value != nullptr; ++value) {
+            attribute.values.emplace_back((*value)->bv_val, (*value)->bv_len);
+          }
+        }
+        entry.attributes.push_back(std::move(attribute));
+        name = ldap_next_attributeW(ld, message, ber.get());
+      }
+      entries->push_back(std::move(entry));
+    }
+  }
+
+  // One page of a paged search. The library keeps the server's cookie in
+  // its search handle, so our cookie only says whether a walk is under
+  // way; the end comes as LDAP_NO_RESULTS_RETURNED.
+  int SearchPage(const LdapSearchRequest& request, int pageSize,
+                 std::string* cookie, std::vector<LdapEntry>* entries) {
+    if (cookie->empty()) {
+      AbandonPaging();
+      pagedRequest_ = std::make_unique<WideSearch>(request);
+      paging_ = ldap_search_init_pageW(
+          ld_.get(), pagedRequest_->base.data(), ScopeValue(request.scope),
+          request.filter.empty() ? nullptr : pagedRequest_->filter.data(),
+          pagedRequest_->attributes.get(), request.attributesOnly ? 1 : 0,
+          pagedRequest_->controls.get(), nullptr,
+          static_cast<ULONG>(request.timeLimitSeconds > 0
+                                 ? request.timeLimitSeconds
+                                 : 0),
+          static_cast<ULONG>(request.sizeLimit > 0 ? request.sizeLimit : 0),
+          nullptr);
+      if (paging_ == nullptr) {
+        pagedRequest_.reset();
+        return static_cast<int>(LdapGetLastError());
+      }
+    }
+    ULONG total = 0;
+    LDAPMessage* raw = nullptr;
+    ULONG rc = ldap_get_next_page_s(ld_.get(), paging_, nullptr,
+                                    static_cast<ULONG>(pageSize), &total, &raw);
+    MessagePtr result(raw);
+    if (result) ReadEntries(result.get(), entries);
+    if (rc == LDAP_SUCCESS) {
+      *cookie = "more";
+    } else {
+      cookie->clear();
+      AbandonPaging();
+    }
+    return static_cast<int>(rc);
+  }
+
+  void AbandonPaging() {
+    if (paging_ != nullptr) ldap_search_abandon_page(ld_.get(), paging_);
+    paging_ = nullptr;
+    pagedRequest_.reset();
+  }
+
+  LdapHandlePtr ld_;
+  PLDAPSearch paging_ = nullptr;
+  std::unique_ptr<WideSearch> pagedRequest_;
+};
+
+class WldapClient : public LdapClient {
+ public:
+  std::unique_ptr<LdapConnection> Initialize(const std::string& host, int port,
+                                             int* error) override {
+    std::wstring wideHost = Widen(host);
+    // No host: the library asks the locator for a controller itself.
+    LDAP* ld = ldap_initW(host.empty() ? nullptr : wideHost.data(),
+                          static_cast<ULONG>(port));
+    if (ld == nullptr) {
+      *error = static_cast<int>(GetLastError());
+      return nullptr;
+    }
+    return std::make_unique<WldapConnection>(ld);
+  }
+
+  std::string ErrorText(int code) override {
+    const wchar_t* text = ldap_err2stringW(static_cast<ULONG>(code));
+    return text != nullptr ? Narrow(text) : std::string();
+  }
+};
+
+}  // namespace
+
+std::unique_ptr<LdapClient> MakeWldapClient() {
+  return std::make_unique<WldapClient>();
+}
+
+}  // namespace talvex
