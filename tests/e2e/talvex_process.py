@@ -19,23 +19,12 @@ Standard library only.
 """
 
 import os
-import re
 import subprocess
 import tempfile
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 WINE_EXEC = os.path.join(HERE, "wine_exec.sh")
 OEM_CODE_PAGE = "cp437"
-
-
-# Wine's wldap32 knows neither LDAP_OPT_PING_KEEP_ALIVE nor
-# LDAP_OPT_GETDSNAME_FLAGS and refuses both with LDAP_NOT_SUPPORTED (0x5c),
-# where Windows sets them. talvex reports a refused option and goes on, so
-# under Wine each connection adds these reports to standard error; they are
-# the only lines taken out of a Windows run's output.
-WINE_REFUSED_OPTIONS = re.compile(
-    r"^LDAP_OPTION \((?:Keep Alive 60 seconds|Get DS FLags)\):: \[[^\]\n]*\] "
-    r"Error 0x5c \(92\) - [^\n]*\n", re.M)
 
 
 def binary():
@@ -107,5 +96,4 @@ def run(prefix, args, stdin=None, timeout=120, env=None, errors="strict", **pope
             out_file.seek(0)
             err_file.seek(0)
             out, err = out_file.read(), err_file.read()
-    err = WINE_REFUSED_OPTIONS.sub("", windows_text(err, mode))
-    return windows_text(out, mode), err, done.returncode
+    return windows_text(out, mode), windows_text(err, mode), done.returncode
