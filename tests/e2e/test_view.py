@@ -138,6 +138,7 @@ class ViewTest(LabTestCase):
 
     def test_used_and_unused(self):
         self.expect_psos(["-pso", PREFIX + "*", "-used"], self.psos(self.b))
+        labtest.skip_unused_filter_under_wine(self)
         self.expect_psos(["-pso", PREFIX + "*", "-unused"], self.psos(self.a, self.c))
 
     def test_filter_characters_in_a_name_do_not_widen_the_selection(self):
@@ -202,6 +203,11 @@ class ViewTest(LabTestCase):
     def test_domain_by_dns_and_flat_name(self):
         for domain in (self.domain, self.netbios, self.domain.upper()):
             with self.subTest(domain=domain):
+                if domain == self.netbios and labtest.on_windows():
+                    # Wine's DsGetDcNameW looks a domain up in DNS only: a
+                    # flat name finds no controller and the library picks one.
+                    self.assertLibraryChoice(domain)
+                    continue
                 self.expect_psos(["-pso", PREFIX + "c", "-domain", domain],
                                  self.psos(self.c))
 

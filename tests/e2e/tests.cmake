@@ -9,6 +9,10 @@ set(TALVEX_E2E_ENV
 include(${CMAKE_CURRENT_LIST_DIR}/frontend.cmake)
 include(${CMAKE_CURRENT_LIST_DIR}/directory.cmake)
 include(${CMAKE_CURRENT_LIST_DIR}/operations.cmake)
+# talvex.exe under Wine, only when asked for (-DTALVEX_WINDOWS_TESTS=ON).
+if(TALVEX_WINDOWS_TESTS)
+  include(${CMAKE_CURRENT_LIST_DIR}/windows.cmake)
+endif()
 
 # The lab domain controller answers as the directory tests expect.
 add_test(NAME lab_smoke COMMAND bash ${CMAKE_SOURCE_DIR}/tests/e2e/lab_smoke_test.sh)
