@@ -63,6 +63,15 @@ def policy_fields(policy):
     return fields
 
 
+def visible(fields):
+    """The fields as the text listing shows them: control characters from the
+    directory appear there as escapes, in JSON as themselves."""
+    names = {"\n": "\\n", "\r": "\\r", "\t": "\\t"}
+    return {label: "".join(names.get(c, "\\x%02x" % ord(c)) if ord(c) < 0x20 or ord(c) == 0x7f
+                           else c for c in value)
+            for label, value in fields.items()}
+
+
 def member_line(subject):
     """A JSON subject as the text listing's member line."""
     flag = " " if subject["resultant"] is None else "+" if subject["resultant"] else "-"
@@ -176,7 +185,7 @@ class JsonTest(LabTestCase):
                 shown = [policy_fields(p) for p in document["policies"]]
                 self.assertEqual([p.fields for p in order(policies)], shown)
                 self.assertEqual([fields for fields, _ in text_blocks(self.text(*select, *sort))],
-                                 shown)
+                                 [visible(fields) for fields in shown])
         by_name = {p["name"]: p for p in document["policies"]}
         self.assertEqual(ODD_DISPLAY_NAME, by_name[PREFIX + "c"]["displayName"])
         self.assertIsNone(by_name[PREFIX + "b"]["settings"]["lockoutDurationMinutes"])
