@@ -61,21 +61,6 @@ std::string FormatMemberLine(const Record& member, const std::string& psoDn) {
   return line;
 }
 
-int SearchAppliedMembers(LdapConnection& connection,
-                         const std::string& searchBase,
-                         const std::string& psoDn, RecordSet* members) {
-  // The DN is escaped like any assertion value: a PSO named "a*" or "a(b)"
-  // must match itself, not act as a wildcard or break the filter.
-  std::string filter =
-      "(msDS-PSOApplied=" + EscapeFilterValue(psoDn, /*keepWildcard=*/false) +
-      ")";
-  static const AttributeSet kAttributes = {"objectClass", "samaccountname",
-                                           "userprincipalname", "member",
-                                           "msDS-ResultantPSO"};
-  return LdapGetRecs(connection, searchBase, "subtree", filter, kAttributes,
-                     ControlMap(), kPageSize, 0, 0, members);
-}
-
 namespace {
 
 // The DN is escaped like any assertion value: a PSO named "a*" or "a(b)"
@@ -91,12 +76,16 @@ std::string AppliedFilter(const std::vector<std::string>& psoDns) {
   return psoDns.size() == 1 ? terms : "(|" + terms + ")";
 }
 
-}  // namespace
+// Walks the objects that the PSOs of psoDns apply to with one paged search
+// and hands each (object, PSO it is filed under) pair to file.
+using FileMember = std::function<void(
+    const Record& member, const std::string& psoKey, const std::string& psoDn)>;
 
-int GetAppliedMembers(LdapConnection& connection, const std::string& searchBase,
-                      const std::vector<std::string>& psoDns,
-                      AppliedMembersByPso* members,
-                      const AppliedProgress& progress) {
+int WalkAppliedMembers(LdapConnection& connection,
+                       const std::string& searchBase,
+                       const std::vector<std::string>& psoDns,
+                       const FileMember& file,
+                       const AppliedProgress& progress) {
   if (psoDns.empty()) return 0;
   // Lower-cased DN of each PSO asked for, to the DN as given, for the
   // resultant flag.
@@ -106,40 +95,65 @@ int GetAppliedMembers(LdapConnection& connection, const std::string& searchBase,
       "objectClass", "samaccountname",    "userprincipalname",
       "member",      "msDS-ResultantPSO", "msDS-PSOApplied"};
   std::size_t read = 0;
-  return LdapGetRecPages(connection, searchBase, "subtree",
-                         AppliedFilter(psoDns), kAttributes, ControlMap(),
-                         kPageSize, 0, 0, [&](RecordSet& page) {
-                           for (const Record& member : page) {
-                             // Asked for one PSO by name, the server's match
-                             // says it all.
-                             if (psoDns.size() == 1) {
-                               (*members)[wanted.begin()->first].push_back(
-                                   FormatMemberLine(member, psoDns.front()));
-                               continue;
-                             }
-                             const std::vector<std::string>* applied =
-                                 FindAttribute(member, "msDS-PSOApplied");
-                             if (applied == nullptr) continue;
-                             for (const std::string& psoDn : *applied) {
-                               auto it = wanted.find(LowerCase(psoDn));
-                               if (it == wanted.end()) continue;
-                               (*members)[it->first].push_back(
-                                   FormatMemberLine(member, *it->second));
-                             }
-                           }
-                           read += page.size();
-                           if (progress) progress(read);
-                         });
+  return LdapGetRecPages(
+      connection, searchBase, "subtree", AppliedFilter(psoDns), kAttributes,
+      ControlMap(), kPageSize, 0, 0, [&](RecordSet& page) {
+        for (const Record& member : page) {
+          // Asked for one PSO by name, the server's match says it all.
+          if (psoDns.size() == 1) {
+            file(member, wanted.begin()->first, psoDns.front());
+            continue;
+          }
+          const std::vector<std::string>* applied =
+              FindAttribute(member, "msDS-PSOApplied");
+          if (applied == nullptr) continue;
+          for (const std::string& psoDn : *applied) {
+            auto it = wanted.find(LowerCase(psoDn));
+            if (it != wanted.end()) file(member, it->first, *it->second);
+          }
+        }
+        read += page.size();
+        if (progress) progress(read);
+      });
+}
+
+}  // namespace
+
+int GetAppliedMembers(LdapConnection& connection, const std::string& searchBase,
+                      const std::vector<std::string>& psoDns,
+                      AppliedMembersByPso* members,
+                      const AppliedProgress& progress) {
+  return WalkAppliedMembers(
+      connection, searchBase, psoDns,
+      [members](const Record& member, const std::string& psoKey,
+                const std::string& psoDn) {
+        (*members)[psoKey].push_back(FormatMemberLine(member, psoDn));
+      },
+      progress);
+}
+
+int GetAppliedMemberRecords(LdapConnection& connection,
+                            const std::string& searchBase,
+                            const std::vector<std::string>& psoDns,
+                            AppliedMemberRecordsByPso* members) {
+  return WalkAppliedMembers(
+      connection, searchBase, psoDns,
+      [members](const Record& member, const std::string& psoKey,
+                const std::string&) { (*members)[psoKey].push_back(member); },
+      nullptr);
 }
 
 int GetAppliedMembers(LdapConnection& connection, const std::string& searchBase,
                       const std::string& psoDn,
                       std::vector<std::string>* lines) {
-  RecordSet members;
-  int status = SearchAppliedMembers(connection, searchBase, psoDn, &members);
+  AppliedMembersByPso members;
+  int status = GetAppliedMembers(connection, searchBase,
+                                 std::vector<std::string>{psoDn}, &members);
   if (status != 0) return status;
-  for (const Record& member : members)
-    lines->push_back(FormatMemberLine(member, psoDn));
+  auto it = members.find(LowerCase(psoDn));
+  if (it != members.end()) {
+    lines->insert(lines->end(), it->second.begin(), it->second.end());
+  }
   return 0;
 }
 

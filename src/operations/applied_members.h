@@ -22,14 +22,8 @@ std::optional<bool> ResultantIsPso(const Record& member,
 // account name and UPN in parentheses, and a mark for groups with members.
 std::string FormatMemberLine(const Record& member, const std::string& psoDn);
 
-// Searches the subtree under searchBase for the objects whose
-// msDS-PSOApplied names the PSO and appends their records, in the order the
-// server returns them. Returns the search's LDAP result code.
-int SearchAppliedMembers(LdapConnection& connection,
-                         const std::string& searchBase,
-                         const std::string& psoDn, RecordSet* members);
-
-// SearchAppliedMembers, one member line per object.
+// The objects whose msDS-PSOApplied names the PSO, one member line each, in
+// the order the server returns them. Returns the search's LDAP result code.
 int GetAppliedMembers(LdapConnection& connection, const std::string& searchBase,
                       const std::string& psoDn,
                       std::vector<std::string>* lines);
@@ -49,5 +43,12 @@ int GetAppliedMembers(LdapConnection& connection, const std::string& searchBase,
                       const std::vector<std::string>& psoDns,
                       AppliedMembersByPso* members,
                       const AppliedProgress& progress = nullptr);
+
+// The same objects as records, for callers that format them themselves.
+using AppliedMemberRecordsByPso = std::map<std::string, RecordSet>;
+int GetAppliedMemberRecords(LdapConnection& connection,
+                            const std::string& searchBase,
+                            const std::vector<std::string>& psoDns,
+                            AppliedMemberRecordsByPso* members);
 
 }  // namespace talvex

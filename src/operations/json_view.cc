@@ -4,6 +4,7 @@
 #include "operations/json_document.h"
 #include "operations/record_attribute.h"
 #include "operations/run_failure.h"
+#include "support/text_case.h"
 
 namespace talvex {
 namespace {
@@ -29,19 +30,32 @@ JsonDocument SubjectJson(const Record& member, const std::string& psoDn) {
   return subject;
 }
 
-JsonDocument AppliedTo(RunState& state, const PolicyRecord& record) {
-  RecordSet members;
-  int status = SearchAppliedMembers(*state.mainConnection,
-                                    state.serverInfo.defaultNamingContext,
-                                    record.dn(), &members);
-  if (status != 0) {
-    FailLdapCall(state, "ERROR: ldap_search_s (" + record.dn() + "): ",
-                 state.config->host, status);
-  }
+JsonDocument AppliedTo(const AppliedMemberRecordsByPso& members,
+                       const PolicyRecord& record) {
   JsonDocument subjects = JsonDocument::array();
-  for (const Record& member : members)
+  auto it = members.find(LowerCase(record.dn()));
+  if (it == members.end()) return subjects;
+  for (const Record& member : it->second)
     subjects.push_back(SubjectJson(member, record.dn()));
   return subjects;
+}
+
+// The subjects of every listed PSO with one search, as the text listing
+// reads them.
+AppliedMemberRecordsByPso ReadAppliedMembers(
+    RunState& state, const std::vector<const PolicyRecord*>& policies) {
+  std::vector<std::string> psoDns;
+  for (const PolicyRecord* record : policies) psoDns.push_back(record->dn());
+  AppliedMemberRecordsByPso members;
+  int status = GetAppliedMemberRecords(*state.mainConnection,
+                                       state.serverInfo.defaultNamingContext,
+                                       psoDns, &members);
+  if (status != 0) {
+    FailLdapCall(state,
+                 "ERROR: ldap_search_s (" + policies.front()->dn() + "): ",
+                 state.config->host, status);
+  }
+  return members;
 }
 
 }  // namespace
@@ -50,10 +64,13 @@ void PrintViewDocument(RunState& state,
                        const std::vector<const PolicyRecord*>& policies) {
   bool applied = state.config->action == ActionCode::kApplied;
   JsonDocument document = DocumentHead(state, applied ? "applied" : "view");
+  AppliedMemberRecordsByPso members;
+  if (applied && !policies.empty())
+    members = ReadAppliedMembers(state, policies);
   JsonDocument list = JsonDocument::array();
   for (const PolicyRecord* record : policies) {
     JsonDocument policy = PolicyJson(*record);
-    if (applied) policy["appliedTo"] = AppliedTo(state, *record);
+    if (applied) policy["appliedTo"] = AppliedTo(members, *record);
     list.push_back(std::move(policy));
   }
   document["policies"] = std::move(list);
