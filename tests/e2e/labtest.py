@@ -115,16 +115,6 @@ def _lab_subprocess_env():
     return env
 
 
-# Wine's wldap32 parses a filter with libldap, which refuses the
-# "(!msDS-PSOAppliesTo=*)" that -unused (and a delete without -override)
-# sends as Windows words it; Windows' own LDAP client takes it. Under Wine
-# such a run ends in a filter error (87), so the tests making one skip there.
-def skip_unused_filter_under_wine(test):
-    if on_windows():
-        test.skipTest("Wine's wldap32 (libldap) refuses the -unused filter "
-                      "(!msDS-PSOAppliesTo=*)")
-
-
 def _given(args, *switches):
     return any(a[:1] in "-/" and a[1:].lower() in switches for a in args if a)
 

@@ -14,11 +14,6 @@ ADDED_UNUSED = "WARN: Added -unused switch for safety."
 
 class DeleteTest(ChangesTestCase):
 
-    def setUp(self):
-        super().setUp()
-        # Every delete here runs without -override first, with -unused added.
-        labtest.skip_unused_filter_under_wine(self)
-
     def made(self, name, precedence, **kwargs):
         dn = self.pso_dn(name)
         labtest.delete_if_present(dn)

@@ -138,7 +138,6 @@ class ViewTest(LabTestCase):
 
     def test_used_and_unused(self):
         self.expect_psos(["-pso", PREFIX + "*", "-used"], self.psos(self.b))
-        labtest.skip_unused_filter_under_wine(self)
         self.expect_psos(["-pso", PREFIX + "*", "-unused"], self.psos(self.a, self.c))
 
     def test_filter_characters_in_a_name_do_not_widen_the_selection(self):

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "directory/ldap_filter.h"
 #include "support/secure_wipe.h"
 #include "support/windows/wide_text.h"
 
@@ -227,8 +228,11 @@ class WldapConnection : public LdapConnection {
     return LDAP_PARAM_ERROR;
   }
 
-  // The Windows client reads the loose filter forms itself.
-  bool NeedsStrictFilters() const override { return false; }
+  // Windows' own client reads the loose filter forms (a doubled outer
+  // pair, "!a=*") as our routines word them. A library that refuses them
+  // before sending (Wine's wldap32 parses with libldap) has said so once,
+  // and from then on gets the strict form, which means the same.
+  bool NeedsStrictFilters() const override { return strictFilters_; }
 
   int SimpleBind(const std::string& dn, const std::string& password) override {
     if (dn.empty() && password.empty()) {
@@ -270,6 +274,26 @@ class WldapConnection : public LdapConnection {
 
   int Search(const LdapSearchRequest& request, int pageSize,
              std::string* cookie, std::vector<LdapEntry>* entries) override {
+    bool starting = cookie->empty();
+    int code = SearchAsSent(request, pageSize, cookie, entries);
+    // LDAP_FILTER_ERROR is the library's own verdict on the text, given
+    // before anything reaches the server; only a filter with a strict form
+    // of its own is tried again, and only at the start of a search.
+    if (code == LDAP_FILTER_ERROR && starting && !strictFilters_) {
+      LdapSearchRequest strict = request;
+      strict.filter = NormalizeFilter(request.filter);
+      if (strict.filter != request.filter) {
+        strictFilters_ = true;
+        entries->clear();
+        cookie->clear();
+        code = SearchAsSent(strict, pageSize, cookie, entries);
+      }
+    }
+    return code;
+  }
+
+  int SearchAsSent(const LdapSearchRequest& request, int pageSize,
+                   std::string* cookie, std::vector<LdapEntry>* entries) {
     if (pageSize > 0) return SearchPage(request, pageSize, cookie, entries);
     cookie->clear();
     WideSearch search(request);
@@ -421,6 +445,7 @@ class WldapConnection : public LdapConnection {
 
   LdapHandlePtr ld_;
   LdapTls tls_;
+  bool strictFilters_ = false;
   PLDAPSearch paging_ = nullptr;
   std::unique_ptr<WideSearch> pagedRequest_;
 };
