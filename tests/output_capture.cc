@@ -34,6 +34,8 @@ std::string ReadAll(int fd) {
 
 std::string DecodeCapturedOutput(const std::string& bytes) { return bytes; }
 
+int ExitStatusOf(int code) { return code & 0xff; }
+
 OutputCapture::OutputCapture() {
   std::fflush(stdout);
   std::fflush(stderr);

@@ -14,6 +14,10 @@ namespace talvex {
 // to a file, which this turns back.
 std::string DecodeCapturedOutput(const std::string& bytes);
 
+// The exit status a process ending with `code` shows its parent: Linux
+// keeps the low 8 bits, Windows the whole code (1355, 1722, -1 ...).
+int ExitStatusOf(int code);
+
 class OutputCapture {
  public:
   // Redirects fds 1 and 2 to temporary files until Stop or destruction.

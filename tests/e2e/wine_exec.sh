@@ -40,8 +40,14 @@ fi
 enter=()
 [ -n "$(ip netns identify $$ 2>/dev/null)" ] || enter=(ip netns exec "$namespace")
 # The server stays 30 seconds after its last program ends, so that the
-# many short runs of a suite do not each start one.
+# many short runs of a suite do not each start one. A new server's Wine
+# system processes (services.exe and the like, which live as long as it)
+# start from wineboot here, not from the program: they would keep the
+# caller's standard error open, and a caller that reads it to its end
+# (ctest) would wait for the server's end too.
 exec "${enter[@]}" unshare --uts bash -c '
   hostname "$1"; shift
-  "$0" -p30 2>/dev/null || true
+  if "$0" -p30 </dev/null >/dev/null 2>&1; then
+    "$1" wineboot </dev/null >/dev/null 2>&1 || true
+  fi
   exec "$@"' "$wineserver" "winclient.$domain" "$wine" "$@"

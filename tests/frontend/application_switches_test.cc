@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "captured_text.h"
 #include "support/output.h"
 
 namespace talvex {
@@ -31,7 +32,7 @@ class ApplicationSwitchesTest : public ::testing::Test {
     RunConfig config;
     testing::internal::CaptureStdout();
     ProcessApplicationSwitches(commandLine, &config);
-    shown = testing::internal::GetCapturedStdout();
+    shown = CapturedStdoutText();
     arguments = commandLine.arguments;
     passwordInTable = commandLine.SwitchValue("up", "(absent)");
     return config;
@@ -199,7 +200,7 @@ TEST_F(ApplicationSwitchesTest, JsonGoesWithTheReadingActionsOnly) {
         Strings{"-effective", "u", "-json"}}) {
     testing::internal::CaptureStderr();
     RunConfig config = Process(tokens);
-    std::string errors = testing::internal::GetCapturedStderr();
+    std::string errors = CapturedStderrText();
     EXPECT_TRUE(config.json) << tokens[0];
     EXPECT_TRUE(Output().jsonDocument) << tokens[0];
     EXPECT_EQ("", shown) << tokens[0];
@@ -212,7 +213,8 @@ TEST_F(ApplicationSwitchesTest, JsonGoesWithTheReadingActionsOnly) {
        {Strings{"-add", "p::1", "-json"}, Strings{"-del", "-pso", "-json"},
         Strings{"-clearapplied", "-pso", "p", "-json"}}) {
     EXPECT_EXIT(Process(tokens), testing::ExitedWithCode(1),
-                "ERROR: -json is only valid with -view, -applied or -effective.")
+                CapturedText("ERROR: -json is only valid with -view, -applied "
+                             "or -effective."))
         << tokens[0];
   }
 }
@@ -231,7 +233,7 @@ TEST_F(ApplicationSwitchesTest, CancelledPasswordPromptEndsTheRun) {
         if (freopen("/dev/null", "r", stdin) == nullptr) std::exit(2);
         Process({"-view", "-pso", "-u", "admin", "-up", "*"});
       },
-      testing::ExitedWithCode(1223 & 0xFF),
+      testing::ExitedWithCode(ExitStatusOf(1223)),
       "");
 }
 

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "captured_text.h"
 #include "support/output.h"
 
 namespace talvex {
@@ -321,7 +322,7 @@ TEST_F(PolicySpecificationTest, DebugLinesAppearAtOnce) {
   testing::internal::CaptureStdout();
   Parse(":", true, {"-pwdcomplex", "x", "-pwdreverse", "y", "-pwdlen", "300"});
   Parse("p::1", true);
-  std::string shown = testing::internal::GetCapturedStdout();
+  std::string shown = CapturedStdoutText();
   EXPECT_EQ(
       "DEBUG: No name specified\n"
       "DEBUG: No precedence specified\n"

@@ -4,7 +4,6 @@
 #pragma once
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <string>
 #include <vector>
@@ -13,6 +12,7 @@
 #include "fakes/fake_dc_locator.h"
 #include "fakes/fake_ldap_client.h"
 #include "operations/run_state.h"
+#include "captured_text.h"
 #include "output_capture.h"
 #include "policy/domain_policy_retrieval.h"
 #include "policy/pso_retrieval.h"
@@ -101,15 +101,5 @@ class ChangesTest : public ::testing::Test {
   RunState state_;
   ScopedOutputSettings output_{0};
 };
-
-// Runs an action that ends the run, with standard output sent to standard
-// error so that the death test sees both, in order.
-#define EXPECT_RUN_ENDS(statement, code, matcher) \
-  EXPECT_EXIT(                                    \
-      {                                           \
-        dup2(STDERR_FILENO, STDOUT_FILENO);       \
-        statement;                                \
-      },                                          \
-      ::testing::ExitedWithCode(code), matcher)
 
 }  // namespace talvex

@@ -110,7 +110,7 @@ TEST_F(DeleteTest, ServerGoneMidWayShowsNoEarlierCallsText) {
   config_.forReal = true;
   LoadPsos({.name = "p*"});
   client_.FailNext(FakeOp::kDelete, ldap_result::kServerDown, "", 1);
-  EXPECT_RUN_ENDS(RunDelete(state_), ldap_result::kServerDown & 0xff,
+  EXPECT_RUN_ENDS(RunDelete(state_), ldap_result::kServerDown,
                   Eq("Deleting PSO(s):\n" + Lines({"  DN:" + dns_[0], "  DN:" + dns_[1]}) +
                      "ERROR: ldap_delete_s (" + dns_[1] +
                      "): : [dc1.corp.example.com] Error 0xffffffff (-1) - "

@@ -119,16 +119,16 @@ TEST_F(EffectiveTest, ComputerAccountIsAccepted) {
 TEST_F(EffectiveTest, GroupIsNotAUserTypeObject) {
   Corp().AddGroup(kUsers, "staff");
   For("staff");
-  EXPECT_EXIT(ExecuteJoined(), ExitCode(1),
-              Eq(Refused("ERROR: Object isn't a user type object.\nERROR:\n")));
+  EXPECT_RUN_ENDS(ExecuteToEnd(), 1,
+                  Eq(Refused("ERROR: Object isn't a user type object.\nERROR:\n")));
 }
 
 TEST_F(EffectiveTest, ObjectWithoutAccountNameIsNotAUserTypeObject) {
   std::string contact = "CN=ext,CN=Users," + std::string(kCorpDn);
   Corp().AddEntry(contact, {{"objectClass", {"top", "person", "contact"}}});
   For(contact);
-  EXPECT_EXIT(ExecuteJoined(), ExitCode(1),
-              Eq(Refused("ERROR: Object isn't a user type object.\nERROR:\n")));
+  EXPECT_RUN_ENDS(ExecuteToEnd(), 1,
+                  Eq(Refused("ERROR: Object isn't a user type object.\nERROR:\n")));
 }
 
 TEST_F(EffectiveTest, TwoMatchesAreRefusedWithoutClosingLine) {
@@ -137,39 +137,39 @@ TEST_F(EffectiveTest, TwoMatchesAreRefusedWithoutClosingLine) {
                           {"sAMAccountName", {"other"}},
                           {"userPrincipalName", {"jdoe"}}});
   For("jdoe");
-  EXPECT_EXIT(ExecuteJoined(), ExitCode(1),
-              Eq(Refused("ERROR: More than one object matched, use better criteria or "
-                         "specify DN.\n")));
+  EXPECT_RUN_ENDS(ExecuteToEnd(), 1,
+                  Eq(Refused("ERROR: More than one object matched, use better criteria or "
+                             "specify DN.\n")));
 }
 
 TEST_F(EffectiveTest, NothingMatches) {
   For("nobody");
-  EXPECT_EXIT(ExecuteJoined(), ExitCode(1),
-              Eq(Refused("ERROR: No objects matched.\nERROR:\n")));
+  EXPECT_RUN_ENDS(ExecuteToEnd(), 1,
+                  Eq(Refused("ERROR: No objects matched.\nERROR:\n")));
 }
 
 TEST_F(EffectiveTest, AsteriskIsNotAWildcard) {
   For("*");
-  EXPECT_EXIT(ExecuteJoined(), ExitCode(1),
-              Eq(Refused("ERROR: No objects matched.\nERROR:\n")));
+  EXPECT_RUN_ENDS(ExecuteToEnd(), 1,
+                  Eq(Refused("ERROR: No objects matched.\nERROR:\n")));
 }
 
 TEST_F(EffectiveTest, FailedSearchNamesTheBase) {
   client_.FailOnDn(FakeOp::kSearch, kCorpDn, ldap_result::kUnwillingToPerform, "nope");
   For("jdoe");
-  EXPECT_EXIT(ExecuteJoined(), ExitCode(53),
-              Eq(std::string(kHost) +
-                 "ERROR: LdapGetRecs (DC=corp,DC=example,DC=com): : [dc1.corp.example.com] "
-                 "Error 0x35 (53) - " + FakeLdapErrorText(53) + "\nExtended Error: nope\n" +
-                 kFailed + "\n"));
+  EXPECT_RUN_ENDS(ExecuteToEnd(), 53,
+                  Eq(std::string(kHost) +
+                     "ERROR: LdapGetRecs (DC=corp,DC=example,DC=com): : [dc1.corp.example.com] "
+                     "Error 0x35 (53) - " + FakeLdapErrorText(53) + "\nExtended Error: nope\n" +
+                     kFailed + "\n"));
 }
 
 TEST_F(EffectiveTest, UnreadableResultantPsoEndsLikeThePsoRetrieval) {
   Corp().SetValues(jdoe_, "msDS-ResultantPSO", {PsoDnIn(kCorpDn, "gone")});
   For("jdoe");
-  EXPECT_EXIT(ExecuteJoined(), ExitCode(32),
-              Eq(std::string(kHost) + "ERROR:\nERROR: No matching PSOs found.\nERROR:\n"
-                                      "\nThe command did not complete successfully.\n"));
+  EXPECT_RUN_ENDS(ExecuteToEnd(), 32,
+                  Eq(std::string(kHost) + "ERROR:\nERROR: No matching PSOs found.\nERROR:\n"
+                                          "\nThe command did not complete successfully.\n"));
 }
 
 TEST_F(EffectiveTest, ResultantPsoThatReadsAsNothingIsShownWithoutDisplay) {

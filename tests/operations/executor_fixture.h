@@ -16,6 +16,7 @@
 #include "operations/execute_action.h"
 #include "operations/run_config.h"
 #include "operations/run_state.h"
+#include "captured_text.h"
 #include "output_capture.h"
 #include "policy/domain_list.h"
 #include "support/output.h"
@@ -132,23 +133,11 @@ class ConsoleCapture {
   Stream err_;
 };
 
-// Standard output joins standard error (what the test framework collects
-// from a death test), after what the framework itself buffered is out.
-inline void JoinStandardOutputToError() {
-  std::fflush(stdout);
-  dup2(STDERR_FILENO, STDOUT_FILENO);
-}
-
 struct RunResult {
   std::string out;
   std::string err;
   int status = -1;
 };
-
-// Exit statuses keep the low 8 bits, as the process's exit code does.
-inline testing::ExitedWithCode ExitCode(int code) {
-  return testing::ExitedWithCode(code & 0xff);
-}
 
 class ExecutorTest : public ::testing::Test {
  protected:
@@ -193,12 +182,9 @@ class ExecutorTest : public ::testing::Test {
     return RunResult{out, err, status};
   }
 
-  // For EXPECT_EXIT: standard output joins standard error, so that the whole
-  // text of a run that ends the process can be compared in order.
-  void ExecuteJoined() {
-    JoinStandardOutputToError();
-    ExecuteAction(config_, client_, locator_);
-  }
+  // For EXPECT_RUN_ENDS, which collects the whole text of a run that ends
+  // the process, in order.
+  void ExecuteToEnd() { ExecuteAction(config_, client_, locator_); }
 
   // The state the executor's preparation builds, made by hand for tests of
   // one action section.

@@ -117,11 +117,11 @@ TEST_F(MembershipTest, ObjectsAPsoCannotGovernAreRefusedButCanBeUnapplied) {
       EXPECT_EQ(Updated(c.dn), Execute().out);
       continue;
     }
-    EXPECT_EXIT(ExecuteJoined(), ExitCode(1),
-                Eq(Refused("ERROR:\nERROR: Invalid object for this PSO. (" + c.dn +
-                           ")\nERROR: The object is of class " + c.shownClass +
-                           "; a PSO applies only to users (including inetOrgPerson) and "
-                           "groups.\nERROR:\n")));
+    EXPECT_RUN_ENDS(ExecuteToEnd(), 1,
+                    Eq(Refused("ERROR:\nERROR: Invalid object for this PSO. (" + c.dn +
+                               ")\nERROR: The object is of class " + c.shownClass +
+                               "; a PSO applies only to users (including inetOrgPerson) and "
+                               "groups.\nERROR:\n")));
   }
   // A link another tool wrote is removed without a question.
   std::string computer = "CN=ws1,CN=Users,DC=corp,DC=example,DC=com";
@@ -154,15 +154,15 @@ TEST_F(MembershipTest, DryRunChangesNothing) {
 
 TEST_F(MembershipTest, UnknownObjectIsRefused) {
   Apply("nobody");
-  EXPECT_EXIT(ExecuteJoined(), ExitCode(1),
-              Eq(Refused("ERROR:\nERROR: Invalid object for this PSO. (nobody)\nERROR:\n")));
+  EXPECT_RUN_ENDS(ExecuteToEnd(), 1,
+                  Eq(Refused("ERROR:\nERROR: Invalid object for this PSO. (nobody)\nERROR:\n")));
 }
 
 TEST_F(MembershipTest, AsteriskNamesNoObject) {
   // Escaped, "*" cannot match whatever object comes first.
   Apply("*");
-  EXPECT_EXIT(ExecuteJoined(), ExitCode(1),
-              Eq(Refused("ERROR:\nERROR: Invalid object for this PSO. (*)\nERROR:\n")));
+  EXPECT_RUN_ENDS(ExecuteToEnd(), 1,
+                  Eq(Refused("ERROR:\nERROR: Invalid object for this PSO. (*)\nERROR:\n")));
 }
 
 TEST_F(MembershipTest, AnAccountNamedWithAnAsteriskIsFound) {
@@ -177,11 +177,11 @@ TEST_F(MembershipTest, AnAccountNamedWithAnAsteriskIsFound) {
 TEST_F(MembershipTest, SeveralPsosAreRefusedBeforeAnyChange) {
   config_.psoName = "pso*";
   Apply("jdoe");
-  EXPECT_EXIT(ExecuteJoined(), ExitCode(1),
-              Eq(Refused("ERROR:\n"
-                         "ERROR: Can only apply a single PSO to an object at a time.\n"
-                         "ERROR: 2 PSOs returned with specified criteria.\n"
-                         "ERROR:\n")));
+  EXPECT_RUN_ENDS(ExecuteToEnd(), 1,
+                  Eq(Refused("ERROR:\n"
+                             "ERROR: Can only apply a single PSO to an object at a time.\n"
+                             "ERROR: 2 PSOs returned with specified criteria.\n"
+                             "ERROR:\n")));
 }
 
 TEST_F(MembershipTest, NoPsoSelected) {
@@ -197,15 +197,15 @@ TEST_F(MembershipTest, NoPsoSelected) {
 TEST_F(MembershipTest, UnapplyOfAnObjectNotNamedEndsWithTheServersCode) {
   Unapply("jdoe");
   std::string diagnostic = "00002085: AtrErr";
-  EXPECT_EXIT(ExecuteJoined(), ExitCode(ldap_result::kNoSuchAttribute),
-              ::testing::AllOf(
-                  ::testing::StartsWith(std::string(kHost) + "Retrieving PSOs...\nApplying PSO " +
-                                        pso_ + "\nto object " + jdoe_ + "\n" +
-                                        "ERROR: ldap_modify_s (" + pso_ +
-                                        "): : [dc1.corp.example.com] Error 0x10 (16) - " +
-                                        FakeLdapErrorText(16) + "\nExtended Error: " +
-                                        diagnostic),
-                  ::testing::EndsWith(std::string(kFailed) + "\n")));
+  EXPECT_RUN_ENDS(ExecuteToEnd(), ldap_result::kNoSuchAttribute,
+                  ::testing::AllOf(
+                      ::testing::StartsWith(std::string(kHost) + "Retrieving PSOs...\nApplying PSO " +
+                                            pso_ + "\nto object " + jdoe_ + "\n" +
+                                            "ERROR: ldap_modify_s (" + pso_ +
+                                            "): : [dc1.corp.example.com] Error 0x10 (16) - " +
+                                            FakeLdapErrorText(16) + "\nExtended Error: " +
+                                            diagnostic),
+                      ::testing::EndsWith(std::string(kFailed) + "\n")));
 }
 
 TEST_F(MembershipTest, ClearRemovesEveryValue) {
@@ -232,20 +232,20 @@ TEST_F(MembershipTest, ClearDryRun) {
 TEST_F(MembershipTest, ClearOfSeveralPsosIsRefused) {
   config_.psoName = "pso*";
   Clear();
-  EXPECT_EXIT(ExecuteJoined(), ExitCode(1),
-              Eq(Refused("ERROR:\nERROR: -clearapplied only allowed on single PSO.\n"
-                         "ERROR: More specifically specify a PSO - use DN\nERROR:\n")));
+  EXPECT_RUN_ENDS(ExecuteToEnd(), 1,
+                  Eq(Refused("ERROR:\nERROR: -clearapplied only allowed on single PSO.\n"
+                             "ERROR: More specifically specify a PSO - use DN\nERROR:\n")));
 }
 
 TEST_F(MembershipTest, ClearRefusedByTheServer) {
   Corp().SetValues(pso_, "msDS-PSOAppliesTo", {jdoe_});
   Clear();
   client_.FailNext(FakeOp::kModify, ldap_result::kInsufficientAccess, "no write access");
-  EXPECT_EXIT(ExecuteJoined(), ExitCode(50),
-              Eq(std::string(kHost) + "Retrieving PSOs...\nClearing PSO " + pso_ + "\n" +
-                 "ERROR: ldap_modify_s (" + pso_ + "): : [dc1.corp.example.com] Error 0x32 "
-                 "(50) - " + FakeLdapErrorText(50) + "\nExtended Error: no write access\n" +
-                 kFailed + "\n"));
+  EXPECT_RUN_ENDS(ExecuteToEnd(), 50,
+                  Eq(std::string(kHost) + "Retrieving PSOs...\nClearing PSO " + pso_ + "\n" +
+                     "ERROR: ldap_modify_s (" + pso_ + "): : [dc1.corp.example.com] Error 0x32 "
+                     "(50) - " + FakeLdapErrorText(50) + "\nExtended Error: no write access\n" +
+                     kFailed + "\n"));
 }
 
 }  // namespace

@@ -31,10 +31,7 @@ class ValidationTestsTest : public ::testing::Test {
     return capture.Finish().first;
   }
 
-  void RunJoined() {
-    JoinStandardOutputToError();
-    RunValidationTests(server_, config_);
-  }
+  void RunToEnd() { RunValidationTests(server_, config_); }
 
   void LevelTwoController() {
     server_.domainControllerFunctionality = 2;
@@ -65,12 +62,12 @@ TEST_F(ValidationTestsTest, ApplicationModeIsRefusedForEveryAction) {
   server_.isAdam = true;
   Output().verboseLevel = 1;
   config_.action = ActionCode::kView;
-  EXPECT_EXIT(RunJoined(), ExitCode(1),
-              Eq("Performing validation tests...\n"
-                 "  ADAM/ADLDS Test: Failed.\n"
-                 "ERROR:\n"
-                 "ERROR: Granular Password Policy is not supported on ADAM or ADLDS.\n"
-                 "ERROR:\n" + std::string(kUsageHint)));
+  EXPECT_RUN_ENDS(RunToEnd(), 1,
+                  Eq("Performing validation tests...\n"
+                     "  ADAM/ADLDS Test: Failed.\n"
+                     "ERROR:\n"
+                     "ERROR: Granular Password Policy is not supported on ADAM or ADLDS.\n"
+                     "ERROR:\n" + std::string(kUsageHint)));
 }
 
 TEST_F(ValidationTestsTest, ViewOverridesTheLevelTests) {
@@ -100,21 +97,21 @@ TEST_F(ValidationTestsTest, ModifyWithPsosOnAnOldControllerFails) {
   config_.action = ActionCode::kModify;
   config_.domainPolicySelected = true;
   config_.psoSelected = true;
-  EXPECT_EXIT(RunJoined(), ExitCode(1),
-              Eq("ERROR:\n"
-                 "ERROR: Granular Password Policy requires Longhorn Server.\n"
-                 "ERROR: This server (dc1.corp.example.com) appears to be Windows Server 2003\n"
-                 "ERROR:\n" + std::string(kUsageHint)));
+  EXPECT_RUN_ENDS(RunToEnd(), 1,
+                  Eq("ERROR:\n"
+                     "ERROR: Granular Password Policy requires Longhorn Server.\n"
+                     "ERROR: This server (dc1.corp.example.com) appears to be Windows Server 2003\n"
+                     "ERROR:\n" + std::string(kUsageHint)));
 }
 
 TEST_F(ValidationTestsTest, VerboseFailureShowsFailedOnTheLabelsLine) {
   LevelTwoController();
   Output().verboseLevel = 1;
   config_.action = ActionCode::kApplyTo;
-  EXPECT_EXIT(RunJoined(), ExitCode(1),
-              ::testing::StartsWith("Performing validation tests...\n"
-                                    "  ADAM/ADLDS Test: Passed.\n"
-                                    "  DC OS Test     : Failed.\nERROR:\n"));
+  EXPECT_RUN_ENDS(RunToEnd(), 1,
+                  ::testing::StartsWith("Performing validation tests...\n"
+                                        "  ADAM/ADLDS Test: Passed.\n"
+                                        "  DC OS Test     : Failed.\nERROR:\n"));
 }
 
 TEST_F(ValidationTestsTest, OldDomainWarnsAndGoesOn) {

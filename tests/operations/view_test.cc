@@ -173,12 +173,8 @@ TEST_F(AppliedTest, FailedMembershipSearchEndsWithItsCode) {
   record.SetDN(none_);
   state.policies[LowerCase(none_)] = record;
   client_.FailNext(FakeOp::kSearch, 51, "server busy");
-  EXPECT_EXIT(
-      {
-        JoinStandardOutputToError();
-        RunView(state);
-      },
-      ExitCode(51),
+  EXPECT_RUN_ENDS(
+      RunView(state), 51,
       Eq("\nPolicy Listing\n--------------\n    " + none_ + "\n"
          "ERROR: ldap_search_s (" + none_ + "): : [dc1.corp.example.com] Error 0x33 (51) - " +
          FakeLdapErrorText(51) + "\nExtended Error: server busy\n" + kFailed + "\n"));

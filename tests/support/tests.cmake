@@ -6,8 +6,8 @@ list(APPEND TALVEX_TEST_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/secret_text_test.cc
   ${CMAKE_CURRENT_LIST_DIR}/visible_text_test.cc
 )
-# The capture of standard output and standard error, and the prompt's
-# tests on a pseudo-terminal, exist per platform.
+# The capture of standard output and standard error, the prompt's tests on
+# a pseudo-terminal and the system's error texts exist per platform.
 if(WIN32)
   list(APPEND TALVEX_TEST_SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/../windows/output_capture.cc
@@ -17,5 +17,6 @@ else()
   list(APPEND TALVEX_TEST_SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/../output_capture.cc
     ${CMAKE_CURRENT_LIST_DIR}/password_prompt_test.cc
+    ${CMAKE_CURRENT_LIST_DIR}/system_message_test.cc
   )
 endif()

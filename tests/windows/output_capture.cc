@@ -54,6 +54,10 @@ std::string DecodeCapturedOutput(const std::string& bytes) {
   return result;
 }
 
+// GetExitCodeProcess gives the whole code, which the test framework reads
+// as an int.
+int ExitStatusOf(int code) { return code; }
+
 OutputCapture::OutputCapture() {
   std::fflush(stdout);
   std::fflush(stderr);
