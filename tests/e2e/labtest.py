@@ -109,6 +109,18 @@ def on_windows():
     return talvex_process.is_windows(talvex_binary())
 
 
+# An LDAP error report ends with the client library's own text for the
+# code: libldap's on Linux, wldap32's on Windows (Wine's are Windows' words).
+_LDAP_ERROR_TEXTS = {
+    21: ("Invalid syntax", "Invalid Syntax"),
+    49: ("Invalid credentials", "Invalid Credentials"),
+}
+
+
+def ldap_error_text(code):
+    return _LDAP_ERROR_TEXTS[code][1 if on_windows() else 0]
+
+
 def _lab_subprocess_env():
     env = dict(os.environ)
     env["LAB_ENV"] = env_file()

@@ -264,7 +264,7 @@ class JsonTest(LabTestCase):
                  "-up", "wrong", "-simple")
         out, err, code = self.talvex(*wrong)
         self.assertEqual(("", 49), (out, code))
-        self.assertIn("Error 0x31 (49) - Invalid credentials\n", err)
+        self.assertIn(f"Error 0x31 (49) - {labtest.ldap_error_text(49)}\n", err)
         self.assertTrue(err.endswith("\nThe command did not complete successfully.\n"), err)
         refusal = ("ERROR:\nERROR: -json is only valid with -view, -applied or -effective.\n"
                    "ERROR:\n" + labtest.USAGE_HINT)

@@ -49,25 +49,25 @@ foreach(streams pipe file)
     ENVIRONMENT TALVEX_WINE_STREAMS=${streams})
 endforeach()
 
-# The lab suites once each, to disk files (whose UTF-16 carries every name
-# unchanged), split between two ways of connecting so that both are covered
-# while the Windows half stays short (each start of talvex.exe under Wine
-# costs about a second): the reading suites with a simple bind (-u UPN, -up,
-# -simple) and no -h, so that the locator finds the controller; the
-# changing suites with a negotiated bind (-u DOMAIN\user, -up) against the
-# DC named by -h. The bind with the current logon (no -u) cannot run here:
-# Wine 8's ldap_bind_sW crashes inside Wine on LDAP_AUTH_NEGOTIATE without
+# The lab suites twice, to disk files (whose UTF-16 carries every name
+# unchanged), once for each way of connecting: a simple bind (-u UPN, -up,
+# -simple) with no -h, so that the library's locator finds the controller,
+# and a negotiated bind (-u DOMAIN\\user, -up) against the DC named by -h.
+# The JSON and directory-values suites run once, with the simple bind. The
+# bind with the current logon (no -u) cannot run here: Wine 8's
+# ldap_bind_sW crashes inside Wine on LDAP_AUTH_NEGOTIATE without
 # credentials.
-set(TALVEX_WINE_SIMPLE_SUITES test_view test_view_applied test_membership test_effective)
-set(TALVEX_WINE_NEGOTIATE_SUITES test_add test_modify test_delete test_quickstart)
+set(TALVEX_WINE_LAB_SUITES test_view test_view_applied test_membership
+  test_effective test_add test_modify test_delete test_quickstart)
 foreach(variant simple negotiate)
   if(variant STREQUAL "simple")
     set(host "")
+    set(suites ${TALVEX_WINE_LAB_SUITES} test_json test_directory_values)
   else()
     set(host named)
+    set(suites ${TALVEX_WINE_LAB_SUITES})
   endif()
-  string(TOUPPER ${variant} upper)
-  foreach(module IN LISTS TALVEX_WINE_${upper}_SUITES)
+  foreach(module IN LISTS suites)
     talvex_wine_test(wine_${variant}_${module}
       COMMAND ${Python3_EXECUTABLE} -m unittest -v ${module}
       ENVIRONMENT TALVEX_WINE_STREAMS=file TALVEX_LAB_BIND=${variant} TALVEX_LAB_HOST=${host})
