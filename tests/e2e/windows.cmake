@@ -73,3 +73,7 @@ foreach(variant simple negotiate)
       ENVIRONMENT TALVEX_WINE_STREAMS=file TALVEX_LAB_BIND=${variant} TALVEX_LAB_HOST=${host})
   endforeach()
 endforeach()
+
+# The system's texts of the lab's own SIDs and security descriptors.
+talvex_wine_test(wine_security_values NEEDS ${TALVEX_WINDOWS_TESTS_EXE}
+  COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/wine_security_values.sh ${TALVEX_WINDOWS_TESTS_EXE})
