@@ -68,14 +68,4 @@ void OutputCapture::Stop() {
 std::string OutputCapture::Stdout() const { return ReadAll(stdoutFile_); }
 std::string OutputCapture::Stderr() const { return ReadAll(stderrFile_); }
 
-ScopedOutputSettings::ScopedOutputSettings(int debugLevel, bool quiet,
-                                           int verboseLevel)
-    : saved_(Output()) {
-  Output().debugLevel = debugLevel;
-  Output().quiet = quiet;
-  Output().verboseLevel = verboseLevel;
-}
-
-ScopedOutputSettings::~ScopedOutputSettings() { Output() = saved_; }
-
 }  // namespace talvex

@@ -43,8 +43,13 @@ class OutputCapture {
 class ScopedOutputSettings {
  public:
   explicit ScopedOutputSettings(int debugLevel, bool quiet = false,
-                                int verboseLevel = 0);
-  ~ScopedOutputSettings();
+                                int verboseLevel = 0)
+      : saved_(Output()) {
+    Output().debugLevel = debugLevel;
+    Output().quiet = quiet;
+    Output().verboseLevel = verboseLevel;
+  }
+  ~ScopedOutputSettings() { Output() = saved_; }
 
  private:
   OutputSettings saved_;

@@ -98,14 +98,4 @@ std::string OutputCapture::Stderr() const {
   return ReadDescriptor(stderrFile_);
 }
 
-ScopedOutputSettings::ScopedOutputSettings(int debugLevel, bool quiet,
-                                           int verboseLevel)
-    : saved_(Output()) {
-  Output().debugLevel = debugLevel;
-  Output().quiet = quiet;
-  Output().verboseLevel = verboseLevel;
-}
-
-ScopedOutputSettings::~ScopedOutputSettings() { Output() = saved_; }
-
 }  // namespace talvex

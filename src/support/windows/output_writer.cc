@@ -49,12 +49,7 @@ bool WriteToHandle(HANDLE handle, const std::wstring& text) {
   if (GetFileType(handle) == FILE_TYPE_PIPE) {
     // A program reading the pipe reads the console's code page.
     if (lines.empty()) return true;
-    int size = static_cast<int>(lines.size());
-    int length = WideCharToMultiByte(CP_OEMCP, 0, lines.data(), size, nullptr,
-                                     0, nullptr, nullptr);
-    std::string bytes(static_cast<std::size_t>(length), '\0');
-    WideCharToMultiByte(CP_OEMCP, 0, lines.data(), size, bytes.data(), length,
-                        nullptr, nullptr);
+    std::string bytes = Narrow(lines, CP_OEMCP);
     return WriteBytes(handle, bytes.data(), bytes.size());
   }
   // A disk file (and any other kind): UTF-16LE without a byte-order mark.

@@ -19,15 +19,9 @@ std::string SystemMessageText(int code) {
   // The text comes in the ANSI code page; our routines and the output
   // writer take UTF-8, so a localized text (a German "Domäne") is turned
   // into it here rather than reaching the screen garbled.
-  int size = static_cast<int>(length);
-  int wideLength = MultiByteToWideChar(CP_ACP, 0, buffer, size, nullptr, 0);
-  std::wstring wide(static_cast<std::size_t>(wideLength > 0 ? wideLength : 0),
-                    L'\0');
-  if (wideLength > 0) {
-    MultiByteToWideChar(CP_ACP, 0, buffer, size, wide.data(), wideLength);
-  }
+  std::string text =
+      Narrow(Widen(std::string_view(buffer, length), CP_ACP));
   LocalFree(buffer);
-  std::string text = Narrow(wide);
   // The system's texts end in "\r\n"; our texts use "\n", which the writer
   // turns into "\r\n" again (a kept "\r" would reach a file as "\r\r\n").
   std::string result;
