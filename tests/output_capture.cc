@@ -36,6 +36,8 @@ std::string DecodeCapturedOutput(const std::string& bytes) { return bytes; }
 
 int ExitStatusOf(int code) { return code & 0xff; }
 
+const char* NullDevicePath() { return "/dev/null"; }
+
 OutputCapture::OutputCapture() {
   std::fflush(stdout);
   std::fflush(stderr);

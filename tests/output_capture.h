@@ -18,6 +18,9 @@ std::string DecodeCapturedOutput(const std::string& bytes);
 // keeps the low 8 bits, Windows the whole code (1355, 1722, -1 ...).
 int ExitStatusOf(int code);
 
+// The device that reads as empty: "/dev/null" on Linux, "NUL" on Windows.
+const char* NullDevicePath();
+
 class OutputCapture {
  public:
   // Redirects fds 1 and 2 to temporary files until Stop or destruction.

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "captured_text.h"
+#include "output_capture.h"
 #include "support/output.h"
 
 namespace talvex {
@@ -230,7 +231,7 @@ TEST_F(ApplicationSwitchesTest, RefusalsEndWithExitCodeOne) {
 TEST_F(ApplicationSwitchesTest, CancelledPasswordPromptEndsTheRun) {
   EXPECT_EXIT(
       {
-        if (freopen("/dev/null", "r", stdin) == nullptr) std::exit(2);
+        if (freopen(NullDevicePath(), "r", stdin) == nullptr) std::exit(2);
         Process({"-view", "-pso", "-u", "admin", "-up", "*"});
       },
       testing::ExitedWithCode(ExitStatusOf(1223)),

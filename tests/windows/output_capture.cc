@@ -58,6 +58,8 @@ std::string DecodeCapturedOutput(const std::string& bytes) {
 // as an int.
 int ExitStatusOf(int code) { return code; }
 
+const char* NullDevicePath() { return "NUL"; }
+
 OutputCapture::OutputCapture() {
   std::fflush(stdout);
   std::fflush(stderr);
