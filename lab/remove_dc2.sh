@@ -31,9 +31,13 @@ dns_partitions=("DC=DomainDnsZones,$LAB_BASE_DN" "DC=ForestDnsZones,$LAB_BASE_DN
 
 dc1_ldap() { lab_ldap_tool "$1" "$LAB_DC_IP" "${@:2}"; }
 # Whether dc1 still lists replication links (either way) to a DC2.
+# The listing is read whole first: under pipefail, grep -q leaving early
+# could end showrepl with SIGPIPE and turn a match into "no links".
 dc2_links_left() {
-  lab_ns_run "$LAB_NS" samba-tool drs showrepl "$LAB_DC_HOST" -U Administrator \
-    --password="$LAB_ADMIN_PASSWORD" 2>/dev/null | grep -q -e '\\DC2 ' -e 'CN=DC2[,\\]'
+  local links
+  links="$(lab_ns_run "$LAB_NS" samba-tool drs showrepl "$LAB_DC_HOST" -U Administrator \
+    --password="$LAB_ADMIN_PASSWORD" 2>/dev/null)" || true
+  grep -q -e '\\DC2 ' -e 'CN=DC2[,\\]' <<<"$links"
 }
 entry_exists() {
   dc1_ldap ldapsearch -LLL -b "$1" -s base '(objectClass=*)' 1.1 2>/dev/null | grep -q '^dn: '
