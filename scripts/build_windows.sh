@@ -5,17 +5,10 @@
 set -euo pipefail
 here="$(cd "$(dirname "$0")/.." && pwd)"
 build_dir="${BUILD_DIR:-$here/build-windows}"
-export DEBIAN_FRONTEND=noninteractive
 
 packages=(g++-mingw-w64-x86-64-posix wine wine64 googletest cmake ccache)
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if ((${#missing[@]})); then
-  apt-get update -qq
-  apt-get install -y -qq --no-install-recommends "${missing[@]}"
-fi
+. "$here/scripts/packages.sh"
+install_missing_packages "${packages[@]}"
 
 if command -v ccache >/dev/null; then
   export CMAKE_CXX_COMPILER_LAUNCHER="${CMAKE_CXX_COMPILER_LAUNCHER:-ccache}"

@@ -2,7 +2,6 @@
 # Installs everything Talvex needs to build and test on Debian 12 (as root):
 # the compiler and libraries, and the lab domain controller's packages.
 set -euo pipefail
-export DEBIAN_FRONTEND=noninteractive
 
 packages=(
   cmake g++ make pkg-config libgtest-dev libgmock-dev
@@ -10,12 +9,6 @@ packages=(
   python3 time man-db groff-base
   nlohmann-json3-dev python3-jsonschema jq
 )
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if ((${#missing[@]})); then
-  apt-get update -qq
-  apt-get install -y -qq --no-install-recommends "${missing[@]}"
-fi
+. "$(dirname "$0")/packages.sh"
+install_missing_packages "${packages[@]}"
 bash "$(dirname "$0")/../lab/install.sh"
