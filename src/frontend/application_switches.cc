@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "frontend/application_switch_table.h"
+#include "frontend/switch_table.h"
 #include "frontend/policy_fields.h"
 #include "frontend/standard_switches.h"
 #include "support/decimal_integer.h"

@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "policy/policy_rules.h"
+#include "policy/policy_settings.h"
 #include "support/decimal_integer.h"
 #include "support/interval.h"
 #include "support/output.h"
@@ -12,91 +13,32 @@
 namespace talvex {
 namespace {
 
-enum FieldIndex {
-  kName = 0,
-  kDisplayName = 1,
-  kPrecedence = 2,
-  kMaxPwdAge = 3,
-  kMinLength = 4,
-  kHistory = 5,
-  kLockoutCount = 6,
-  kLockoutDuration = 7,
-  kLockoutObserve = 8,
-  kMinPwdAge = 9,
-  kComplexity = 10,
-  kReversible = 11,
-};
+// The fields before the settings' own.
+constexpr int kName = 0;
+constexpr int kDisplayName = 1;
 
-// An override switch and the fields its value (split at colons) replaces.
-struct OverrideSwitch {
-  const char* name;
-  std::vector<int> fields;
-  bool upperCase;
-};
-
-const std::vector<OverrideSwitch>& OverrideSwitches() {
-  static const std::vector<OverrideSwitch> switches = {
-      {"pwdage", {kMaxPwdAge, kMinPwdAge}, false},
-      {"lockout", {kLockoutCount, kLockoutDuration, kLockoutObserve}, false},
-      {"pwdlen", {kMinLength}, false},
-      {"pwdhist", {kHistory}, false},
-      {"pwdcomplex", {kComplexity}, true},
-      {"pwdreverse", {kReversible}, true},
-  };
-  return switches;
+bool IsDuration(const PolicySetting& setting) {
+  return setting.unit == SettingUnit::kDays ||
+         setting.unit == SettingUnit::kMinutes;
 }
 
-// A setting given by a field: how it is set, read back for the default
-// report, and named in messages.
-struct SettingField {
-  int index;
-  void (PolicyRecord::*set)(const std::string&);
-  std::string (PolicyRecord::*text)() const;
-  const char* defaultUnit;
-};
-
-const std::vector<SettingField>& SettingFields() {
-  static const std::vector<SettingField> fields = {
-      {kMaxPwdAge, &PolicyRecord::SetMaxPwdAge, &PolicyRecord::MaxPwdAgeText,
-       " days for maximum password age."},
-      {kMinLength, &PolicyRecord::SetMinPwdLength,
-       &PolicyRecord::MinPwdLengthText,
-       " characters for minimum password length."},
-      {kHistory, &PolicyRecord::SetPwdHistory, &PolicyRecord::PwdHistoryText,
-       " passwords for minimum password history."},
-      {kLockoutCount, &PolicyRecord::SetLockoutThreshold,
-       &PolicyRecord::LockoutThresholdText,
-       " bad passwords for lockout threshold."},
-      {kLockoutDuration, &PolicyRecord::SetLockoutDuration,
-       &PolicyRecord::LockoutDurationText, " minutes for lockout duration."},
-      {kLockoutObserve, &PolicyRecord::SetLockoutObservation,
-       &PolicyRecord::LockoutObservationText,
-       " minutes for lockout observation."},
-      {kMinPwdAge, &PolicyRecord::SetMinPwdAge, &PolicyRecord::MinPwdAgeText,
-       " days for minimum password age."},
-      {kComplexity, &PolicyRecord::SetComplexity,
-       &PolicyRecord::ComplexityText, " for password complexity."},
-      {kReversible, &PolicyRecord::SetReversible,
-       &PolicyRecord::ReversibleText, " for reversible encryption passwords."},
-  };
-  return fields;
+IntervalUnit UnitOf(const PolicySetting& setting) {
+  return setting.unit == SettingUnit::kDays ? IntervalUnit::kDays
+                                            : IntervalUnit::kMinutes;
 }
 
-// A duration field and the range that converts to a directory interval.
-struct DurationField {
-  int index;
-  const char* label;
-  IntervalUnit unit;
-  const char* unitName;
-  const char* debugText;
-};
-
-// A count field and the key word of its range.
-struct CountField {
-  int index;
-  const char* keyWord;
-  const char* debugText;
-};
+// The number of colon-separated parts of an override switch's value: one
+// per field it replaces.
+int OverrideParts(const char* overrideSwitch) {
+  int parts = 0;
+  for (const PolicySetting& setting : PolicySettings()) {
+    if (setting.overrideSwitch != nullptr &&
+        std::string_view(setting.overrideSwitch) == overrideSwitch) {
+      ++parts;
+    }
+  }
+  return parts;
+}
 
 // Collects the messages and whether any check failed.
 class Checks {
@@ -156,34 +98,27 @@ bool CheckWholeNumber(Checks& checks, const std::string& text,
   return false;
 }
 
-const SettingRange& RangeOf(const char* keyWord) {
-  for (const SettingRange& range : SettingRanges()) {
-    if (std::string_view(range.keyWord) == keyWord) return range;
-  }
-  return SettingRanges().front();
-}
-
 // A count setting: a whole number within 32 bits and within the schema's
 // range of its attribute, which a Windows controller enforces. Returns
 // whether the text passed.
-bool CheckCount(Checks& checks, const std::string& text, const char* keyWord,
-                const char* debugText) {
-  const SettingRange& range = RangeOf(keyWord);
-  if (!CheckWholeNumber(checks, text, range.label, debugText)) return false;
+bool CheckCount(Checks& checks, const std::string& text,
+                const PolicySetting& setting) {
+  const char* debugText = setting.badValueDebug;
+  if (!CheckWholeNumber(checks, text, setting.label, debugText)) return false;
   std::int64_t value = ToInteger64(text);
   if (!FitsInt32(value)) {
-    CheckFits(checks, text, range.label, debugText);
+    CheckFits(checks, text, setting.label, debugText);
     return false;
   }
-  if (value >= range.minimum && value <= range.maximum) return true;
+  if (value >= setting.minimum && value <= setting.maximum) return true;
   // Too low a precedence and too long a minimum length keep the one-line
   // blocks users have always seen.
-  bool low = value < range.minimum;
-  std::string_view key = keyWord;
-  if ((key == "precedence" && low) || (key == "minpwdlen" && !low)) {
-    checks.Fail({RangeMessage(range, value)}, debugText);
+  bool low = value < setting.minimum;
+  if ((setting.id == SettingId::kPrecedence && low) ||
+      (setting.id == SettingId::kMinPwdLength && !low)) {
+    checks.Fail({RangeMessage(setting, value)}, debugText);
   } else {
-    checks.Fail({RangeMessage(range, value), "ERROR: Value - " + text},
+    checks.Fail({RangeMessage(setting, value), "ERROR: Value - " + text},
                 debugText);
   }
   return false;
@@ -192,34 +127,29 @@ bool CheckCount(Checks& checks, const std::string& text, const char* keyWord,
 // A duration becomes a directory interval of 100-ns units: only -1 (never)
 // and 0 up to the longest interval have a meaning; anything else would be
 // written as some other duration.
-void CheckDuration(Checks& checks, const std::vector<std::string>& fields,
-                   const DurationField& duration) {
-  const std::string& text = fields[duration.index];
+void CheckDuration(Checks& checks, const std::string& text,
+                   const PolicySetting& setting) {
   if (text.empty()) return;
-  if (!CheckWholeNumber(checks, text, duration.label, duration.debugText)) {
+  if (!CheckWholeNumber(checks, text, setting.label, setting.badValueDebug)) {
     return;
   }
   std::int64_t value = ToInteger64(text);
-  if (value < kNeverCount) {
-    checks.Fail({std::string("ERROR: Minimum value for ") + duration.label +
-                     " is -1 (never).",
-                 "ERROR: Value - " + text},
-                duration.debugText);
-  } else if (!IntervalCountFits(value, duration.unit)) {
-    checks.Fail({std::string("ERROR: Maximum value for ") + duration.label +
-                     " is " + std::to_string(MaxIntervalCount(duration.unit)) +
-                     " " + duration.unitName + ".",
-                 "ERROR: Value - " + text},
-                duration.debugText);
+  if (value < kNeverCount || !IntervalCountFits(value, UnitOf(setting))) {
+    checks.Fail({DurationRangeMessage(setting, value), "ERROR: Value - " + text},
+                setting.badValueDebug);
   }
 }
 
 void CheckBoolean(Checks& checks, const std::string& text,
-                  const char* message, const char* debugText) {
+                  const PolicySetting& setting) {
   if (text.empty()) return;
   std::string lower = LowerCase(text);
   if (lower != "true" && lower != "false") {
-    checks.Fail({message, "ERROR: Value - " + text}, debugText);
+    std::string label = setting.label;
+    label[0] = static_cast<char>(label[0] - 'a' + 'A');
+    checks.Fail({"ERROR: " + label + " setting must be TRUE or FALSE.",
+                 "ERROR: Value - " + text},
+                setting.badValueDebug);
   }
 }
 
@@ -245,25 +175,23 @@ bool ParsePolicySpecification(const CommandLine& commandLine,
                               std::vector<std::string>* messages) {
   fields.resize(kSpecificationFieldCount);
 
-  std::vector<std::string> overrides(kSpecificationFieldCount);
-  for (const OverrideSwitch& override : OverrideSwitches()) {
-    if (!commandLine.HasSwitch(override.name)) continue;
-    std::string value = commandLine.SwitchValue(override.name, "");
-    if (override.upperCase) value = UpperCase(value);
-    std::vector<std::string> parts =
-        SplitFields(value, static_cast<int>(override.fields.size()));
-    for (std::size_t i = 0; i < parts.size(); ++i) {
-      overrides[override.fields[i]] = parts[i];
+  for (const PolicySetting& setting : PolicySettings()) {
+    if (setting.overrideSwitch == nullptr ||
+        !commandLine.HasSwitch(setting.overrideSwitch)) {
+      continue;
     }
-  }
-  for (int i = 0; i < kSpecificationFieldCount; ++i) {
-    if (!overrides[i].empty()) fields[i] = overrides[i];
+    std::string value = commandLine.SwitchValue(setting.overrideSwitch, "");
+    if (setting.unit == SettingUnit::kBoolean) value = UpperCase(value);
+    std::string part = SplitFields(value, OverrideParts(setting.overrideSwitch))
+                           [static_cast<std::size_t>(setting.overridePart)];
+    if (!part.empty()) fields[setting.field] = part;
   }
 
   Checks checks(messages);
   const std::string& name = fields[kName];
   const std::string& displayName = fields[kDisplayName];
-  const std::string& precedence = fields[kPrecedence];
+  const PolicySetting& precedenceSetting = Setting(SettingId::kPrecedence);
+  const std::string& precedence = fields[precedenceSetting.field];
   if (isAdd) {
     if (name.empty()) {
       checks.Fail({"ERROR: Must specify name in parameter for -add."},
@@ -280,61 +208,49 @@ bool ParsePolicySpecification(const CommandLine& commandLine,
     if (precedence.empty()) {
       checks.Fail({"ERROR: Must specify precedence in parameter for -add."},
                   "No precedence specified");
-    } else if (CheckCount(checks, precedence, "precedence",
-                          "Bad precedence value")) {
+    } else if (CheckCount(checks, precedence, precedenceSetting)) {
       record->SetPrecedence(precedence);
     }
   } else {
     if (!name.empty()) record->SetName(name);
     if (!displayName.empty()) record->SetDisplayName(displayName);
     if (!precedence.empty() &&
-        CheckCount(checks, precedence, "precedence", "Bad precedence value")) {
+        CheckCount(checks, precedence, precedenceSetting)) {
       record->SetPrecedence(precedence);
     }
   }
 
-  static const CountField kCountFields[] = {
-      {kMinLength, "minpwdlen", "Bad minpwdlength value"},
-      {kHistory, "pwdhistory", "Bad pwdhistory value"},
-      {kLockoutCount, "lockoutthreshold", "Bad lockoutthreshold value"},
-  };
-  static const DurationField kDurationFields[] = {
-      {kMaxPwdAge, "maximum password age", IntervalUnit::kDays, "days",
-       "Bad maxpwdage value"},
-      {kLockoutDuration, "lockout duration", IntervalUnit::kMinutes,
-       "minutes", "Bad lockoutduration value"},
-      {kLockoutObserve, "lockout observation", IntervalUnit::kMinutes,
-       "minutes", "Bad lockoutobservation value"},
-      {kMinPwdAge, "minimum password age", IntervalUnit::kDays, "days",
-       "Bad minpwdage value"},
-  };
-  for (const CountField& count : kCountFields) {
-    const std::string& text = fields[count.index];
-    if (!text.empty()) CheckCount(checks, text, count.keyWord, count.debugText);
+  // The counts, then the durations, then the two switches, each in the
+  // order of the fields.
+  for (const PolicySetting& setting : PolicySettings()) {
+    const std::string& text = fields[setting.field];
+    if (setting.unit == SettingUnit::kCount &&
+        setting.id != SettingId::kPrecedence && !text.empty()) {
+      CheckCount(checks, text, setting);
+    }
   }
-  for (const DurationField& duration : kDurationFields) {
-    CheckDuration(checks, fields, duration);
+  for (const PolicySetting& setting : PolicySettings()) {
+    if (IsDuration(setting)) CheckDuration(checks, fields[setting.field], setting);
   }
-
-  CheckBoolean(checks, fields[kComplexity],
-               "ERROR: Complexity setting must be TRUE or FALSE.",
-               "Bad complexity value");
-  CheckBoolean(checks, fields[kReversible],
-               "ERROR: Reversible encryption setting must be TRUE or FALSE.",
-               "Bad reversible value");
+  for (const PolicySetting& setting : PolicySettings()) {
+    if (setting.unit == SettingUnit::kBoolean) {
+      CheckBoolean(checks, fields[setting.field], setting);
+    }
+  }
 
   if (checks.failed()) return false;
 
   if (Output().debugLevel >= 1) {
     PrintDebugLine("Values specified ok, setting any defaults as necessary.");
   }
-  for (const SettingField& setting : SettingFields()) {
-    const std::string& text = fields[setting.index];
+  for (const PolicySetting& setting : PolicySettings()) {
+    if (setting.id == SettingId::kPrecedence) continue;
+    const std::string& text = fields[setting.field];
     if (!text.empty()) {
-      (record->*setting.set)(text);
+      record->SetSetting(setting.id, text);
     } else if (isAdd) {
-      checks.Warn("WARN: Using default " + (record->*setting.text)() +
-                  setting.defaultUnit);
+      checks.Warn("WARN: Using default " + record->Text(setting.id) +
+                  setting.defaultText);
     }
   }
   if (checks.warned()) messages->push_back("");

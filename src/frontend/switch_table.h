@@ -1,4 +1,4 @@
-// The switches an application declares.
+// The switches an application declares, and this program's table of them.
 #pragma once
 
 #include <string>
@@ -23,5 +23,8 @@ struct SwitchDeclaration {
 
 // The kind and name of one table entry (a view into the entry).
 SwitchDeclaration ReadSwitchDeclaration(std::string_view entry);
+
+// The switches this program declares, in declaration order.
+const SwitchTable& ApplicationSwitchTable();
 
 }  // namespace talvex

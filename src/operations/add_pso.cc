@@ -9,6 +9,7 @@
 #include "operations/pso_dn.h"
 #include "operations/run_failure.h"
 #include "policy/policy_display.h"
+#include "policy/policy_settings.h"
 #include "support/output.h"
 #include "support/text_case.h"
 #include "support/usage_hint.h"
@@ -19,21 +20,15 @@ namespace {
 
 // The name travels in the DN, never as an attribute of the request.
 std::map<std::string, std::string> PsoAttributeMap(const PolicyRecord& r) {
-  return {
+  std::map<std::string, std::string> attributes = {
       {"objectClass", "msDS-PasswordSettings"},
       {"displayName", r.displayName()},
       {"adminDisplayName", r.adminDisplayName()},
-      {"msDS-PasswordSettingsPrecedence", r.PrecedenceText()},
-      {"msDS-LockoutDuration", r.LockoutDurationInterval()},
-      {"msDS-LockoutObservationWindow", r.LockoutObservationInterval()},
-      {"msDS-LockoutThreshold", r.LockoutThresholdText()},
-      {"msDS-MaximumPasswordAge", r.MaxPwdAgeInterval()},
-      {"msDS-MinimumPasswordAge", r.MinPwdAgeInterval()},
-      {"msDS-MinimumPasswordLength", r.MinPwdLengthText()},
-      {"msDS-PasswordHistoryLength", r.PwdHistoryText()},
-      {"msDS-PasswordComplexityEnabled", r.ComplexityText()},
-      {"msDS-PasswordReversibleEncryptionEnabled", r.ReversibleText()},
   };
+  for (const PolicySetting& setting : PolicySettings()) {
+    attributes[setting.psoAttribute] = r.DirectoryText(setting.id);
+  }
+  return attributes;
 }
 
 void CheckUniqueName(const PolicyRecord& added, const PolicyRecord& existing) {

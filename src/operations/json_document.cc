@@ -1,6 +1,8 @@
 #include "operations/json_document.h"
 
 #include "directory/dn_helpers.h"
+#include "policy/policy_display.h"
+#include "policy/policy_settings.h"
 #include "support/interval.h"
 #include "support/output.h"
 
@@ -48,18 +50,23 @@ JsonDocument PolicyJson(const PolicyRecord& record) {
   policy["canonicalName"] = record.canonicalName();
   policy["displayName"] = record.displayName();
   policy["precedence"] = record.precedence();
-  policy["settings"] = {
-      {"lockoutThreshold", record.lockoutThreshold()},
-      {"lockoutDurationMinutes", Duration(record.lockoutDuration())},
-      {"lockoutObservationWindowMinutes",
-       Duration(record.lockoutObservation())},
-      {"minPasswordAgeDays", Duration(record.minPwdAge())},
-      {"maxPasswordAgeDays", Duration(record.maxPwdAge())},
-      {"minPasswordLength", record.minPwdLength()},
-      {"passwordHistoryLength", record.pwdHistory()},
-      {"complexityEnabled", record.complexity()},
-      {"reversibleEncryptionEnabled", record.reversible()},
-  };
+  JsonDocument& settings = policy["settings"] = JsonDocument::object();
+  for (SettingId id : ListedSettings()) {
+    const PolicySetting& setting = Setting(id);
+    int value = record.Value(id);
+    switch (setting.unit) {
+      case SettingUnit::kCount:
+        settings[setting.jsonKey] = value;
+        break;
+      case SettingUnit::kDays:
+      case SettingUnit::kMinutes:
+        settings[setting.jsonKey] = Duration(value);
+        break;
+      case SettingUnit::kBoolean:
+        settings[setting.jsonKey] = value != 0;
+        break;
+    }
+  }
   return policy;
 }
 

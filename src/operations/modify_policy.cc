@@ -5,50 +5,19 @@
 
 #include "directory/distinguished_name.h"
 #include "directory/ldap_modify.h"
+#include "policy/policy_settings.h"
 #include "support/output.h"
 
 namespace talvex {
 namespace {
 
-// Bit values of the domain head's pwdProperties that a policy holds.
-constexpr long long kComplexityBit = 1;
-constexpr long long kReversibleBit = 16;
+using enum SettingId;
 
-struct ChangeField {
-  const char* keyWord;
-  const char* psoAttribute;
-  const char* domainAttribute;  // nullptr: not written on a domain head
-  std::string (*value)(const PolicyRecord&);
-};
-
-// The order of this table is the order of the change lines.
-const ChangeField kChangeFields[] = {
-    {"displayname", "displayName", "displayName",
-     [](const PolicyRecord& r) { return r.displayName(); }},
-    {"admindisplayname", "adminDisplayName", "adminDisplayName",
-     [](const PolicyRecord& r) { return r.adminDisplayName(); }},
-    {"precedence", "msDS-PasswordSettingsPrecedence", nullptr,
-     [](const PolicyRecord& r) { return r.PrecedenceText(); }},
-    {"lockoutthreshold", "msDS-LockoutThreshold", "lockoutThreshold",
-     [](const PolicyRecord& r) { return r.LockoutThresholdText(); }},
-    {"lockoutduration", "msDS-LockoutDuration", "lockoutDuration",
-     [](const PolicyRecord& r) { return r.LockoutDurationInterval(); }},
-    {"lockoutobservation", "msDS-LockoutObservationWindow",
-     "lockOutObservationWindow",
-     [](const PolicyRecord& r) { return r.LockoutObservationInterval(); }},
-    {"maxpwdage", "msDS-MaximumPasswordAge", "maxPwdAge",
-     [](const PolicyRecord& r) { return r.MaxPwdAgeInterval(); }},
-    {"minpwdage", "msDS-MinimumPasswordAge", "minPwdAge",
-     [](const PolicyRecord& r) { return r.MinPwdAgeInterval(); }},
-    {"minpwdlen", "msDS-MinimumPasswordLength", "minPwdLength",
-     [](const PolicyRecord& r) { return r.MinPwdLengthText(); }},
-    {"pwdhistory", "msDS-PasswordHistoryLength", "pwdHistoryLength",
-     [](const PolicyRecord& r) { return r.PwdHistoryText(); }},
-    // Folded into pwdProperties on a domain head.
-    {"complexity", "msDS-PasswordComplexityEnabled", nullptr,
-     [](const PolicyRecord& r) { return r.ComplexityText(); }},
-    {"reversible", "msDS-PasswordReversibleEncryptionEnabled", nullptr,
-     [](const PolicyRecord& r) { return r.ReversibleText(); }},
+// The settings in the order of the change lines, after the display names.
+constexpr SettingId kChangeOrder[] = {
+    kPrecedence, kLockoutThreshold, kLockoutDuration, kLockoutObservation,
+    kMaxPwdAge,  kMinPwdAge,        kMinPwdLength,    kPwdHistory,
+    kComplexity, kReversible,
 };
 
 // Empty or unreadable text gives 0, like the policy's other numbers.
@@ -58,17 +27,19 @@ long long ReadProperties(const std::string& text) {
   return errno == 0 ? value : 0;
 }
 
+// One line for the settings a domain head folds into pwdProperties, every
+// other bit kept as the domain has it; empty when the change names none.
 std::string PwdPropertiesLine(const PolicyRecord& record) {
   long long value = ReadProperties(record.rawProperties());
-  if (record.IsSpecified("complexity")) {
-    value = record.complexity() ? (value | kComplexityBit)
-                                : (value & ~kComplexityBit);
+  bool changed = false;
+  for (const PolicySetting& setting : PolicySettings()) {
+    if (setting.propertiesBit == 0 || !record.IsSpecified(setting.id)) continue;
+    changed = true;
+    value = record.Value(setting.id) != 0 ? (value | setting.propertiesBit)
+                                          : (value & ~setting.propertiesBit);
   }
-  if (record.IsSpecified("reversible")) {
-    value = record.reversible() ? (value | kReversibleBit)
-                                : (value & ~kReversibleBit);
-  }
-  return "pwdProperties:" + std::to_string(value);
+  if (!changed) return std::string();
+  return std::string(kPwdPropertiesAttribute) + ":" + std::to_string(value);
 }
 
 // The position of the first "," that ends the first RDN ("\," is part of a
@@ -88,16 +59,22 @@ std::size_t FirstRdnEnd(const std::string& dn) {
 
 std::vector<std::string> PolicyChangeLines(const PolicyRecord& record) {
   std::vector<std::string> lines;
-  for (const ChangeField& field : kChangeFields) {
-    if (!record.IsSpecified(field.keyWord)) continue;
-    const char* attribute =
-        record.isPSO() ? field.psoAttribute : field.domainAttribute;
-    if (attribute == nullptr) continue;
-    lines.push_back(std::string(attribute) + ":" + field.value(record));
+  if (record.IsSpecified("displayname")) {
+    lines.push_back("displayName:" + record.displayName());
   }
-  if (!record.isPSO() &&
-      (record.IsSpecified("complexity") || record.IsSpecified("reversible"))) {
-    lines.push_back(PwdPropertiesLine(record));
+  if (record.IsSpecified("admindisplayname")) {
+    lines.push_back("adminDisplayName:" + record.adminDisplayName());
+  }
+  for (SettingId id : kChangeOrder) {
+    const PolicySetting& setting = Setting(id);
+    const char* attribute =
+        record.isPSO() ? setting.psoAttribute : setting.domainAttribute;
+    if (attribute == nullptr || !record.IsSpecified(id)) continue;
+    lines.push_back(std::string(attribute) + ":" + record.DirectoryText(id));
+  }
+  if (!record.isPSO()) {
+    std::string properties = PwdPropertiesLine(record);
+    if (!properties.empty()) lines.push_back(properties);
   }
   return lines;
 }

@@ -37,7 +37,7 @@ std::vector<const PolicyRecord*> SortedPolicies(const RunState& state) {
 
 std::string PrecedenceField(const PolicyRecord& record) {
   std::string field = "(";
-  field += SettingText(record, "precedence", record.PrecedenceText());
+  field += SettingText(record, SettingId::kPrecedence);
   field += ')';
   if (field.size() < kPrecedenceFieldWidth) {
     field.append(kPrecedenceFieldWidth - field.size(), ' ');

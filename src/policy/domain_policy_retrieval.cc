@@ -1,72 +1,14 @@
 #include "policy/domain_policy_retrieval.h"
 
-#include <cstdint>
-
 #include "directory/dn_helpers.h"
 #include "directory/ldap_search.h"
 #include "directory/record_set.h"
 #include "policy/policy_display.h"
-#include "policy/record_attributes.h"
-#include "support/decimal_integer.h"
+#include "policy/policy_entry.h"
 #include "support/output.h"
 #include "support/text_case.h"
 
 namespace talvex {
-namespace {
-
-// pwdProperties bits DOMAIN_PASSWORD_COMPLEX and
-// DOMAIN_PASSWORD_STORE_CLEARTEXT (MS-SAMR, DOMAIN_PASSWORD_INFORMATION).
-constexpr std::int64_t kPasswordComplex = 1;
-constexpr std::int64_t kPasswordStoreCleartext = 16;
-
-// A domain policy has no precedence of its own; it loses to every PSO.
-constexpr char kDomainPolicyPrecedence[] = "2147483647";
-
-// The domain head's settings, each from its attribute when the entry has it.
-constexpr AttributeSetter kDomainSettings[] = {
-    {"lockoutDuration", &PolicyRecord::SetLockoutDurationInterval,
-     "lockoutduration", SettingSyntax::kIntervalMinutes},
-    {"lockOutObservationWindow", &PolicyRecord::SetLockoutObservationInterval,
-     "lockoutobservation", SettingSyntax::kIntervalMinutes},
-    {"lockoutThreshold", &PolicyRecord::SetLockoutThreshold,
-     "lockoutthreshold", SettingSyntax::kInteger},
-    {"maxPwdAge", &PolicyRecord::SetMaxPwdAgeInterval, "maxpwdage",
-     SettingSyntax::kIntervalDays},
-    {"minPwdAge", &PolicyRecord::SetMinPwdAgeInterval, "minpwdage",
-     SettingSyntax::kIntervalDays},
-    {"minPwdLength", &PolicyRecord::SetMinPwdLength, "minpwdlen",
-     SettingSyntax::kInteger},
-    {"pwdHistoryLength", &PolicyRecord::SetPwdHistory, "pwdhistory",
-     SettingSyntax::kInteger},
-};
-
-PolicyRecord BuildDomainPolicy(const Record& entry) {
-  PolicyRecord record;
-  record.SetIsPSO(false);
-  record.SetPrecedence(kDomainPolicyPrecedence);
-  record.SetDN(FirstValue(entry, kDnKey));
-  SetFromEntry(entry, kIdentityAttributes, &record);
-  SetFromEntry(entry, kDomainSettings, &record);
-  if (const std::string* value = FirstValueIfAny(entry, "pwdProperties")) {
-    const std::string& properties = *value;
-    std::int64_t bits = ToInteger64(properties);
-    record.SetComplexity((bits & kPasswordComplex) ? "TRUE" : "FALSE");
-    record.SetReversible((bits & kPasswordStoreCleartext) ? "TRUE" : "FALSE");
-    // Kept as read so that a later change of the two bits leaves the
-    // others as the domain has them.
-    record.SetRawProperties(properties);
-    if (!IsValidSettingText(properties, SettingSyntax::kInteger)) {
-      record.MarkInvalid("complexity", properties);
-      record.MarkInvalid("reversible", properties);
-    }
-  } else {
-    record.MarkUnset("complexity");
-    record.MarkUnset("reversible");
-  }
-  return record;
-}
-
-}  // namespace
 
 bool GetDomGPOs(DirectoryAccess& access, PolicyList* policies,
                 const std::string& domainDn, bool allDomains,
@@ -77,16 +19,6 @@ bool GetDomGPOs(DirectoryAccess& access, PolicyList* policies,
   const bool debug = Output().debugLevel >= 1;
   if (debug) PrintDebugLine("Retrieving Domain Policy Settings...");
 
-  const AttributeSet attributes = {"name",
-                                   "canonicalName",
-                                   "lockoutDuration",
-                                   "lockOutObservationWindow",
-                                   "lockoutThreshold",
-                                   "maxPwdAge",
-                                   "minPwdAge",
-                                   "minPwdLength",
-                                   "pwdHistoryLength",
-                                   "pwdProperties"};
   const std::vector<std::string> domains =
       allDomains ? std::move(domainList) : std::vector<std::string>{domainDn};
 
@@ -100,14 +32,14 @@ bool GetDomGPOs(DirectoryAccess& access, PolicyList* policies,
 
     RecordSet entries;
     int status = LdapGetRecs(*connection, domain, "BASE", "(objectclass=*)",
-                             attributes, {}, 2, 0, 0, &entries);
+                             DomainPolicyAttributes(), {}, 2, 0, 0, &entries);
     if (status != 0) {
       *ldapError = status;
       return false;
     }
     if (entries.empty()) continue;
 
-    PolicyRecord record = BuildDomainPolicy(entries.front());
+    PolicyRecord record = DomainPolicyFromEntry(entries.front());
     if (debug) DebugPolicy("Domain Policy", record);
     (*policies)[LowerCase(domain)] = std::move(record);
   }

@@ -1,50 +1,56 @@
 #include "policy/policy_display.h"
 
+#include "policy/policy_settings.h"
 #include "support/output.h"
 #include "support/visible_text.h"
 
 namespace talvex {
+namespace {
 
-std::string SettingText(const PolicyRecord& record, const char* keyWord,
-                        const std::string& value) {
-  if (keyWord == nullptr) return value;
-  if (record.IsUnset(keyWord)) return "(unset)";
-  if (const std::string* text = record.InvalidText(keyWord)) {
+using enum SettingId;
+
+// The settings in the order the listing shows them after the names.
+constexpr SettingId kListedSettings[] = {
+    kLockoutThreshold, kLockoutDuration, kLockoutObservation, kMinPwdAge,
+    kMaxPwdAge,        kMinPwdLength,    kPwdHistory,         kComplexity,
+    kReversible,
+};
+
+// The debug dump's order differs: maximum age before minimum.
+constexpr SettingId kDebugSettings[] = {
+    kLockoutDuration, kLockoutObservation, kLockoutThreshold,
+    kMaxPwdAge,       kMinPwdAge,          kMinPwdLength,
+    kComplexity,      kPwdHistory,         kReversible,
+    kPrecedence,
+};
+
+}  // namespace
+
+std::span<const SettingId> ListedSettings() { return kListedSettings; }
+
+std::string SettingText(const PolicyRecord& record, SettingId id) {
+  if (record.IsUnset(id)) return "(unset)";
+  if (const std::string* text = record.InvalidText(id)) {
     return "(invalid: " + *text + ")";
   }
-  return value;
+  return record.Text(id);
 }
 
 void DisplayPolicy(const PolicyRecord& record, const std::string& prefix) {
-  const struct {
-    const char* label;
-    std::string value;
-    const char* keyWord;
-  } lines[] = {
-      {"    Type               : ",
-       record.isPSO() ? "Policy Settings Object" : "Domain Policy", nullptr},
-      {"    Domain             : ", record.domain(), nullptr},
-      {"    Policy Precedence  : ", record.PrecedenceText(), "precedence"},
-      {"    DN                 : ", record.dn(), nullptr},
-      {"    Name               : ", record.name(), nullptr},
-      {"    Canonical Name     : ", record.canonicalName(), nullptr},
-      {"    Display Name       : ", record.displayName(), nullptr},
-      {"    Lockout Threshold  : ", record.LockoutThresholdText(),
-       "lockoutthreshold"},
-      {"    Lockout Duration   : ", record.LockoutDurationText(),
-       "lockoutduration"},
-      {"    Lockout Observation: ", record.LockoutObservationText(),
-       "lockoutobservation"},
-      {"    Min Pwd Age        : ", record.MinPwdAgeText(), "minpwdage"},
-      {"    Max Pwd Age        : ", record.MaxPwdAgeText(), "maxpwdage"},
-      {"    Min Pwd Length     : ", record.MinPwdLengthText(), "minpwdlen"},
-      {"    Pwd History        : ", record.PwdHistoryText(), "pwdhistory"},
-      {"    Pwd Complexity     : ", record.ComplexityText(), "complexity"},
-      {"    Pwd Reversible     : ", record.ReversibleText(), "reversible"},
+  const std::string indent = prefix + "    ";
+  auto line = [&](const char* label, const std::string& value) {
+    PrintLine(indent + label + VisibleText(value));
   };
-  for (const auto& line : lines) {
-    PrintLine(prefix + line.label +
-              VisibleText(SettingText(record, line.keyWord, line.value)));
+  line("Type               : ",
+       record.isPSO() ? "Policy Settings Object" : "Domain Policy");
+  line("Domain             : ", record.domain());
+  line(Setting(kPrecedence).displayLabel, SettingText(record, kPrecedence));
+  line("DN                 : ", record.dn());
+  line("Name               : ", record.name());
+  line("Canonical Name     : ", record.canonicalName());
+  line("Display Name       : ", record.displayName());
+  for (SettingId id : kListedSettings) {
+    line(Setting(id).displayLabel, SettingText(record, id));
   }
 }
 
@@ -75,11 +81,10 @@ void WarnUnsetOrInvalidSettings(const std::vector<const PolicyRecord*>& shown) {
 }
 
 void DebugPolicy(const std::string& heading, const PolicyRecord& record) {
-  // Note the order differs from the display: maximum age before minimum.
   const struct {
     const char* label;
     std::string value;
-  } lines[] = {
+  } names[] = {
       {"  PSO                : ", FormatBool(record.isPSO())},
       {"  Domain             : ", record.domain()},
       {"  DN                 : ", record.dn()},
@@ -87,22 +92,17 @@ void DebugPolicy(const std::string& heading, const PolicyRecord& record) {
       {"  Canonical Name     : ", record.canonicalName()},
       {"  Display Name       : ", record.displayName()},
       {"  Admin Display Name : ", record.adminDisplayName()},
-      {"  Lockout Duration   : ", record.LockoutDurationText()},
-      {"  Lockout Observation: ", record.LockoutObservationText()},
-      {"  Lockout Threshold  : ", record.LockoutThresholdText()},
-      {"  Max Pwd Age        : ", record.MaxPwdAgeText()},
-      {"  Min Pwd Age        : ", record.MinPwdAgeText()},
-      {"  Min Pwd Length     : ", record.MinPwdLengthText()},
-      {"  Pwd Complexity     : ", record.ComplexityText()},
-      {"  Pwd History        : ", record.PwdHistoryText()},
-      {"  Pwd Reversible     : ", record.ReversibleText()},
-      {"  Policy Precedence  : ", record.PrecedenceText()},
   };
   // The debug dump shows the numbers the record holds, also for settings
   // marked unset or invalid.
   PrintDebugLine(heading);
-  for (const auto& line : lines)
+  for (const auto& line : names) {
     PrintDebugLine(line.label + VisibleText(line.value));
+  }
+  for (SettingId id : kDebugSettings) {
+    PrintDebugLine(std::string("  ") + Setting(id).displayLabel +
+                   VisibleText(record.Text(id)));
+  }
 }
 
 bool DefaultOrder(const PolicyRecord& a, const PolicyRecord& b) {

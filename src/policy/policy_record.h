@@ -1,17 +1,16 @@
 // One password policy: a Password Settings Object or a domain's policy.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <set>
 #include <string>
 #include <utility>
 #include <vector>
 
-namespace talvex {
+#include "policy/policy_settings.h"
 
-class PolicyRecord;
-void CopySettings(PolicyRecord& to, const PolicyRecord& from);
-void Tighten(PolicyRecord& to, const PolicyRecord& from);
+namespace talvex {
 
 class PolicyRecord {
  public:
@@ -32,22 +31,58 @@ class PolicyRecord {
   void SetRawProperties(const std::string& properties);
   void SetIsPSO(bool isPso);
 
+  // A setting from the directory's text: an interval of 100-ns units for
+  // a duration, a decimal count, or "TRUE"/"FALSE".
+  void SetFromDirectory(SettingId id, const std::string& text);
+  // A setting as the user gives it: whole minutes or days, a count, or
+  // "TRUE"/"FALSE" in any case.
+  void SetSetting(SettingId id, const std::string& text);
+  void SetValue(SettingId id, int value) { values_[Index(id)] = value; }
+
   // Directory form: interval texts of 100-ns units.
-  void SetLockoutDurationInterval(const std::string& interval);     // minutes
-  void SetLockoutObservationInterval(const std::string& interval);  // minutes
-  void SetMaxPwdAgeInterval(const std::string& interval);           // days
-  void SetMinPwdAgeInterval(const std::string& interval);           // days
+  void SetLockoutDurationInterval(const std::string& interval) {
+    SetFromDirectory(SettingId::kLockoutDuration, interval);
+  }
+  void SetLockoutObservationInterval(const std::string& interval) {
+    SetFromDirectory(SettingId::kLockoutObservation, interval);
+  }
+  void SetMaxPwdAgeInterval(const std::string& interval) {
+    SetFromDirectory(SettingId::kMaxPwdAge, interval);
+  }
+  void SetMinPwdAgeInterval(const std::string& interval) {
+    SetFromDirectory(SettingId::kMinPwdAge, interval);
+  }
   // Count form: decimal texts of minutes or days.
-  void SetLockoutDuration(const std::string& minutes);
-  void SetLockoutObservation(const std::string& minutes);
-  void SetMaxPwdAge(const std::string& days);
-  void SetMinPwdAge(const std::string& days);
-  void SetLockoutThreshold(const std::string& count);
-  void SetMinPwdLength(const std::string& length);
-  void SetPwdHistory(const std::string& count);
-  void SetPrecedence(const std::string& precedence);
-  void SetComplexity(const std::string& value);  // "TRUE"/"FALSE", any case
-  void SetReversible(const std::string& value);
+  void SetLockoutDuration(const std::string& minutes) {
+    SetSetting(SettingId::kLockoutDuration, minutes);
+  }
+  void SetLockoutObservation(const std::string& minutes) {
+    SetSetting(SettingId::kLockoutObservation, minutes);
+  }
+  void SetMaxPwdAge(const std::string& days) {
+    SetSetting(SettingId::kMaxPwdAge, days);
+  }
+  void SetMinPwdAge(const std::string& days) {
+    SetSetting(SettingId::kMinPwdAge, days);
+  }
+  void SetLockoutThreshold(const std::string& count) {
+    SetSetting(SettingId::kLockoutThreshold, count);
+  }
+  void SetMinPwdLength(const std::string& length) {
+    SetSetting(SettingId::kMinPwdLength, length);
+  }
+  void SetPwdHistory(const std::string& count) {
+    SetSetting(SettingId::kPwdHistory, count);
+  }
+  void SetPrecedence(const std::string& precedence) {
+    SetSetting(SettingId::kPrecedence, precedence);
+  }
+  void SetComplexity(const std::string& value) {
+    SetSetting(SettingId::kComplexity, value);
+  }
+  void SetReversible(const std::string& value) {
+    SetSetting(SettingId::kReversible, value);
+  }
 
   // Text getters.
   const std::string& dn() const { return dn_; }
@@ -60,6 +95,7 @@ class PolicyRecord {
   bool isPSO() const { return isPso_; }
   bool isChangeSpecification() const { return changeSpecification_; }
   bool IsSpecified(const std::string& keyWord) const;
+  bool IsSpecified(SettingId id) const;
   // The key words marked as specified.
   std::set<std::string> specified() const;
 
@@ -68,51 +104,74 @@ class PolicyRecord {
   // written) or whose text is no value the record can hold ("invalid"). The
   // setting itself then holds 0 or false, which is not what the directory
   // holds, so it must not be shown as such.
-  void MarkUnset(const std::string& keyWord);
-  void MarkInvalid(const std::string& keyWord, const std::string& text);
-  bool IsUnset(const std::string& keyWord) const;
+  void MarkUnset(SettingId id);
+  void MarkInvalid(SettingId id, const std::string& text);
+  bool IsUnset(SettingId id) const;
   // The text as read of a setting marked invalid, or null.
-  const std::string* InvalidText(const std::string& keyWord) const;
+  const std::string* InvalidText(SettingId id) const;
   bool HasUnsetSettings() const { return unset_ != 0; }
   bool HasInvalidSettings() const { return !invalid_.empty(); }
 
-  // Settings as numbers.
-  int precedence() const { return precedence_; }
-  int lockoutThreshold() const { return lockoutThreshold_; }
-  int lockoutDuration() const { return lockoutDuration_; }
-  int lockoutObservation() const { return lockoutObservation_; }
-  int maxPwdAge() const { return maxPwdAge_; }
-  int minPwdAge() const { return minPwdAge_; }
-  int minPwdLength() const { return minPwdLength_; }
-  int pwdHistory() const { return pwdHistory_; }
-  bool complexity() const { return complexity_; }
-  bool reversible() const { return reversible_; }
+  // Settings as numbers (booleans 1 or 0), and as text: decimal, or
+  // "TRUE"/"FALSE".
+  int Value(SettingId id) const { return values_[Index(id)]; }
+  std::string Text(SettingId id) const;
+  // As the directory holds it: durations as interval texts of 100-ns units.
+  std::string DirectoryText(SettingId id) const;
 
-  // Settings as text: decimal, or "TRUE"/"FALSE".
-  std::string PrecedenceText() const;
-  std::string LockoutThresholdText() const;
-  std::string LockoutDurationText() const;
-  std::string LockoutObservationText() const;
-  std::string MaxPwdAgeText() const;
-  std::string MinPwdAgeText() const;
-  std::string MinPwdLengthText() const;
-  std::string PwdHistoryText() const;
-  std::string ComplexityText() const;
-  std::string ReversibleText() const;
+  int precedence() const { return Value(SettingId::kPrecedence); }
+  int lockoutThreshold() const { return Value(SettingId::kLockoutThreshold); }
+  int lockoutDuration() const { return Value(SettingId::kLockoutDuration); }
+  int lockoutObservation() const {
+    return Value(SettingId::kLockoutObservation);
+  }
+  int maxPwdAge() const { return Value(SettingId::kMaxPwdAge); }
+  int minPwdAge() const { return Value(SettingId::kMinPwdAge); }
+  int minPwdLength() const { return Value(SettingId::kMinPwdLength); }
+  int pwdHistory() const { return Value(SettingId::kPwdHistory); }
+  bool complexity() const { return Value(SettingId::kComplexity) != 0; }
+  bool reversible() const { return Value(SettingId::kReversible) != 0; }
 
-  // Directory interval texts of the four durations.
-  std::string LockoutDurationInterval() const;
-  std::string LockoutObservationInterval() const;
-  std::string MaxPwdAgeInterval() const;
-  std::string MinPwdAgeInterval() const;
+  std::string PrecedenceText() const { return Text(SettingId::kPrecedence); }
+  std::string LockoutThresholdText() const {
+    return Text(SettingId::kLockoutThreshold);
+  }
+  std::string LockoutDurationText() const {
+    return Text(SettingId::kLockoutDuration);
+  }
+  std::string LockoutObservationText() const {
+    return Text(SettingId::kLockoutObservation);
+  }
+  std::string MaxPwdAgeText() const { return Text(SettingId::kMaxPwdAge); }
+  std::string MinPwdAgeText() const { return Text(SettingId::kMinPwdAge); }
+  std::string MinPwdLengthText() const {
+    return Text(SettingId::kMinPwdLength);
+  }
+  std::string PwdHistoryText() const { return Text(SettingId::kPwdHistory); }
+  std::string ComplexityText() const { return Text(SettingId::kComplexity); }
+  std::string ReversibleText() const { return Text(SettingId::kReversible); }
+
+  std::string LockoutDurationInterval() const {
+    return DirectoryText(SettingId::kLockoutDuration);
+  }
+  std::string LockoutObservationInterval() const {
+    return DirectoryText(SettingId::kLockoutObservation);
+  }
+  std::string MaxPwdAgeInterval() const {
+    return DirectoryText(SettingId::kMaxPwdAge);
+  }
+  std::string MinPwdAgeInterval() const {
+    return DirectoryText(SettingId::kMinPwdAge);
+  }
 
  private:
-  friend void CopySettings(PolicyRecord& to, const PolicyRecord& from);
-  friend void Tighten(PolicyRecord& to, const PolicyRecord& from);
-
-  // Index of a key word in the record's fixed list of them.
+  static std::size_t Index(SettingId id) {
+    return static_cast<std::size_t>(id);
+  }
+  // Index of an identity key word; the settings' key words follow them.
   enum class KeyWord : std::uint8_t;
   void Mark(KeyWord keyWord, const std::string& text);
+  void Mark(SettingId id, const std::string& text);
 
   std::string dn_;
   std::string domain_;
@@ -127,18 +186,9 @@ class PolicyRecord {
   // so the marks cost no allocation.
   std::uint16_t specified_ = 0;
   std::uint16_t unset_ = 0;
-  // Key word and text as read; empty for nearly every record.
-  std::vector<std::pair<std::string, std::string>> invalid_;
-  int precedence_ = 0;
-  int lockoutThreshold_ = 0;
-  int lockoutDuration_ = 0;
-  int lockoutObservation_ = 0;
-  int maxPwdAge_ = 0;
-  int minPwdAge_ = 0;
-  int minPwdLength_ = 0;
-  int pwdHistory_ = 0;
-  bool complexity_ = false;
-  bool reversible_ = false;
+  // Setting and text as read; empty for nearly every record.
+  std::vector<std::pair<SettingId, std::string>> invalid_;
+  std::array<int, kSettingCount> values_{};
 };
 
 // Same type and equal values of the nine settings (precedence and names are

@@ -11,28 +11,20 @@
 #include <vector>
 
 #include "policy/policy_record.h"
+#include "policy/policy_settings.h"
 
 namespace talvex {
 
-// A count setting and the range the schema gives its attribute.
-struct SettingRange {
-  const char* keyWord;  // the record's key word
-  const char* label;    // as messages name it
-  std::int64_t minimum;
-  std::int64_t maximum;
-  int (PolicyRecord::*value)() const;
-};
-
-// precedence (at least 1), minimum password length (0 to 255), password
-// history (0 to 65535) and lockout threshold (0 to 65535).
-const std::vector<SettingRange>& SettingRanges();
-
-// The error line of a value outside a range: "ERROR: Minimum value for " +
-// label + " is " + minimum + "." or the same with "Maximum".
-std::string RangeMessage(const SettingRange& range, std::int64_t value);
+// The error line of a count outside its range: "ERROR: Minimum value for "
+// + label + " is " + minimum + "." or the same with "Maximum".
+std::string RangeMessage(const PolicySetting& setting, std::int64_t value);
+// The error line of a duration outside -1 (never) to the longest interval
+// of its unit, in the same form.
+std::string DurationRangeMessage(const PolicySetting& setting,
+                                 std::int64_t value);
 
 // Error lines ("ERROR: ..." without the framing "ERROR:" lines) for every
-// rule the policy's settings break; empty when all hold: the ranges above,
+// rule the policy's settings break; empty when all hold: the counts' ranges,
 // durations from -1 (never) to the longest interval, the minimum password
 // age not longer than the maximum, and the lockout observation window not
 // longer than the lockout duration. -1 (never) counts as longer than any

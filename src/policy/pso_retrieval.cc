@@ -9,34 +9,13 @@
 #include "directory/ldap_search.h"
 #include "directory/record_set.h"
 #include "policy/policy_display.h"
-#include "policy/record_attributes.h"
+#include "policy/policy_entry.h"
 #include "support/output.h"
 #include "support/text_case.h"
 #include "support/visible_text.h"
 
 namespace talvex {
 namespace {
-
-// The same attributes serve the search and the per-PSO re-read.
-const AttributeSet& PsoAttributes() {
-  static const AttributeSet attributes = {
-      "adminDisplayName",
-      "displayName",
-      "name",
-      "canonicalName",
-      "msDS-LockoutDuration",
-      "msDS-LockoutObservationWindow",
-      "msDS-LockoutThreshold",
-      "msDS-MaximumPasswordAge",
-      "msDS-MinimumPasswordAge",
-      "msDS-MinimumPasswordLength",
-      "msDS-PasswordComplexityEnabled",
-      "msDS-PasswordHistoryLength",
-      "msDS-PasswordReversibleEncryptionEnabled",
-      "msDS-PasswordSettingsPrecedence",
-  };
-  return attributes;
-}
 
 // The DN of the domain that holds an object: the DN from its first
 // "DC=" RDN on. Only an unescaped comma starts an RDN, so a "dc=" inside a
@@ -55,40 +34,6 @@ std::string DomainPartOf(const std::string& dn) {
     if (dn[pos] == ',' && startsDc(pos + 1)) return dn.substr(pos + 1);
   }
   return std::string();
-}
-
-// The PSO's settings, each from its attribute when the entry has it.
-constexpr AttributeSetter kPsoSettings[] = {
-    {"msDS-LockoutDuration", &PolicyRecord::SetLockoutDurationInterval,
-     "lockoutduration", SettingSyntax::kIntervalMinutes},
-    {"msDS-LockoutObservationWindow",
-     &PolicyRecord::SetLockoutObservationInterval, "lockoutobservation",
-     SettingSyntax::kIntervalMinutes},
-    {"msDS-LockoutThreshold", &PolicyRecord::SetLockoutThreshold,
-     "lockoutthreshold", SettingSyntax::kInteger},
-    {"msDS-MaximumPasswordAge", &PolicyRecord::SetMaxPwdAgeInterval,
-     "maxpwdage", SettingSyntax::kIntervalDays},
-    {"msDS-MinimumPasswordAge", &PolicyRecord::SetMinPwdAgeInterval,
-     "minpwdage", SettingSyntax::kIntervalDays},
-    {"msDS-MinimumPasswordLength", &PolicyRecord::SetMinPwdLength, "minpwdlen",
-     SettingSyntax::kInteger},
-    {"msDS-PasswordComplexityEnabled", &PolicyRecord::SetComplexity,
-     "complexity", SettingSyntax::kBoolean},
-    {"msDS-PasswordHistoryLength", &PolicyRecord::SetPwdHistory, "pwdhistory",
-     SettingSyntax::kInteger},
-    {"msDS-PasswordReversibleEncryptionEnabled", &PolicyRecord::SetReversible,
-     "reversible", SettingSyntax::kBoolean},
-    {"msDS-PasswordSettingsPrecedence", &PolicyRecord::SetPrecedence,
-     "precedence", SettingSyntax::kInteger},
-};
-
-PolicyRecord BuildPso(const Record& entry) {
-  PolicyRecord record;
-  record.SetIsPSO(true);
-  record.SetDN(FirstValue(entry, kDnKey));
-  SetFromEntry(entry, kIdentityAttributes, &record);
-  SetFromEntry(entry, kPsoSettings, &record);
-  return record;
 }
 
 }  // namespace
@@ -148,7 +93,7 @@ bool GetPSOs(DirectoryAccess& access, PolicyList* policies,
         }
         std::vector<PolicyRecord>& records = built.emplace_back();
         records.reserve(page.size());
-        for (const Record& found : page) records.push_back(BuildPso(found));
+        for (const Record& found : page) records.push_back(PsoFromEntry(found));
       });
   if (status != 0) {
     *ldapError = status;
@@ -182,7 +127,7 @@ bool GetPSOs(DirectoryAccess& access, PolicyList* policies,
       *ldapError = status;
       return false;
     }
-    PolicyRecord record = BuildPso(full);
+    PolicyRecord record = PsoFromEntry(full);
     if (debug) DebugPolicy("Password Settings Object", record);
     (*policies)[LowerCase(record.dn())] = std::move(record);
   }

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "frontend/application_switch_table.h"
+#include "frontend/switch_table.h"
 
 namespace talvex {
 namespace {

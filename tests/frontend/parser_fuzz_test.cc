@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "frontend/application_switch_table.h"
+#include "frontend/switch_table.h"
 #include "frontend/command_line.h"
 #include "frontend/policy_fields.h"
 #include "support/decimal_integer.h"

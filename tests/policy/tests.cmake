@@ -5,6 +5,7 @@ list(APPEND TALVEX_TEST_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/policy_display_test.cc
   ${CMAKE_CURRENT_LIST_DIR}/policy_record_test.cc
   ${CMAKE_CURRENT_LIST_DIR}/policy_rules_test.cc
+  ${CMAKE_CURRENT_LIST_DIR}/policy_settings_test.cc
   ${CMAKE_CURRENT_LIST_DIR}/pso_retrieval_test.cc
   ${CMAKE_CURRENT_LIST_DIR}/setting_text_check_test.cc
 )

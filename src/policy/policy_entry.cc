@@ -1,0 +1,135 @@
+#include "policy/policy_entry.h"
+
+#include <cstdint>
+#include <string>
+
+#include "policy/policy_settings.h"
+#include "policy/setting_text_check.h"
+#include "support/decimal_integer.h"
+
+namespace talvex {
+namespace {
+
+constexpr char kDomainPolicyPrecedence[] = "2147483647";
+
+// The first value of the attribute, or null when the entry lacks it.
+const std::string* FirstValueIfAny(const Record& entry,
+                                   const std::string& attribute) {
+  auto it = entry.find(attribute);
+  if (it == entry.end()) return nullptr;
+  static const std::string kEmpty;
+  return it->second.empty() ? &kEmpty : &it->second.front();
+}
+
+// The identity attributes, in the order they are set: the name before the
+// display names, which it fills when the entry lacks them.
+void SetIdentity(const Record& entry, PolicyRecord* record) {
+  const struct {
+    const char* attribute;
+    void (PolicyRecord::*set)(const std::string&);
+  } kIdentity[] = {
+      {"name", &PolicyRecord::SetName},
+      {"canonicalName", &PolicyRecord::SetCanonicalName},
+      {"displayName", &PolicyRecord::SetDisplayName},
+      {"adminDisplayName", &PolicyRecord::SetAdminDisplayName},
+  };
+  record->SetDN(FirstValue(entry, kDnKey));
+  for (const auto& identity : kIdentity) {
+    if (const std::string* value = FirstValueIfAny(entry, identity.attribute)) {
+      (record->*identity.set)(*value);
+    }
+  }
+}
+
+SettingSyntax SyntaxOf(const PolicySetting& setting) {
+  switch (setting.unit) {
+    case SettingUnit::kCount:
+      return SettingSyntax::kInteger;
+    case SettingUnit::kDays:
+      return SettingSyntax::kIntervalDays;
+    case SettingUnit::kMinutes:
+      return SettingSyntax::kIntervalMinutes;
+    case SettingUnit::kBoolean:
+      return SettingSyntax::kBoolean;
+  }
+  return SettingSyntax::kText;
+}
+
+void SetSetting(const Record& entry, const PolicySetting& setting,
+                const char* attribute, PolicyRecord* record) {
+  const std::string* value = FirstValueIfAny(entry, attribute);
+  if (value == nullptr) {
+    record->MarkUnset(setting.id);
+    return;
+  }
+  record->SetFromDirectory(setting.id, *value);
+  if (!IsValidSettingText(*value, SyntaxOf(setting))) {
+    record->MarkInvalid(setting.id, *value);
+  }
+}
+
+}  // namespace
+
+const AttributeSet& PsoAttributes() {
+  static const AttributeSet attributes = [] {
+    AttributeSet set = {"adminDisplayName", "displayName", "name",
+                        "canonicalName"};
+    for (const PolicySetting& setting : PolicySettings()) {
+      set.insert(setting.psoAttribute);
+    }
+    return set;
+  }();
+  return attributes;
+}
+
+const AttributeSet& DomainPolicyAttributes() {
+  static const AttributeSet attributes = [] {
+    AttributeSet set = {"name", "canonicalName", kPwdPropertiesAttribute};
+    for (const PolicySetting& setting : PolicySettings()) {
+      if (setting.domainAttribute != nullptr) {
+        set.insert(setting.domainAttribute);
+      }
+    }
+    return set;
+  }();
+  return attributes;
+}
+
+PolicyRecord PsoFromEntry(const Record& entry) {
+  PolicyRecord record;
+  record.SetIsPSO(true);
+  SetIdentity(entry, &record);
+  for (const PolicySetting& setting : PolicySettings()) {
+    SetSetting(entry, setting, setting.psoAttribute, &record);
+  }
+  return record;
+}
+
+PolicyRecord DomainPolicyFromEntry(const Record& entry) {
+  PolicyRecord record;
+  record.SetIsPSO(false);
+  record.SetPrecedence(kDomainPolicyPrecedence);
+  SetIdentity(entry, &record);
+  const std::string* properties =
+      FirstValueIfAny(entry, kPwdPropertiesAttribute);
+  if (properties != nullptr) record.SetRawProperties(*properties);
+  const std::int64_t bits = properties ? ToInteger64(*properties) : 0;
+  for (const PolicySetting& setting : PolicySettings()) {
+    if (setting.domainAttribute != nullptr) {
+      SetSetting(entry, setting, setting.domainAttribute, &record);
+    } else if (setting.propertiesBit == 0) {
+      continue;
+    } else if (properties == nullptr) {
+      record.MarkUnset(setting.id);
+    } else {
+      record.SetSetting(setting.id,
+                        (bits & setting.propertiesBit) ? "TRUE" : "FALSE");
+      if (!IsValidSettingText(*properties, SettingSyntax::kInteger)) {
+        record.MarkInvalid(setting.id, *properties);
+      }
+    }
+  }
+  return record;
+}
+
+}  // namespace talvex
