@@ -1,5 +1,7 @@
 // The action sections the executor dispatches to. Each runs on the state
-// the preparation built.
+// the preparation built; each is defined in the file named after its action
+// (add.cc, view.cc, membership.cc for the subject changes, ...), whose own
+// header declares what other actions share of it.
 #pragma once
 
 #include "operations/run_state.h"

@@ -11,7 +11,7 @@
 #include "operations/caching_dc_locator.h"
 #include "operations/run_failure.h"
 #include "operations/run_state.h"
-#include "operations/validation_tests.h"
+#include "operations/pre_action_checks.h"
 #include "policy/domain_list.h"
 #include "policy/domain_policy_retrieval.h"
 #include "policy/pso_retrieval.h"

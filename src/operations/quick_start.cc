@@ -6,7 +6,7 @@
 #include <string>
 
 #include "operations/actions.h"
-#include "operations/add_pso.h"
+#include "operations/add.h"
 #include "operations/pso_dn.h"
 #include "operations/run_failure.h"
 #include "policy/policy_display.h"

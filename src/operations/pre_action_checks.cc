@@ -1,4 +1,4 @@
-#include "operations/validation_tests.h"
+#include "operations/pre_action_checks.h"
 
 #include "support/output.h"
 #include "support/usage_hint.h"

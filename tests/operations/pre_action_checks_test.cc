@@ -1,4 +1,4 @@
-#include "operations/validation_tests.h"
+#include "operations/pre_action_checks.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

@@ -1,5 +1,5 @@
 // The add action and the request that creates a PSO.
-#include "operations/add_pso.h"
+#include "operations/add.h"
 
 #include <map>
 #include <string>

@@ -1,4 +1,4 @@
-#include "operations/add_pso.h"
+#include "operations/add.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
