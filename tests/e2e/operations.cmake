@@ -1,3 +1,10 @@
-# End-to-end tests of the actions against the lab domain controller.
-include(${CMAKE_CURRENT_LIST_DIR}/operations_executor.cmake)
-include(${CMAKE_CURRENT_LIST_DIR}/operations_changes.cmake)
+# End-to-end tests of the actions against the lab domain controller, each
+# alone. View, applied, membership, effective, JSON and the directory's
+# values make and remove objects of their own and leave the seeded ones as
+# they were, but their dry-run checks compare the directory's
+# highestCommittedUSN before and after. Add, modify, rename, delete and
+# quick start change the lab's PSOs and, for a moment, its domain policy.
+foreach(module IN ITEMS test_view test_view_applied test_membership test_effective
+    test_json test_directory_values test_add test_modify test_delete test_quickstart)
+  talvex_e2e_test(e2e_${module} SUITE ${module} LAB SERIAL)
+endforeach()

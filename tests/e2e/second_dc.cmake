@@ -4,11 +4,5 @@
 # answer with it, which the other lab tests must never meet: the test runs
 # alone and comes last. 77 is a local run without a lab (or without a dc2
 # that could be added); with CI set that fails instead.
-add_test(NAME e2e_second_dc
-  COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/second_dc.sh ${Python3_EXECUTABLE}
-  WORKING_DIRECTORY ${CMAKE_CURRENT_LIST_DIR})
-set_tests_properties(e2e_second_dc PROPERTIES
-  ENVIRONMENT "${TALVEX_E2E_ENV}"
-  RUN_SERIAL TRUE
-  SKIP_RETURN_CODE 77
-  TIMEOUT 1200)
+talvex_e2e_test(e2e_second_dc LAB SERIAL TIMEOUT 1200 SKIP_RETURN_CODE 77
+  COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/second_dc.sh ${Python3_EXECUTABLE})

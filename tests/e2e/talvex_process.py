@@ -1,4 +1,4 @@
-"""Runs the talvex under test and hands back what it wrote as text.
+"""How the talvex under test is started and how its output is read back as text.
 
 TALVEX_BINARY names the binary. A Linux build runs as it is and writes
 UTF-8. A name ending in ".exe" is the Windows build: it runs under Wine
@@ -13,14 +13,13 @@ Windows console program does, by the kind of stream it is given:
 Both are turned back into the text the Linux build writes (every "\\r\\n"
 becomes "\\n"), so that one set of expected outputs serves both builds. A
 bare "\\n", a byte-order mark or a stray byte fails the run instead: those
-are faults of the writer, not differences to smooth over.
+are faults of the writer, not differences to smooth over. The tests run
+talvex through labtest.run_talvex, which uses these.
 
 Standard library only.
 """
 
 import os
-import subprocess
-import tempfile
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 WINE_EXEC = os.path.join(HERE, "wine_exec.sh")
@@ -69,33 +68,3 @@ def windows_text(raw, mode):
     if bare >= 0:
         raise AssertionError(f"line end without \\r in {mode} output: {text!r}")
     return text.replace("\r\n", "\n")
-
-
-def run(prefix, args, stdin=None, timeout=120, env=None, errors="strict", path=None,
-        **popen):
-    """Runs `prefix + command(args, path)`; returns (stdout, stderr, exit code).
-
-    prefix: commands the binary runs under (such as the lab's exec.sh);
-    stdin: bytes for standard input; errors: how undecodable UTF-8 from the
-    Linux build is handled; path: the binary, when not TALVEX_BINARY's.
-    """
-    path = path or binary()
-    full = list(prefix) + command(args, path)
-    if not is_windows(path):
-        done = subprocess.run(full, input=stdin, capture_output=True,
-                              timeout=timeout, env=env, **popen)
-        return (done.stdout.decode("utf-8", errors), done.stderr.decode("utf-8", errors),
-                done.returncode)
-    mode = streams()
-    if mode == "pipe":
-        done = subprocess.run(full, input=stdin, capture_output=True,
-                              timeout=timeout, env=env, **popen)
-        out, err = done.stdout, done.stderr
-    else:
-        with tempfile.TemporaryFile() as out_file, tempfile.TemporaryFile() as err_file:
-            done = subprocess.run(full, input=stdin, stdout=out_file, stderr=err_file,
-                                  timeout=timeout, env=env, **popen)
-            out_file.seek(0)
-            err_file.seek(0)
-            out, err = out_file.read(), err_file.read()
-    return windows_text(out, mode), windows_text(err, mode), done.returncode

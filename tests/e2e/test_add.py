@@ -4,9 +4,8 @@ the object that is created, read back with ldapsearch."""
 import unittest
 
 import labtest
-from labtest import SUCCESS_TAIL, USAGE_HINT, attribute, read_entry
-from pso_lab import (ChangesTestCase, DEFAULT_WARNINGS, NOT_FOR_REAL, create_pso, display, pso_dns,
-                     pso_values, text, using_host)
+from labtest import (ChangesTestCase, DEFAULT_WARNINGS, NOT_FOR_REAL, Policy, SUCCESS_TAIL,
+                     USAGE_HINT, attribute, create_pso, pso_dns, pso_values, read_entry, text)
 
 # What the server adds to every new PSO by itself; everything else on the
 # object must come from talvex's request.
@@ -19,15 +18,8 @@ NOT_UNIQUE = "ERROR:\nERROR: Password Settings Object Name is not unique.\nERROR
 
 class AddTest(ChangesTestCase):
 
-    def made(self, name):
-        """The DN of a PSO the test makes, removed when the test ends."""
-        dn = self.pso_dn(name)
-        labtest.delete_if_present(dn)
-        self.addCleanup(labtest.delete_if_present, dn)
-        return dn
-
     def prelude(self):
-        return [using_host(), "Retrieving PSOs...", "Checking existing policies..."]
+        return [self.host_line, "Retrieving PSOs...", "Checking existing policies..."]
 
     def test_dry_run_shows_the_defaults_and_writes_nothing(self):
         dn = self.made("tvxchg-add-dry")
@@ -36,8 +28,8 @@ class AddTest(ChangesTestCase):
         expected = (["WARN: Using name tvxchg-add-dry for displayName."] + DEFAULT_WARNINGS +
                     [""] + self.prelude() + [""] + NOT_FOR_REAL +
                     ["PSO that would have been created had this been for real.", ""] +
-                    display(domain=self.domain, precedence=701, dn=dn, name="tvxchg-add-dry",
-                            display_name="tvxchg-add-dry") + [""])
+                    Policy(dn, 701, domain=self.domain, name="tvxchg-add-dry",
+                           display_name="tvxchg-add-dry").lines() + [""])
         self.assertEqual(text(expected) + SUCCESS_TAIL, out)
         self.assertEqual("", err)
 
@@ -72,7 +64,8 @@ class AddTest(ChangesTestCase):
                 out, err = self.talvex_writing_nothing(*args, code=1)
                 self.assertTrue(out.endswith(
                     NOT_UNIQUE + f"ERROR:     {dn}\nERROR:\n" + USAGE_HINT), out)
-        self.assertEqual([existing.lower()], pso_dns("(name=tvxchg-unique)"))
+        self.assertEqual([existing.lower()],
+                         [dn.lower() for dn in pso_dns("(name=tvxchg-unique)")])
 
     def test_same_settings_stop_without_override_and_create_with_it(self):
         twin = create_pso(self.made("tvxchg-add-twin"), 707, threshold=4, duration=20,

@@ -5,27 +5,20 @@ refusal's code."""
 
 import unittest
 
-import labtest
-from labtest import SUCCESS_TAIL, USAGE_HINT, read_entry
-from pso_lab import ChangesTestCase, NOT_FOR_REAL, create_pso, deny_delete, text, using_host
+from labtest import (ChangesTestCase, NOT_FOR_REAL, SUCCESS_TAIL, USAGE_HINT, deny_delete,
+                     read_entry, text)
 
 ADDED_UNUSED = "WARN: Added -unused switch for safety."
 
 
 class DeleteTest(ChangesTestCase):
 
-    def made(self, name, precedence, **kwargs):
-        dn = self.pso_dn(name)
-        labtest.delete_if_present(dn)
-        self.addCleanup(labtest.delete_if_present, dn)
-        return create_pso(dn, precedence, **kwargs)
-
     def test_multidel_dry_run_lists_unused_psos_and_deletes_nothing(self):
         first = self.made("tvxchg-dry-a", 730)
         second = self.made("tvxchg-dry-b", 731)
         self.made("tvxchg-dry-used", 732, applies_to=[self.staff("carol")])
         out, err = self.talvex_writing_nothing("-multidel", "-pso", "tvxchg-dry-*")
-        self.assertEqual(text([ADDED_UNUSED, using_host(), "Retrieving PSOs...", ""] +
+        self.assertEqual(text([ADDED_UNUSED, self.host_line, "Retrieving PSOs...", ""] +
                               NOT_FOR_REAL +
                               ["PSO(s) that would have been deleted had this been for real.",
                                f"  DN:{first}", f"  DN:{second}"]) + SUCCESS_TAIL, out)
@@ -37,7 +30,7 @@ class DeleteTest(ChangesTestCase):
         used = self.made("tvxchg-use-used", 734, applies_to=[self.staff("carol")])
         out, err, rc = self.talvex("-multidel", "-pso", "tvxchg-use-*", "-forreal")
         self.assertEqual(0, rc, out + err)
-        self.assertEqual(text([ADDED_UNUSED, using_host(), "Retrieving PSOs...",
+        self.assertEqual(text([ADDED_UNUSED, self.host_line, "Retrieving PSOs...",
                                "Deleting PSO(s):", f"  DN:{free}",
                                "PSO(s) successfully deleted."]) + SUCCESS_TAIL, out)
         self.assertIsNone(read_entry(free))
@@ -45,7 +38,7 @@ class DeleteTest(ChangesTestCase):
 
         out, err, rc = self.talvex("-multidel", "-pso", "tvxchg-use-*", "-forreal", "-override")
         self.assertEqual(0, rc, out + err)
-        self.assertEqual(text([using_host(), "Retrieving PSOs...", "Deleting PSO(s):",
+        self.assertEqual(text([self.host_line, "Retrieving PSOs...", "Deleting PSO(s):",
                                f"  DN:{used}", "PSO(s) successfully deleted."]) + SUCCESS_TAIL,
                          out)
         self.assertIsNone(read_entry(used))
@@ -55,14 +48,14 @@ class DeleteTest(ChangesTestCase):
         second = self.made("tvxchg-one-b", 736)
         out, err = self.talvex_writing_nothing("-del", "-pso", "tvxchg-one-*", "-forreal",
                                                code=1)
-        self.assertEqual(text([ADDED_UNUSED, using_host(), "Retrieving PSOs...", "ERROR:",
+        self.assertEqual(text([ADDED_UNUSED, self.host_line, "Retrieving PSOs...", "ERROR:",
                                "ERROR: Single delete action specified but multiple polices "
                                "match criteria.", "ERROR:"]) + USAGE_HINT, out)
         for dn in (first, second):
             self.assertIsNotNone(read_entry(dn))
 
         out, err = self.talvex_writing_nothing("-del", "-pso", "tvxchg-one-a")
-        self.assertEqual(text([ADDED_UNUSED, using_host(), "Retrieving PSOs...", ""] +
+        self.assertEqual(text([ADDED_UNUSED, self.host_line, "Retrieving PSOs...", ""] +
                               NOT_FOR_REAL +
                               ["PSO(s) that would have been deleted had this been for real.",
                                f"  DN:{first}"]) + SUCCESS_TAIL, out)
@@ -77,7 +70,7 @@ class DeleteTest(ChangesTestCase):
         deny_delete(self, dns[2], self.pso_container)
         out, err, rc = self.talvex("-multidel", "-pso", "tvxchg-acl-*", "-forreal")
         self.assertEqual(50, rc, out + err)
-        self.assertEqual(text([ADDED_UNUSED, using_host(), "Retrieving PSOs...",
+        self.assertEqual(text([ADDED_UNUSED, self.host_line, "Retrieving PSOs...",
                                "Deleting PSO(s):"] + [f"  DN:{dn}" for dn in dns[:3]] +
                               ["", "The command did not complete successfully.", ""]), out)
         lines = err.splitlines()

@@ -25,16 +25,7 @@ NO_CACHE = {"KRB5CCNAME": "FILE:/nonexistent/talvex-no-ticket-cache"}
 VIEW = ("-q", "-view", "-dompol")
 
 
-class DirectoryBindTest(unittest.TestCase):
-
-    @classmethod
-    def setUpClass(cls):
-        cls.env = labtest.require_lab()
-        cls.dc_host = cls.env["LAB_DC_HOST"]
-        cls.using_host = f"Using host: Default-First-Site-Name\\{cls.dc_host}\n"
-
-    def talvex(self, *args, env=None, stdin=None):
-        return labtest.run_talvex(*args, env=env, stdin=stdin)
+class DirectoryBindTest(labtest.LabTestCase):
 
     def assertSucceeds(self, args, env=None):
         out, err, code = self.talvex(*args, env=env)

@@ -30,8 +30,8 @@ class DirectoryPlatformLabTest(unittest.TestCase):
                    "TALVEX_LAB_INSIDE=1", f"TALVEX_LAB_ENV={labtest.env_file()}",
                    f"LDAPTLS_CACERT={labtest.lab()['LAB_CA']}",
                    binary, "--gtest_filter=Lab*", "--gtest_color=no"]
-        env = dict(os.environ, LAB_ENV=labtest.env_file())
-        done = subprocess.run(command, capture_output=True, timeout=540, env=env)
+        done = subprocess.run(command, capture_output=True, timeout=540,
+                              env=labtest.lab_subprocess_env())
         output = (done.stdout.decode("utf-8", "replace") +
                   done.stderr.decode("utf-8", "replace"))
         self.assertEqual(done.returncode, 0, output)

@@ -5,7 +5,6 @@ and directory text that carries control characters.
 Standard library only.
 """
 
-import base64
 import re
 import time
 import unittest
@@ -16,10 +15,6 @@ from labtest import LabTestCase, SUCCESS_TAIL
 SUBJECTS = 1600  # more than a Windows controller's MaxValRange (1,500)
 
 
-def b64_line(name, value):
-    return f"{name}:: {base64.b64encode(value.encode()).decode()}"
-
-
 class RangedValuesTest(LabTestCase):
 
     @classmethod
@@ -28,7 +23,7 @@ class RangedValuesTest(LabTestCase):
         # The users are a fixture made once and kept (a user add costs a
         # Samba DC about 0.1-0.3 s); only the PSO is made and removed per run.
         cls.ou = "OU=e2e-ranged," + cls.base_dn
-        cls.pso = f"CN=e2erng-pso,{cls.pso_container}"
+        cls.pso = cls.pso_dn("e2erng-pso")
         labtest.delete_if_present(cls.pso)
         cls.users = [f"CN=e2erng-{i:04d},{cls.ou}" for i in range(SUBJECTS)]
         started = time.monotonic()
@@ -40,7 +35,7 @@ class RangedValuesTest(LabTestCase):
         for at in range(0, len(missing), 100):
             labtest.add_ldif("".join(labtest.user_entry(dn, f"e2erng-{i:04d}")
                                      for i, dn in missing[at:at + 100]))
-        labtest.add_ldif(labtest.pso_entry(cls.pso, "e2erng-pso", 900, applies_to=cls.users))
+        labtest.add_ldif(labtest.pso_entry(cls.pso, 900, applies_to=cls.users))
         print(f"\n{len(missing)} of {SUBJECTS} users made, PSO applied to all in "
               f"{time.monotonic() - started:.1f} s")
 
@@ -82,22 +77,15 @@ class DirectoryTextTest(LabTestCase):
         cls.shown_user = "CN=e2etxt\\x1b[2Ju," + cls.ou
         cls.upn = "e2etxt\x1bu@" + cls.domain
         cls.shown_upn = "e2etxt\\x1bu@" + cls.domain
-        cls.pso = f"CN=e2etxt-pso\x07\x7f,{cls.pso_container}"
+        cls.pso = cls.pso_dn("e2etxt-pso\x07\x7f")
         cls.shown_pso = f"CN=e2etxt-pso\\x07\\x7f,{cls.pso_container}"
         cls.cleanUp()
         labtest.add_ldif(labtest.ou_entry(cls.ou) + "\n".join([
-            b64_line("dn", cls.user), "objectClass: user", "sAMAccountName: e2etxtu",
-            b64_line("userPrincipalName", cls.upn),
-            b64_line("displayName", cls.RAW_DISPLAY)]) + "\n\n")
-        lines = []
-        for line in labtest.pso_entry("X", "e2etxt-pso", 901).strip().splitlines():
-            if line.startswith("dn:"):
-                line = b64_line("dn", cls.pso)
-            elif line.startswith("displayName:"):
-                line = b64_line("displayName", cls.RAW_DISPLAY)
-            lines.append(line)
-        lines.append(b64_line("msDS-PSOAppliesTo", cls.user))
-        labtest.add_ldif("\n".join(lines) + "\n\n")
+            labtest.ldif_line("dn", cls.user), "objectClass: user", "sAMAccountName: e2etxtu",
+            labtest.ldif_line("userPrincipalName", cls.upn),
+            labtest.ldif_line("displayName", cls.RAW_DISPLAY)]) + "\n\n")
+        labtest.add_ldif(labtest.pso_entry(cls.pso, 901, name="e2etxt-pso",
+                                           display_name=cls.RAW_DISPLAY, applies_to=[cls.user]))
 
     @classmethod
     def tearDownClass(cls):

@@ -32,9 +32,8 @@ class EffectiveTest(LabTestCase):
         cls.dup_name = "e2eeff-dup@other.test"
         cls.dup_account = "CN=e2eeff-dupa," + cls.ou
         cls.dup_upn = "CN=e2eeff-dupb," + cls.ou
-        cls.a = f"CN={PREFIX}a,{cls.pso_container}"
-        cls.b = f"CN={PREFIX}b,{cls.pso_container}"
-        cls.cleanUp()
+        cls.a, cls.b = cls.pso_dn(PREFIX + "a"), cls.pso_dn(PREFIX + "b")
+        cls.own_objects((cls.a, cls.b))
         labtest.add_ldif(
             labtest.ou_entry(cls.ou)
             + labtest.user_entry(cls.two, "e2eeff-two", "e2eeff-two@" + cls.domain)
@@ -45,22 +44,8 @@ class EffectiveTest(LabTestCase):
             + labtest.contact_entry(cls.contact, "e2eeff-contact")
             + labtest.user_entry(cls.dup_account, cls.dup_name)
             + labtest.user_entry(cls.dup_upn, "e2eeff-dupb", cls.dup_name)
-            + labtest.pso_entry(cls.a, PREFIX + "a", 801, applies_to=[cls.two, cls.group],
-                                min_length=11)
-            + labtest.pso_entry(cls.b, PREFIX + "b", 800, applies_to=[cls.two],
-                                min_length=13))
-        cls.using_host = f"Using host: Default-First-Site-Name\\{cls.dc_host}\n"
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.cleanUp()
-        super().tearDownClass()
-
-    @classmethod
-    def cleanUp(cls):
-        for dn in (cls.a, cls.b):
-            labtest.delete_if_present(dn)
-        labtest.delete_tree(cls.ou)
+            + labtest.pso_entry(cls.a, 801, applies_to=[cls.two, cls.group], minlen=11)
+            + labtest.pso_entry(cls.b, 800, applies_to=[cls.two], minlen=13))
 
     def resultant(self, dn):
         entry = labtest.read_entry(dn, ["msDS-ResultantPSO"])

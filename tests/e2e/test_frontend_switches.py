@@ -12,12 +12,12 @@ import pathlib
 import random
 import unittest
 
-import talvex_process
+import labtest
+from labtest import DEFAULT_WARNINGS, USAGE_HINT as HINT
 
 DATA = pathlib.Path(__file__).resolve().parent / "data"
 
 BANNER = "\nTalvex V01.00.00cpp by the Talvex developers, April 2007\n\n"
-HINT = "\nType Talvex /? for usage assistance.\n\n\n"
 DEBUG_HEADER = "DEBUG: \nDEBUG: Debug strings enabled.\nDEBUG: \n"
 DEBUG_APPLICATION = "DEBUG: Processing Application Specific Switches...\n"
 USAGE_HEAD = ("-help         Help.\n-?            Help.\n\nUsage:\n"
@@ -29,31 +29,20 @@ USAGE_FULL = (DATA / "usage_full.txt").read_text(encoding="utf-8")
 UNREACHABLE = ["-h", "127.0.0.1", "-p", "9"]
 
 
-def run(args, stdin=b""):
-    # No controlling terminal: never prompts.
-    return talvex_process.run([], args, stdin=stdin, timeout=60, start_new_session=True)
-
-
-def error(*lines):
-    """An error block ending the run, followed by the usage hint."""
-    return "ERROR:\n" + "".join(line + "\n" for line in lines) + "ERROR:\n" + HINT
+def run(args, stdin=None):
+    return labtest.run_talvex(*args, lab=False, stdin=stdin)
 
 
 def lines(*texts):
-    return "".join(text + "\n" for text in texts)
+    return labtest.text(texts)
 
 
-ADD_DEFAULTS = lines(
-    "WARN: Using default 91 days for maximum password age.",
-    "WARN: Using default 15 characters for minimum password length.",
-    "WARN: Using default 24 passwords for minimum password history.",
-    "WARN: Using default 25 bad passwords for lockout threshold.",
-    "WARN: Using default 5 minutes for lockout duration.",
-    "WARN: Using default 5 minutes for lockout observation.",
-    "WARN: Using default 0 days for minimum password age.",
-    "WARN: Using default TRUE for password complexity.",
-    "WARN: Using default FALSE for reversible encryption passwords.",
-    "")
+def error(*messages):
+    """An error block ending the run, followed by the usage hint."""
+    return "ERROR:\n" + lines(*messages) + "ERROR:\n" + HINT
+
+
+ADD_DEFAULTS = lines(*DEFAULT_WARNINGS, "")
 
 ONLY_ONE_ACTION = error("ERROR: Only one Action switch can be specified.")
 
@@ -61,7 +50,7 @@ ONLY_ONE_ACTION = error("ERROR: Only one Action switch can be specified.")
 class FrontEndTestCase(unittest.TestCase):
     maxDiff = None
 
-    def assertRun(self, args, stdout, code=1, banner=True, stdin=b""):
+    def assertRun(self, args, stdout, code=1, banner=True, stdin=None):
         out, err, rc = run(args, stdin)
         self.assertEqual((BANNER if banner else "") + stdout, out)
         self.assertEqual("", err)
@@ -423,7 +412,7 @@ class RunPastTheFrontEndTest(FrontEndTestCase):
     def test_password_from_standard_input_is_never_shown(self):
         out, err, rc = run(["-q", "-d", "9", "-u", "admin", "-up", "*",
                             "-view", "-dompol"] + UNREACHABLE,
-                           stdin=b"Sup3r-Secret\n")
+                           stdin="Sup3r-Secret\n")
         front = (self.FRONT_END + "Enter Password: \n"
                  + "DEBUG: Processing command line completed.\n")
         self.assertEqual(front, out[:len(front)])
@@ -453,7 +442,7 @@ class RandomCommandLineTest(unittest.TestCase):
     ]
 
     # Each start of talvex.exe under Wine takes about a second.
-    CASES = 60 if talvex_process.is_windows() else 300
+    CASES = 60 if labtest.on_windows() else 300
 
     def test_random_command_lines_end_with_exit_code_one(self):
         generator = random.Random(1234)

@@ -7,7 +7,6 @@ ldapsearch reads independently and with the text listing of the same
 command. The tests make their own users, groups and PSOs (e2ejson-...).
 """
 
-import base64
 import json
 import os
 import re
@@ -29,38 +28,23 @@ ODD_DISPLAY_NAME = 'Zoë "quoted" \\ tab\tend'
 with open(SCHEMA_PATH, encoding="utf-8") as schema_file:
     VALIDATOR = jsonschema.Draft202012Validator(json.load(schema_file))
 
-TYPE_TEXT = {"pso": "Policy Settings Object", "domainPolicy": "Domain Policy"}
-SETTING_LABELS = [
-    ("Lockout Threshold", "lockoutThreshold"),
-    ("Lockout Duration", "lockoutDurationMinutes"),
-    ("Lockout Observation", "lockoutObservationWindowMinutes"),
-    ("Min Pwd Age", "minPasswordAgeDays"),
-    ("Max Pwd Age", "maxPasswordAgeDays"),
-    ("Min Pwd Length", "minPasswordLength"),
-    ("Pwd History", "passwordHistoryLength"),
-    ("Pwd Complexity", "complexityEnabled"),
-    ("Pwd Reversible", "reversibleEncryptionEnabled"),
-]
-
-
-def as_text(value):
-    """A JSON setting as the text listing shows it (never is -1)."""
-    if value is None:
-        return "-1"
-    if isinstance(value, bool):
-        return "TRUE" if value else "FALSE"
-    return str(value)
+TYPE_TEXT = {"pso": labtest.PSO_TYPE, "domainPolicy": labtest.DOMAIN_POLICY_TYPE}
+# The JSON name of each setting.
+SETTING_KEYS = dict(threshold="lockoutThreshold", duration="lockoutDurationMinutes",
+                    window="lockoutObservationWindowMinutes", minage="minPasswordAgeDays",
+                    maxage="maxPasswordAgeDays", minlen="minPasswordLength",
+                    history="passwordHistoryLength", complexity="complexityEnabled",
+                    reversible="reversibleEncryptionEnabled")
 
 
 def policy_fields(policy):
-    """A JSON policy as the sixteen labelled fields of the text display."""
-    fields = {"Type": TYPE_TEXT[policy["type"]], "Domain": policy["domain"],
-              "Policy Precedence": str(policy["precedence"]), "DN": policy["dn"],
-              "Name": policy["name"], "Canonical Name": policy["canonicalName"],
-              "Display Name": policy["displayName"]}
-    for label, key in SETTING_LABELS:
-        fields[label] = as_text(policy["settings"][key])
-    return fields
+    """A JSON policy as the sixteen labelled fields of the text display
+    (never, null in JSON, is -1 there)."""
+    settings = {setting: -1 if policy["settings"][key] is None else policy["settings"][key]
+                for setting, key in SETTING_KEYS.items()}
+    return labtest.Policy(policy["dn"], policy["precedence"], TYPE_TEXT[policy["type"]],
+                          policy["domain"], policy["name"], policy["canonicalName"],
+                          policy["displayName"], **settings).fields
 
 
 def visible(fields):
@@ -116,14 +100,8 @@ class JsonTest(LabTestCase):
         cls.nobody = "CN=e2ejson-nobody," + cls.ou
         cls.inner = "CN=e2ejson-inner," + cls.ou
         cls.outer = "CN=e2ejson-outer," + cls.ou
-        cls.a = f"CN={PREFIX}a,{cls.pso_container}"
-        cls.b = f"CN={PREFIX}b,{cls.pso_container}"
-        cls.c = f"CN={PREFIX}c,{cls.pso_container}"
-        cls.cleanUp()
-        odd = labtest.pso_entry(cls.c, PREFIX + "c", 902, applies_to=[cls.outer],
-                                display="ODD", min_length=14, max_age_days=0)
-        odd = odd.replace("displayName: ODD", "displayName:: " + base64.b64encode(
-            ODD_DISPLAY_NAME.encode("utf-8")).decode("ascii"))
+        cls.a, cls.b, cls.c = (cls.pso_dn(PREFIX + x) for x in "abc")
+        cls.own_objects((cls.a, cls.b, cls.c))
         labtest.add_ldif(
             labtest.ou_entry(cls.ou)
             + labtest.user_entry(cls.direct, "e2ejson-direct", "e2ejson-direct@" + cls.domain)
@@ -131,25 +109,13 @@ class JsonTest(LabTestCase):
             + labtest.user_entry(cls.nobody, "e2ejson-nobody")
             + labtest.group_entry(cls.inner, "e2ejson-inner", [cls.member])
             + labtest.group_entry(cls.outer, "e2ejson-outer", [cls.inner])
-            + labtest.pso_entry(cls.a, PREFIX + "a", 901, applies_to=[cls.direct, cls.inner],
-                                min_length=12)
-            + labtest.pso_entry(cls.b, PREFIX + "b", 900, applies_to=[cls.direct],
-                                min_length=16, threshold=5)
-            + odd)
+            + labtest.pso_entry(cls.a, 901, applies_to=[cls.direct, cls.inner], minlen=12)
+            + labtest.pso_entry(cls.b, 900, applies_to=[cls.direct], minlen=16, threshold=5)
+            + labtest.pso_entry(cls.c, 902, applies_to=[cls.outer],
+                                display_name=ODD_DISPLAY_NAME, minlen=14, maxage=0))
         # The never value of a lockout duration: locked until an administrator
         # unlocks the account.
         labtest.set_values(cls.b, "msDS-LockoutDuration", [labtest.NEVER])
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.cleanUp()
-        super().tearDownClass()
-
-    @classmethod
-    def cleanUp(cls):
-        for dn in (cls.a, cls.b, cls.c):
-            labtest.delete_if_present(dn)
-        labtest.delete_tree(cls.ou)
 
     def document(self, *args):
         """Runs talvex with -json: standard output is one valid document only."""

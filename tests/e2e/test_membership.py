@@ -8,12 +8,10 @@ from a PSO that applies to nothing, and what talvex changed (or, without
 import unittest
 
 import labtest
-from labtest import LabTestCase, SUCCESS_TAIL, USAGE_HINT
+from labtest import LabTestCase, NOT_FOR_REAL, SUCCESS_TAIL, USAGE_HINT
 
 PREFIX = "e2emem-"
-BANNER = ("***************************************************\n"
-          "***This is not for real, -forreal not specified.***\n"
-          "***************************************************\n")
+BANNER = labtest.text(NOT_FOR_REAL)
 
 
 class MembershipTest(LabTestCase):
@@ -25,29 +23,15 @@ class MembershipTest(LabTestCase):
         cls.user = "CN=e2emem-user," + cls.ou
         cls.plain = "CN=e2emem-plain," + cls.ou
         cls.group = "CN=e2emem-group," + cls.ou
-        cls.pso = f"CN={PREFIX}pso,{cls.pso_container}"
-        cls.other = f"CN={PREFIX}other,{cls.pso_container}"
-        cls.cleanUp()
+        cls.pso, cls.other = cls.pso_dn(PREFIX + "pso"), cls.pso_dn(PREFIX + "other")
+        cls.own_objects((cls.pso, cls.other))
         labtest.add_ldif(
             labtest.ou_entry(cls.ou)
             + labtest.user_entry(cls.user, "e2emem-user", "e2emem-user@" + cls.domain)
             + labtest.user_entry(cls.plain, "e2emem-plain")
             + labtest.group_entry(cls.group, "e2emem-group", [cls.plain])
-            + labtest.pso_entry(cls.pso, PREFIX + "pso", 700)
-            + labtest.pso_entry(cls.other, PREFIX + "other", 701))
-        cls.head = (f"Using host: Default-First-Site-Name\\{cls.dc_host}\n"
-                    "Retrieving PSOs...\n")
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.cleanUp()
-        super().tearDownClass()
-
-    @classmethod
-    def cleanUp(cls):
-        for dn in (cls.pso, cls.other):
-            labtest.delete_if_present(dn)
-        labtest.delete_tree(cls.ou)
+            + labtest.pso_entry(cls.pso, 700) + labtest.pso_entry(cls.other, 701))
+        cls.head = cls.using_host + "Retrieving PSOs...\n"
 
     def setUp(self):
         self.set_members([])

@@ -6,9 +6,9 @@ of two policies is refused."""
 import unittest
 
 import labtest
-from labtest import SUCCESS_TAIL, USAGE_HINT, attribute, read_entry
-from pso_lab import (ChangesTestCase, NOT_FOR_REAL, create_pso, display, domain_policy_settings, pso_dns,
-                     read_domain_policy, text, using_host, write_domain_policy)
+from labtest import (ChangesTestCase, NOT_FOR_REAL, Policy, SUCCESS_TAIL, USAGE_HINT, attribute,
+                     create_pso, domain_policy_settings, domain_policy_values, pso_dns,
+                     read_entry, text, write_domain_policy)
 
 # Attributes the server changes on every write.
 BOOKKEEPING = {"usnchanged", "whenchanged"}
@@ -31,22 +31,16 @@ GROUP_POLICY_WARNING = [
 
 class ModifyTest(ChangesTestCase):
 
-    def made(self, name):
-        dn = self.pso_dn(name)
-        labtest.delete_if_present(dn)
-        self.addCleanup(labtest.delete_if_present, dn)
-        return dn
-
-    def pso_display(self, dn, name, precedence, **settings):
-        return display(domain=self.domain, precedence=precedence, dn=dn, name=name,
-                       canonical=f"{self.domain}/System/Password Settings Container/{name}",
-                       display_name=name, **settings)
+    def pso_display(self, dn, name, precedence, display_name=None, **settings):
+        return Policy(dn, precedence, domain=self.domain, name=name,
+                      canonical=f"{self.domain}/System/Password Settings Container/{name}",
+                      display_name=display_name or name, **settings).lines()
 
     def domain_display(self, values):
         rdn = self.base_dn.split(",")[0][3:]
-        return display(type_="Domain Policy", domain=self.domain, precedence=2147483647,
-                       dn=self.base_dn, name=rdn, canonical=self.domain + "/",
-                       display_name=rdn, **domain_policy_settings(values))
+        return Policy(self.base_dn, labtest.DOMAIN_POLICY_PRECEDENCE, labtest.DOMAIN_POLICY_TYPE,
+                      self.domain, name=rdn, canonical=self.domain + "/", display_name=rdn,
+                      **domain_policy_settings(values)).lines()
 
     def test_lockout_values_alone_change_and_are_shown(self):
         settings = dict(threshold=0, duration=30, window=30, maxage=50, minage=1, minlen=9,
@@ -55,7 +49,7 @@ class ModifyTest(ChangesTestCase):
         before = read_entry(dn, ["*"])
 
         out, _ = self.talvex_writing_nothing("-mod", "::::::3:20:10", "-pso", "tvxchg-mod-lock")
-        self.assertEqual(text([using_host(), "Retrieving PSOs...", ""] + NOT_FOR_REAL + [
+        self.assertEqual(text([self.host_line, "Retrieving PSOs...", ""] + NOT_FOR_REAL + [
             "DN to be modified had this been for real.", f"  {dn}", "",
             f"Current Policy Settings - {dn}"] +
             self.pso_display(dn, "tvxchg-mod-lock", 720, **settings) + [""]) + SUCCESS_TAIL, out)
@@ -64,7 +58,7 @@ class ModifyTest(ChangesTestCase):
                                    "-forreal")
         self.assertEqual(0, rc, out + err)
         settings.update(threshold=3, duration=20, window=10)
-        self.assertEqual(text([using_host(), "Retrieving PSOs...", "Modifying PSO:", f"  {dn}",
+        self.assertEqual(text([self.host_line, "Retrieving PSOs...", "Modifying PSO:", f"  {dn}",
                                "PSO successfully updated.", "",
                                f"Current Policy Settings - {dn}"] +
                               self.pso_display(dn, "tvxchg-mod-lock", 720, **settings) + [""]) +
@@ -79,13 +73,13 @@ class ModifyTest(ChangesTestCase):
                          {k: v for k, v in comparable(after).items() if k not in changed})
 
     def test_domain_complexity_off_keeps_every_other_pwdproperties_bit(self):
-        original = read_domain_policy(self.base_dn)
+        original = domain_policy_values(self.base_dn)
         self.addCleanup(write_domain_policy, self.base_dn, original)
         write_domain_policy(self.base_dn, {"pwdProperties": "17"})
-        current = read_domain_policy(self.base_dn)
+        current = domain_policy_values(self.base_dn)
 
         out, _ = self.talvex_writing_nothing("-mod", "::::::::::false", "-dompol")
-        self.assertEqual(text([using_host(), "Retrieving Domain Policy...", ""] + NOT_FOR_REAL + [
+        self.assertEqual(text([self.host_line, "Retrieving Domain Policy...", ""] + NOT_FOR_REAL + [
             "DN to be modified had this been for real.", f"  {self.base_dn}", ""] +
             GROUP_POLICY_WARNING + ["",
             f"Current Policy Settings - {self.base_dn}"] + self.domain_display(current) +
@@ -93,11 +87,11 @@ class ModifyTest(ChangesTestCase):
 
         out, err, rc = self.talvex("-mod", "::::::::::false", "-dompol", "-forreal")
         self.assertEqual(0, rc, out + err)
-        after = read_domain_policy(self.base_dn)
+        after = domain_policy_values(self.base_dn)
         self.assertEqual("16", after["pwdProperties"])
         self.assertEqual({k: v for k, v in current.items() if k != "pwdProperties"},
                          {k: v for k, v in after.items() if k != "pwdProperties"})
-        self.assertEqual(text([using_host(), "Retrieving Domain Policy...",
+        self.assertEqual(text([self.host_line, "Retrieving Domain Policy...",
                                "Modifying Domain Policy:", f"  {self.base_dn}",
                                "Domain Policy successfully updated.", ""] +
                               GROUP_POLICY_WARNING + ["",
@@ -116,9 +110,9 @@ class ModifyTest(ChangesTestCase):
         self.assertEqual(["tvxchg-mod-new"], attribute(entry, "name"))
         # The display names were not named, so they stay.
         self.assertEqual(["tvxchg-mod-old"], attribute(entry, "displayName"))
-        shown = self.pso_display(new, "tvxchg-mod-new", 721, threshold=5)
-        shown[6] = "    Display Name       : tvxchg-mod-old"
-        self.assertEqual(text([using_host(), "Retrieving PSOs...", "Modifying PSO:", f"  {old}",
+        shown = self.pso_display(new, "tvxchg-mod-new", 721, display_name="tvxchg-mod-old",
+                                 threshold=5)
+        self.assertEqual(text([self.host_line, "Retrieving PSOs...", "Modifying PSO:", f"  {old}",
                                "PSO successfully updated.", "",
                                f"Current Policy Settings - {new}"] + shown + [""]) +
                          SUCCESS_TAIL, out)
@@ -132,7 +126,7 @@ class ModifyTest(ChangesTestCase):
                                                "-pso", "tvxchg-mod-ref", "-forreal", code=21)
         self.assertEqual(comparable(before), comparable(read_entry(old, ["*"])))
         self.assertEqual([], pso_dns("(name=tvxchg-mod-ref2)"))
-        self.assertEqual(text([using_host(), "Retrieving PSOs...", "Modifying PSO:", f"  {old}",
+        self.assertEqual(text([self.host_line, "Retrieving PSOs...", "Modifying PSO:", f"  {old}",
                                "", "The command did not complete successfully.", ""]), out)
         # With -q the modification routine's own report stays silent; the
         # action's report carries the server's reason.
@@ -154,7 +148,7 @@ class ModifyTest(ChangesTestCase):
         # maximum of 5; Samba would take it.
         out, _ = self.talvex_writing_nothing("-mod", ":::5", "-pso", "tvxchg-mod-rule",
                                              "-forreal", code=1)
-        self.assertEqual(text([using_host(), "Retrieving PSOs...", "ERROR:",
+        self.assertEqual(text([self.host_line, "Retrieving PSOs...", "ERROR:",
                                "ERROR: Minimum password age must not be longer than maximum "
                                "password age.",
                                "ERROR: Value - minpwdage 10 days, maxpwdage 5 days",
@@ -174,7 +168,7 @@ class ModifyTest(ChangesTestCase):
         old = create_pso(self.made("tvxchg-ren-old"), 723)
         new = self.made("tvxchg-ren-new")
         out, _ = self.talvex_writing_nothing("-rename", "tvxchg-ren-new", "-pso", "tvxchg-ren-old")
-        self.assertEqual(text([using_host(), "Retrieving PSOs...", ""] + NOT_FOR_REAL + [
+        self.assertEqual(text([self.host_line, "Retrieving PSOs...", ""] + NOT_FOR_REAL + [
             "DN to be renamed had this been for real. (newname=tvxchg-ren-new)", f"  {old}"]) +
             SUCCESS_TAIL, out)
         self.assertIsNotNone(read_entry(old))
@@ -182,7 +176,7 @@ class ModifyTest(ChangesTestCase):
         out, err, rc = self.talvex("-rename", "CN=tvxchg-ren-new", "-pso", "tvxchg-ren-old",
                                    "-forreal")
         self.assertEqual(0, rc, out + err)
-        self.assertEqual(text([using_host(), "Retrieving PSOs...", "Renaming PSO:", f"  {old}",
+        self.assertEqual(text([self.host_line, "Retrieving PSOs...", "Renaming PSO:", f"  {old}",
                                "PSO successfully renamed."]) + SUCCESS_TAIL, out)
         self.assertIsNone(read_entry(old))
         self.assertEqual(["tvxchg-ren-new"], attribute(read_entry(new, ["name"]), "name"))
@@ -214,7 +208,7 @@ class ModifyTest(ChangesTestCase):
             with self.subTest(verb=verb):
                 out, _ = self.talvex_writing_nothing(*args, "-pso", "tvxchg-two-*", "-forreal",
                                                    code=1)
-                self.assertEqual(text([using_host(), "Retrieving PSOs...", "ERROR:",
+                self.assertEqual(text([self.host_line, "Retrieving PSOs...", "ERROR:",
                                        f"ERROR: Can only {verb} one object at a time, be more "
                                        "specific with selection criteria.", "ERROR:"]) +
                                  USAGE_HINT, out)

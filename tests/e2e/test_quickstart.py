@@ -5,11 +5,9 @@ skips all three."""
 
 import unittest
 
-import labtest
-from labtest import SUCCESS_TAIL, attribute, read_entry
-from pso_lab import (ChangesTestCase, DAY, DEFAULT_SETTINGS, MINUTE, NOT_FOR_REAL, display,
-                     domain_policy_settings, pso_values, read_domain_policy, text, using_host,
-                     write_domain_policy)
+from labtest import (ChangesTestCase, DAY, DEFAULT_SETTINGS, MINUTE, NOT_FOR_REAL, Policy,
+                     SUCCESS_TAIL, attribute, domain_policy_settings, domain_policy_values,
+                     pso_values, read_entry, text, write_domain_policy)
 
 
 def tighten(to, source):
@@ -37,10 +35,7 @@ class QuickStartTest(ChangesTestCase):
 
     def setUp(self):
         self.names = [f"DomPol_{self.domain}", "pwd_policy_admin", "pwd_policy_serviceid"]
-        self.dns = [self.pso_dn(name) for name in self.names]
-        for dn in self.dns:
-            labtest.delete_if_present(dn)
-            self.addCleanup(labtest.delete_if_present, dn)
+        self.dns = [self.made(name) for name in self.names]
 
     def expected(self, domain_values):
         """(name, display name, precedence, settings) of the three PSOs."""
@@ -62,8 +57,8 @@ class QuickStartTest(ChangesTestCase):
             lines.append(f"  {dn}")
             if created:
                 lines.append("  PSO successfully created.")
-            lines += [""] + display(domain=self.domain, precedence=precedence, dn=dn, name=name,
-                                    display_name=shown, **settings) + ["", ""]
+            lines += [""] + Policy(dn, precedence, domain=self.domain, name=name,
+                                   display_name=shown, **settings).lines() + ["", ""]
         return lines
 
     def assertCreated(self, domain_values):
@@ -78,19 +73,19 @@ class QuickStartTest(ChangesTestCase):
             self.assertEqual([name], attribute(entry, "adminDisplayName"))
 
     def test_dry_run_lists_three_psos_and_writes_nothing(self):
-        values = read_domain_policy(self.base_dn)
+        values = domain_policy_values(self.base_dn)
         out, err = self.talvex_writing_nothing("-quickstart")
-        self.assertEqual(text([using_host(), "Retrieving Domain Policy..."] + NOT_FOR_REAL +
+        self.assertEqual(text([self.host_line, "Retrieving Domain Policy..."] + NOT_FOR_REAL +
                               ["PSOs that would have been created had this been for real.",
                                ""] + self.blocks(values, created=False)) + SUCCESS_TAIL, out)
         for dn in self.dns:
             self.assertIsNone(read_entry(dn))
 
     def test_creates_three_psos_and_a_second_run_skips_them(self):
-        values = read_domain_policy(self.base_dn)
+        values = domain_policy_values(self.base_dn)
         out, err, rc = self.talvex("-quickstart", "-forreal")
         self.assertEqual(0, rc, out + err)
-        self.assertEqual(text([using_host(), "Retrieving Domain Policy...",
+        self.assertEqual(text([self.host_line, "Retrieving Domain Policy...",
                                "Creating new PSOs:"] + self.blocks(values, created=True)) +
                          SUCCESS_TAIL, out)
         self.assertCreated(values)
@@ -99,16 +94,16 @@ class QuickStartTest(ChangesTestCase):
         skipped = []
         for dn in self.dns:
             skipped += [f"  {dn}", "  WARN: Policy Name specified already exists. Skipping.", ""]
-        self.assertEqual(text([using_host(), "Retrieving Domain Policy...",
+        self.assertEqual(text([self.host_line, "Retrieving Domain Policy...",
                                "Creating new PSOs:"] + skipped) + SUCCESS_TAIL, out)
 
     def test_tightening_follows_a_30_day_domain_with_threshold_10(self):
-        original = read_domain_policy(self.base_dn)
+        original = domain_policy_values(self.base_dn)
         self.addCleanup(write_domain_policy, self.base_dn, original)
         write_domain_policy(self.base_dn, {"maxPwdAge": str(-30 * DAY),
                                            "lockoutThreshold": "10",
                                            "lockoutDuration": str(-30 * MINUTE)})
-        values = read_domain_policy(self.base_dn)
+        values = domain_policy_values(self.base_dn)
         out, err, rc = self.talvex("-quickstart", "-forreal")
         self.assertEqual(0, rc, out + err)
         self.assertCreated(values)

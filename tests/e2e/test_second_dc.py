@@ -11,38 +11,15 @@ on dc2 only: what a run lists tells which controller it read, not only the
 RootDSE line of its debug output.
 """
 
-import contextlib
 import os
 import re
 import subprocess
 import unittest
 
 import labtest
-from labtest import LabTestCase, SUCCESS_TAIL
+from labtest import EMPTY_VIEW, LabTestCase, SUCCESS_TAIL, listing, server
 
 NAME = "e2esecond-dc2-only"
-EMPTY_VIEW = "\nNo PSO's to display with the specified criteria.\n\n"
-
-
-def listing(policies):
-    text = "\nPolicy Listing\n--------------\n"
-    for number, policy in enumerate(policies, 1):
-        text += f"  Policy #{number}\n" + policy.block() + "\n"
-    return text
-
-
-@contextlib.contextmanager
-def server(uri):
-    """The lab's ldapsearch/ldapmodify wrappers talk to another server."""
-    saved = os.environ.get("LAB_LDAP_URI")
-    os.environ["LAB_LDAP_URI"] = uri
-    try:
-        yield
-    finally:
-        if saved is None:
-            del os.environ["LAB_LDAP_URI"]
-        else:
-            os.environ["LAB_LDAP_URI"] = saved
 
 
 def require_second_dc(env):
@@ -71,7 +48,7 @@ def samba_tool_drs_options(dsa_option):
         [os.path.join(labtest.LAB_DIR, "exec.sh"), "samba-tool", "drs", "options",
          env["LAB_DC2_HOST"], "--dsa-option=" + dsa_option, "-U", "Administrator",
          "--password=" + env["LAB_ADMIN_PASSWORD"]],
-        capture_output=True, timeout=labtest.LDAP_TIMEOUT, env=labtest._lab_subprocess_env())
+        capture_output=True, timeout=labtest.LDAP_TIMEOUT, env=labtest.lab_subprocess_env())
     if done.returncode != 0:
         raise AssertionError(f"samba-tool drs options {dsa_option} failed: "
                              f"{done.stderr.decode()}")
@@ -86,7 +63,7 @@ class SecondDcTest(LabTestCase):
         cls.dc2_host = cls.env["LAB_DC2_HOST"]
         cls.dc1_uri = "ldap://" + cls.env["LAB_DC_IP"]
         cls.dc2_uri = "ldap://" + cls.env["LAB_DC2_IP"]
-        cls.pso = f"CN={NAME},{cls.pso_container}"
+        cls.pso = cls.pso_dn(NAME)
         # dc2 keeps its changes to itself from here on, so the PSO written
         # next never reaches dc1.
         samba_tool_drs_options("+DISABLE_OUTBOUND_REPL")
@@ -94,7 +71,7 @@ class SecondDcTest(LabTestCase):
         cls.addClassCleanup(cls.remove_pso)
         cls.remove_pso()
         with server(cls.dc2_uri):
-            labtest.add_ldif(labtest.pso_entry(cls.pso, NAME, 777, display="Second DC Only"))
+            labtest.add_ldif(labtest.pso_entry(cls.pso, 777, display_name="Second DC Only"))
             cls.dc2_pso = labtest.read_pso(cls.pso)
 
     @classmethod
@@ -104,8 +81,7 @@ class SecondDcTest(LabTestCase):
                 labtest.delete_if_present(cls.pso)
 
     def dc1_view(self):
-        return (f"Using host: Default-First-Site-Name\\{self.dc_host}\n"
-                "Retrieving PSOs...\n" + EMPTY_VIEW + SUCCESS_TAIL)
+        return self.using_host + "Retrieving PSOs...\n" + EMPTY_VIEW + SUCCESS_TAIL
 
     def dc2_view(self):
         return (f"Using host: Default-First-Site-Name\\{self.dc2_host}\n"

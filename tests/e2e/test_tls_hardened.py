@@ -30,18 +30,16 @@ SIMPLE_HINT = ("Hint: the server accepts a simple bind only under TLS: add -ssl 
 
 def harden(mode):
     subprocess.run(["bash", os.path.join(labtest.LAB_DIR, "harden.sh"), mode],
-                   check=True, timeout=180, env=dict(os.environ, LAB_ENV=labtest.env_file()))
+                   check=True, timeout=180, env=labtest.lab_subprocess_env())
 
 
 class TlsSwitchesTest(unittest.TestCase):
 
     def test_ssl_and_starttls_are_exclusive(self):
-        done = subprocess.run(
-            [labtest.talvex_binary(), "-q", "-view", "-pso", "-ssl", "-starttls"],
-            capture_output=True, timeout=60, start_new_session=True)
-        self.assertEqual(1, done.returncode)
-        self.assertEqual(b"ERROR:\nERROR: Cannot specify -ssl and -starttls together.\n"
-                         b"ERROR:\n" + labtest.USAGE_HINT.encode(), done.stdout)
+        out, _, code = labtest.run_talvex("-q", "-view", "-pso", "-ssl", "-starttls", lab=False)
+        self.assertEqual(1, code)
+        self.assertEqual("ERROR:\nERROR: Cannot specify -ssl and -starttls together.\n"
+                         "ERROR:\n" + labtest.USAGE_HINT, out)
 
 
 class HardenedTlsTest(unittest.TestCase):
@@ -62,11 +60,8 @@ class HardenedTlsTest(unittest.TestCase):
         return labtest.run_talvex(*args, env={**self.ca, **(env or {})})
 
     def pso_exists(self):
-        os.environ["LAB_LDAP_URI"] = f"ldaps://{self.env['LAB_DC_HOST']}"
-        try:
+        with labtest.server(f"ldaps://{self.env['LAB_DC_HOST']}"):
             return labtest.read_entry(self.pso_dn, ["cn"]) is not None
-        finally:
-            del os.environ["LAB_LDAP_URI"]
 
     def assertSucceeds(self, *args, env=None):
         out, err, code = self.talvex(*args, env=env)

@@ -9,25 +9,9 @@ group made here are the tests' own and are removed afterwards.
 import unittest
 
 import labtest
-from labtest import LabTestCase, SUCCESS_TAIL
+from labtest import EMPTY_VIEW, LabTestCase, SUCCESS_TAIL, listing
 
 PREFIX = "e2eview-"
-
-
-def listing(policies, dn_only=False, dn_with_precedence=False):
-    """The View section's listing of the policies in the order given."""
-    text = "\nPolicy Listing\n--------------\n"
-    for number, policy in enumerate(policies, 1):
-        if dn_with_precedence:
-            text += "    " + f"({policy.precedence})".ljust(14) + policy.dn + "\n"
-        elif dn_only:
-            text += "    " + policy.dn + "\n"
-        else:
-            text += f"  Policy #{number}\n" + policy.block() + "\n"
-    return text
-
-
-EMPTY_VIEW = "\nNo PSO's to display with the specified criteria.\n\n"
 
 
 class ViewTest(LabTestCase):
@@ -37,37 +21,18 @@ class ViewTest(LabTestCase):
         super().setUpClass()
         cls.ou = "OU=e2e-view," + cls.base_dn
         cls.group = "CN=e2eview-group," + cls.ou
-        cls.a = cls.pso_dn_of(PREFIX + "a")
-        cls.b = cls.pso_dn_of(PREFIX + "b")
-        cls.c = cls.pso_dn_of(PREFIX + "c")
-        cls.cleanUp()
+        cls.a, cls.b, cls.c = (cls.pso_dn(PREFIX + x) for x in "abc")
+        cls.own_objects((cls.a, cls.b, cls.c))
         labtest.add_ldif(
             labtest.ou_entry(cls.ou)
             + labtest.group_entry(cls.group, "e2eview-group")
-            + labtest.pso_entry(cls.a, PREFIX + "a", 502, display="E2E View Alpha",
-                                admin_display="e2eview-admin-alpha")
-            + labtest.pso_entry(cls.b, PREFIX + "b", 503, applies_to=[cls.group],
-                                threshold=7, duration_minutes=15, window_minutes=10)
-            + labtest.pso_entry(cls.c, PREFIX + "c", 501, min_length=12, history=3,
-                                complexity="FALSE", reversible="TRUE", min_age_days=2,
-                                max_age_days=45, threshold=4, duration_minutes=20,
-                                window_minutes=25))
-        cls.using_host = f"Using host: Default-First-Site-Name\\{cls.dc_host}\n"
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.cleanUp()
-        super().tearDownClass()
-
-    @classmethod
-    def cleanUp(cls):
-        for dn in (cls.a, cls.b, cls.c):
-            labtest.delete_if_present(dn)
-        labtest.delete_tree(cls.ou)
-
-    @classmethod
-    def pso_dn_of(cls, name):
-        return f"CN={name},{cls.pso_container}"
+            + labtest.pso_entry(cls.a, 502, display_name="E2E View Alpha",
+                                admin_name="e2eview-admin-alpha")
+            + labtest.pso_entry(cls.b, 503, applies_to=[cls.group], threshold=7, duration=15,
+                                window=10)
+            + labtest.pso_entry(cls.c, 501, minlen=12, history=3, complexity=False,
+                                reversible=True, minage=2, maxage=45, threshold=4, duration=20,
+                                window=25))
 
     def psos(self, *dns):
         return [labtest.read_pso(dn) for dn in dns]
@@ -115,12 +80,12 @@ class ViewTest(LabTestCase):
 
     def test_pso_by_dn_is_matched_literally(self):
         # A "*" in a DN is part of a name, not a wildcard.
-        star = self.pso_dn_of("e2eviewstar*1")
+        star = self.pso_dn("e2eviewstar*1")
         labtest.delete_if_present(star)
-        labtest.add_ldif(labtest.pso_entry(star, "e2eviewstar*1", 504))
+        labtest.add_ldif(labtest.pso_entry(star, 504))
         try:
             self.expect_psos(["-pso", star], self.psos(star))
-            self.expect_psos(["-pso", self.pso_dn_of("e2eviewstar*")], [])
+            self.expect_psos(["-pso", self.pso_dn("e2eviewstar*")], [])
         finally:
             labtest.delete_if_present(star)
 

@@ -44,10 +44,8 @@ class AppliedListingTest(LabTestCase):
         cls.group = "CN=e2eapp-group," + cls.ou
         cls.empty_group = "CN=e2eapp-empty," + cls.ou
         cls.computer = "CN=E2EAPPWKS," + cls.ou
-        cls.high = f"CN={PREFIX}high,{cls.pso_container}"
-        cls.low = f"CN={PREFIX}low,{cls.pso_container}"
-        cls.none = f"CN={PREFIX}none,{cls.pso_container}"
-        cls.cleanUp()
+        cls.high, cls.low, cls.none = (cls.pso_dn(PREFIX + x) for x in ("high", "low", "none"))
+        cls.own_objects((cls.high, cls.low, cls.none))
         labtest.add_ldif(
             labtest.ou_entry(cls.ou)
             + labtest.user_entry(cls.upn_user, "e2eapp-upn", "e2eapp-upn@" + cls.domain)
@@ -55,23 +53,10 @@ class AppliedListingTest(LabTestCase):
             + labtest.group_entry(cls.group, "e2eapp-group", [cls.plain_user])
             + labtest.group_entry(cls.empty_group, "e2eapp-empty")
             + labtest.computer_entry(cls.computer, "E2EAPPWKS$")
-            + labtest.pso_entry(cls.high, PREFIX + "high", 600, applies_to=[cls.upn_user])
-            + labtest.pso_entry(cls.low, PREFIX + "low", 601,
-                                applies_to=[cls.upn_user, cls.plain_user, cls.group,
-                                            cls.empty_group, cls.computer])
-            + labtest.pso_entry(cls.none, PREFIX + "none", 602))
-        cls.using_host = f"Using host: Default-First-Site-Name\\{cls.dc_host}\n"
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.cleanUp()
-        super().tearDownClass()
-
-    @classmethod
-    def cleanUp(cls):
-        for dn in (cls.high, cls.low, cls.none):
-            labtest.delete_if_present(dn)
-        labtest.delete_tree(cls.ou)
+            + labtest.pso_entry(cls.high, 600, applies_to=[cls.upn_user])
+            + labtest.pso_entry(cls.low, 601, applies_to=[cls.upn_user, cls.plain_user, cls.group,
+                                                          cls.empty_group, cls.computer])
+            + labtest.pso_entry(cls.none, 602))
 
     def applied_section(self, pso_dn):
         members = labtest.ldapsearch(base=self.base_dn,
@@ -85,14 +70,9 @@ class AppliedListingTest(LabTestCase):
         return text + "\n"
 
     def expected(self, pso_dns, dn_only=False):
-        text = self.using_host + "Retrieving PSOs...\n\nPolicy Listing\n--------------\n"
-        for number, dn in enumerate(pso_dns, 1):
-            if dn_only:
-                text += "    " + dn + "\n"
-            else:
-                text += f"  Policy #{number}\n" + labtest.read_pso(dn).block() + "\n"
-            text += self.applied_section(dn)
-        return text + SUCCESS_TAIL
+        return (self.using_host + "Retrieving PSOs...\n"
+                + labtest.listing([labtest.read_pso(dn) for dn in pso_dns], dn_only=dn_only,
+                                  after=self.applied_section) + SUCCESS_TAIL)
 
     def test_member_lines_show_flag_class_names_and_nesting(self):
         out, _ = self.assertRun(["-q", "-applied", "-pso", PREFIX + "low"],
@@ -127,11 +107,10 @@ class AppliedListingTest(LabTestCase):
     def test_many_psos_list_the_same_members_in_the_same_order(self):
         # Past twenty PSOs the members of all are read with one search; the
         # listing is the one the per-PSO searches give.
-        many = [f"CN={PREFIX}many-{i:02},{self.pso_container}" for i in range(22)]
+        many = [self.pso_dn(f"{PREFIX}many-{i:02}") for i in range(22)]
         for dn in many:
             labtest.delete_if_present(dn)
-        labtest.add_ldif("".join(labtest.pso_entry(dn, dn[3:dn.index(",")], 610 + i)
-                                 for i, dn in enumerate(many)))
+        labtest.add_ldif("".join(labtest.pso_entry(dn, 610 + i) for i, dn in enumerate(many)))
         try:
             self.assertRun(["-q", "-applied", "-pso", PREFIX + "*"],
                            self.expected([self.high, self.low] + many + [self.none]))
