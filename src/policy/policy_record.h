@@ -39,19 +39,6 @@ class PolicyRecord {
   void SetSetting(SettingId id, const std::string& text);
   void SetValue(SettingId id, int value) { values_[Index(id)] = value; }
 
-  // Directory form: interval texts of 100-ns units.
-  void SetLockoutDurationInterval(const std::string& interval) {
-    SetFromDirectory(SettingId::kLockoutDuration, interval);
-  }
-  void SetLockoutObservationInterval(const std::string& interval) {
-    SetFromDirectory(SettingId::kLockoutObservation, interval);
-  }
-  void SetMaxPwdAgeInterval(const std::string& interval) {
-    SetFromDirectory(SettingId::kMaxPwdAge, interval);
-  }
-  void SetMinPwdAgeInterval(const std::string& interval) {
-    SetFromDirectory(SettingId::kMinPwdAge, interval);
-  }
   // Count form: decimal texts of minutes or days.
   void SetLockoutDuration(const std::string& minutes) {
     SetSetting(SettingId::kLockoutDuration, minutes);
@@ -131,38 +118,6 @@ class PolicyRecord {
   int pwdHistory() const { return Value(SettingId::kPwdHistory); }
   bool complexity() const { return Value(SettingId::kComplexity) != 0; }
   bool reversible() const { return Value(SettingId::kReversible) != 0; }
-
-  std::string PrecedenceText() const { return Text(SettingId::kPrecedence); }
-  std::string LockoutThresholdText() const {
-    return Text(SettingId::kLockoutThreshold);
-  }
-  std::string LockoutDurationText() const {
-    return Text(SettingId::kLockoutDuration);
-  }
-  std::string LockoutObservationText() const {
-    return Text(SettingId::kLockoutObservation);
-  }
-  std::string MaxPwdAgeText() const { return Text(SettingId::kMaxPwdAge); }
-  std::string MinPwdAgeText() const { return Text(SettingId::kMinPwdAge); }
-  std::string MinPwdLengthText() const {
-    return Text(SettingId::kMinPwdLength);
-  }
-  std::string PwdHistoryText() const { return Text(SettingId::kPwdHistory); }
-  std::string ComplexityText() const { return Text(SettingId::kComplexity); }
-  std::string ReversibleText() const { return Text(SettingId::kReversible); }
-
-  std::string LockoutDurationInterval() const {
-    return DirectoryText(SettingId::kLockoutDuration);
-  }
-  std::string LockoutObservationInterval() const {
-    return DirectoryText(SettingId::kLockoutObservation);
-  }
-  std::string MaxPwdAgeInterval() const {
-    return DirectoryText(SettingId::kMaxPwdAge);
-  }
-  std::string MinPwdAgeInterval() const {
-    return DirectoryText(SettingId::kMinPwdAge);
-  }
 
  private:
   static std::size_t Index(SettingId id) {

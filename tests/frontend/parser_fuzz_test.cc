@@ -211,8 +211,8 @@ TEST(ParserFuzzTest, SpecificationParserInvariantsHoldForRandomInput) {
         IntervalCountFits(record.lockoutDuration(), IntervalUnit::kMinutes));
     ASSERT_TRUE(
         IntervalCountFits(record.lockoutObservation(), IntervalUnit::kMinutes));
-    ASSERT_NE("", record.MaxPwdAgeInterval());
-    ASSERT_NE("", record.LockoutDurationInterval());
+    ASSERT_NE("", record.DirectoryText(SettingId::kMaxPwdAge));
+    ASSERT_NE("", record.DirectoryText(SettingId::kLockoutDuration));
   }
 }
 

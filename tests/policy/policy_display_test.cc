@@ -36,10 +36,10 @@ TEST(PolicyDisplayTest, SixteenLinesWithTheRecordsValues) {
   PolicyRecord record = Pso("pso1", "DC=corp,DC=example,DC=com", 10);
   record.SetDisplayName("First PSO");
   record.SetLockoutThreshold("7");
-  record.SetLockoutDurationInterval("-9223372036854775808");
-  record.SetLockoutObservationInterval("-18000000000");
-  record.SetMinPwdAgeInterval("-864000000000");
-  record.SetMaxPwdAgeInterval("-36288000000000");
+  record.SetFromDirectory(SettingId::kLockoutDuration, "-9223372036854775808");
+  record.SetFromDirectory(SettingId::kLockoutObservation, "-18000000000");
+  record.SetFromDirectory(SettingId::kMinPwdAge, "-864000000000");
+  record.SetFromDirectory(SettingId::kMaxPwdAge, "-36288000000000");
   record.SetMinPwdLength("12");
   record.SetPwdHistory("24");
   record.SetComplexity("TRUE");

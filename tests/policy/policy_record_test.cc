@@ -19,16 +19,16 @@ TEST(PolicyRecordTest, DefaultsAndNameGiveTheStarterPso) {
   record.SetPrecedence("10");
   EXPECT_TRUE(record.isPSO());
   EXPECT_FALSE(record.isChangeSpecification());
-  EXPECT_EQ("25", record.LockoutThresholdText());
-  EXPECT_EQ("5", record.LockoutDurationText());
-  EXPECT_EQ("5", record.LockoutObservationText());
-  EXPECT_EQ("91", record.MaxPwdAgeText());
-  EXPECT_EQ("0", record.MinPwdAgeText());
-  EXPECT_EQ("15", record.MinPwdLengthText());
-  EXPECT_EQ("24", record.PwdHistoryText());
-  EXPECT_EQ("TRUE", record.ComplexityText());
-  EXPECT_EQ("FALSE", record.ReversibleText());
-  EXPECT_EQ("10", record.PrecedenceText());
+  EXPECT_EQ("25", record.Text(SettingId::kLockoutThreshold));
+  EXPECT_EQ("5", record.Text(SettingId::kLockoutDuration));
+  EXPECT_EQ("5", record.Text(SettingId::kLockoutObservation));
+  EXPECT_EQ("91", record.Text(SettingId::kMaxPwdAge));
+  EXPECT_EQ("0", record.Text(SettingId::kMinPwdAge));
+  EXPECT_EQ("15", record.Text(SettingId::kMinPwdLength));
+  EXPECT_EQ("24", record.Text(SettingId::kPwdHistory));
+  EXPECT_EQ("TRUE", record.Text(SettingId::kComplexity));
+  EXPECT_EQ("FALSE", record.Text(SettingId::kReversible));
+  EXPECT_EQ("10", record.Text(SettingId::kPrecedence));
   EXPECT_EQ("admins", record.displayName());
   EXPECT_EQ("admins", record.adminDisplayName());
   EXPECT_EQ((std::set<std::string>{"name", "precedence"}), record.specified());
@@ -224,7 +224,7 @@ TEST(PolicyRecordTest, EmptyTextChangesTheFieldButMarksNothing) {
   record.SetMinPwdLength("");
   record.SetName("");
   record.SetDN("");
-  record.SetLockoutDurationInterval("");
+  record.SetFromDirectory(SettingId::kLockoutDuration, "");
   EXPECT_EQ(0, record.minPwdLength());
   EXPECT_EQ(0, record.lockoutDuration());
   EXPECT_TRUE(record.specified().empty());
@@ -249,7 +249,7 @@ TEST(PolicyRecordTest, CountSettersReadTheLeadingInteger) {
   EXPECT_EQ(30, record.lockoutDuration());
   // Beyond 32 bits the value stops at the limit instead of wrapping.
   EXPECT_EQ(2147483647, record.lockoutObservation());
-  EXPECT_EQ("-3", record.PwdHistoryText());
+  EXPECT_EQ("-3", record.Text(SettingId::kPwdHistory));
   EXPECT_EQ(
       (std::set<std::string>{"lockoutthreshold", "minpwdlen", "pwdhistory",
                              "precedence", "maxpwdage", "minpwdage",
@@ -259,18 +259,18 @@ TEST(PolicyRecordTest, CountSettersReadTheLeadingInteger) {
 
 TEST(PolicyRecordTest, DirectoryIntervalsInMinutesAndDays) {
   PolicyRecord record;
-  record.SetLockoutDurationInterval("-18000000000");
-  record.SetLockoutObservationInterval("-9223372036854775808");
-  record.SetMaxPwdAgeInterval("-36288000000000");
-  record.SetMinPwdAgeInterval("-864000000000");
+  record.SetFromDirectory(SettingId::kLockoutDuration, "-18000000000");
+  record.SetFromDirectory(SettingId::kLockoutObservation, "-9223372036854775808");
+  record.SetFromDirectory(SettingId::kMaxPwdAge, "-36288000000000");
+  record.SetFromDirectory(SettingId::kMinPwdAge, "-864000000000");
   EXPECT_EQ(30, record.lockoutDuration());
   EXPECT_EQ(-1, record.lockoutObservation());
   EXPECT_EQ(42, record.maxPwdAge());
   EXPECT_EQ(1, record.minPwdAge());
-  EXPECT_EQ("-18000000000", record.LockoutDurationInterval());
-  EXPECT_EQ("-9223372036854775808", record.LockoutObservationInterval());
-  EXPECT_EQ("-36288000000000", record.MaxPwdAgeInterval());
-  EXPECT_EQ("-864000000000", record.MinPwdAgeInterval());
+  EXPECT_EQ("-18000000000", record.DirectoryText(SettingId::kLockoutDuration));
+  EXPECT_EQ("-9223372036854775808", record.DirectoryText(SettingId::kLockoutObservation));
+  EXPECT_EQ("-36288000000000", record.DirectoryText(SettingId::kMaxPwdAge));
+  EXPECT_EQ("-864000000000", record.DirectoryText(SettingId::kMinPwdAge));
   EXPECT_EQ((std::set<std::string>{"lockoutduration", "lockoutobservation",
                                    "maxpwdage", "minpwdage"}),
             record.specified());

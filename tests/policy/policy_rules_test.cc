@@ -59,9 +59,9 @@ TEST(PolicyRulesTest, ShorterSettingMayNotOutlastTheLongerOne) {
   };
   for (const Case& c : cases) {
     EXPECT_EQ(c.broken, CheckPolicyRules(c.policy))
-        << c.policy.MaxPwdAgeText() << " " << c.policy.MinPwdAgeText() << " "
-        << c.policy.LockoutDurationText() << " "
-        << c.policy.LockoutObservationText();
+        << c.policy.Text(SettingId::kMaxPwdAge) << " " << c.policy.Text(SettingId::kMinPwdAge) << " "
+        << c.policy.Text(SettingId::kLockoutDuration) << " "
+        << c.policy.Text(SettingId::kLockoutObservation);
   }
 }
 
