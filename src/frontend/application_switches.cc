@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "frontend/switch_table.h"
 #include "frontend/policy_fields.h"
 #include "frontend/standard_switches.h"
+#include "frontend/switch_table.h"
 #include "support/decimal_integer.h"
 #include "support/output.h"
 #include "support/password_prompt.h"
@@ -60,8 +60,7 @@ void ReadConnection(CommandLine& commandLine, RunConfig* config) {
   }
 }
 
-void ReadSelectionAndOutput(const CommandLine& commandLine,
-                            RunConfig* config) {
+void ReadSelectionAndOutput(const CommandLine& commandLine, RunConfig* config) {
   config->override = commandLine.HasSwitch("override");
   config->forReal = commandLine.HasSwitch("forreal");
   config->dnOnly = commandLine.HasSwitch("dn");
@@ -104,14 +103,13 @@ bool AnyAllDomains(const RunConfig& config) {
 
 // Parses the value of -add or -mod into *record and prints the parser's
 // messages; a failed specification ends the run.
-void ParseSpecification(const CommandLine& commandLine,
-                        const char* switchName, bool isAdd,
-                        PolicyRecord* record) {
+void ParseSpecification(const CommandLine& commandLine, const char* switchName,
+                        bool isAdd, PolicyRecord* record) {
   std::vector<std::string> fields = SplitFields(
       commandLine.SwitchValue(switchName, ""), kSpecificationFieldCount);
   std::vector<std::string> messages;
-  bool parsed = ParsePolicySpecification(commandLine, record,
-                                         std::move(fields), isAdd, &messages);
+  bool parsed = ParsePolicySpecification(commandLine, record, std::move(fields),
+                                         isAdd, &messages);
   for (const std::string& message : messages) PrintLine(message);
   if (!parsed) ShowUsageHint();
 }
@@ -139,8 +137,9 @@ void ApplyAdd(const CommandLine& commandLine, RunConfig* config) {
 
 void ApplyDelete(const CommandLine& commandLine, RunConfig* config) {
   if (config->domainPolicySelected) {
-    Fail({"ERROR: Cannot use -del or -multidel with Domain Policy Objects, "
-          "only PSOs."});
+    Fail(
+        {"ERROR: Cannot use -del or -multidel with Domain Policy Objects, "
+         "only PSOs."});
   }
   if (config->allDomainsForPsos) {
     Fail({"ERROR: Cannot use -del or -multidel with -alldoms."});
@@ -187,8 +186,9 @@ void ApplyModify(const CommandLine& commandLine, RunConfig* config) {
   if (config->domainPolicySelected &&
       (!spec.name().empty() || !spec.displayName().empty() ||
        spec.precedence() > 0)) {
-    Fail({"ERROR: Cannot modify name, displayname, or precedence of Domain "
-          "Policy."});
+    Fail(
+        {"ERROR: Cannot modify name, displayname, or precedence of Domain "
+         "Policy."});
   }
 }
 
@@ -218,8 +218,9 @@ void ApplyClearApplied(const CommandLine&, RunConfig* config) {
 
 void ApplyMembership(const CommandLine& commandLine, RunConfig* config) {
   if (config->domainPolicySelected) {
-    Fail({"ERROR: -applyto/-unapplyto does not work with domain policy "
-          "switches."});
+    Fail(
+        {"ERROR: -applyto/-unapplyto does not work with domain policy "
+         "switches."});
   }
   if (commandLine.HasSwitch("applyto")) {
     config->action = ActionCode::kApplyTo;
@@ -229,8 +230,9 @@ void ApplyMembership(const CommandLine& commandLine, RunConfig* config) {
     config->memberTarget = commandLine.SwitchValue("unapplyto", "");
   }
   if (config->memberTarget.empty()) {
-    Fail({"ERROR: Must specify DN or sAMAccountName for "
-          "-applyto/-unapplyto."});
+    Fail(
+        {"ERROR: Must specify DN or sAMAccountName for "
+         "-applyto/-unapplyto."});
   }
 }
 

@@ -17,16 +17,6 @@ namespace {
 constexpr int kName = 0;
 constexpr int kDisplayName = 1;
 
-bool IsDuration(const PolicySetting& setting) {
-  return setting.unit == SettingUnit::kDays ||
-         setting.unit == SettingUnit::kMinutes;
-}
-
-IntervalUnit UnitOf(const PolicySetting& setting) {
-  return setting.unit == SettingUnit::kDays ? IntervalUnit::kDays
-                                            : IntervalUnit::kMinutes;
-}
-
 // The number of colon-separated parts of an override switch's value: one
 // per field it replaces.
 int OverrideParts(const char* overrideSwitch) {
@@ -45,8 +35,7 @@ class Checks {
  public:
   explicit Checks(std::vector<std::string>* messages) : messages_(messages) {}
 
-  void Fail(std::initializer_list<std::string> lines,
-            const char* debugText) {
+  void Fail(std::initializer_list<std::string> lines, const char* debugText) {
     messages_->push_back("ERROR:");
     for (const std::string& line : lines) messages_->push_back(line);
     messages_->push_back("ERROR:");
@@ -78,10 +67,10 @@ bool FitsInt32(std::int64_t value) {
 void CheckFits(Checks& checks, const std::string& text, const char* label,
                const char* debugText) {
   if (!text.empty() && !FitsInt32(ToInteger64(text))) {
-    checks.Fail({std::string("ERROR: Value for ") + label +
-                     " does not fit in 32 bits.",
-                 "ERROR: Value - " + text},
-                debugText);
+    checks.Fail(
+        {std::string("ERROR: Value for ") + label + " does not fit in 32 bits.",
+         "ERROR: Value - " + text},
+        debugText);
   }
 }
 
@@ -134,9 +123,11 @@ void CheckDuration(Checks& checks, const std::string& text,
     return;
   }
   std::int64_t value = ToInteger64(text);
-  if (value < kNeverCount || !IntervalCountFits(value, UnitOf(setting))) {
-    checks.Fail({DurationRangeMessage(setting, value), "ERROR: Value - " + text},
-                setting.badValueDebug);
+  if (value < kNeverCount ||
+      !IntervalCountFits(value, IntervalUnitOf(setting))) {
+    checks.Fail(
+        {DurationRangeMessage(setting, value), "ERROR: Value - " + text},
+        setting.badValueDebug);
   }
 }
 
@@ -182,8 +173,9 @@ bool ParsePolicySpecification(const CommandLine& commandLine,
     }
     std::string value = commandLine.SwitchValue(setting.overrideSwitch, "");
     if (setting.unit == SettingUnit::kBoolean) value = UpperCase(value);
-    std::string part = SplitFields(value, OverrideParts(setting.overrideSwitch))
-                           [static_cast<std::size_t>(setting.overridePart)];
+    std::string part = SplitFields(
+        value, OverrideParts(setting.overrideSwitch))[static_cast<std::size_t>(
+        setting.overridePart)];
     if (!part.empty()) fields[setting.field] = part;
   }
 
@@ -230,7 +222,8 @@ bool ParsePolicySpecification(const CommandLine& commandLine,
     }
   }
   for (const PolicySetting& setting : PolicySettings()) {
-    if (IsDuration(setting)) CheckDuration(checks, fields[setting.field], setting);
+    if (IsDuration(setting))
+      CheckDuration(checks, fields[setting.field], setting);
   }
   for (const PolicySetting& setting : PolicySettings()) {
     if (setting.unit == SettingUnit::kBoolean) {
@@ -264,7 +257,8 @@ bool ParsePolicySpecification(const CommandLine& commandLine,
       messages->push_back("ERROR:");
       messages->insert(messages->end(), broken.begin(), broken.end());
       messages->push_back("ERROR:");
-      if (Output().debugLevel >= 1) PrintDebugLine("Values break a policy rule");
+      if (Output().debugLevel >= 1)
+        PrintDebugLine("Values break a policy rule");
       return false;
     }
   }

@@ -21,30 +21,45 @@ const SwitchTable& ApplicationSwitchTable() {
   // its (ignored) value rather than as a stray argument.
   static const SwitchTable table = [] {
     SwitchTable switches = {
-        ":?",          ":??",         ":help",     ":q",
-        ":vv",         "d",           "v",         ":view",
-        ":allpwdpols", ":used",       ":unused",   ":alldoms",
-        ":dompol",     ":override",   ":del",      ":multidel",
-        ":forreal",    ":dn",         ":dnprec",   ":quickstart",
-        ":applied",    ":clearapplied", "add",     "domain",
-        "gch",         "h",           "p",         "u",
-        "up",          "simple",      "pso",       "sort",
+        ":?",          ":??",
+        ":help",       ":q",
+        ":vv",         "d",
+        "v",           ":view",
+        ":allpwdpols", ":used",
+        ":unused",     ":alldoms",
+        ":dompol",     ":override",
+        ":del",        ":multidel",
+        ":forreal",    ":dn",
+        ":dnprec",     ":quickstart",
+        ":applied",    ":clearapplied",
+        "add",         "domain",
+        "gch",         "h",
+        "p",           "u",
+        "up",          "simple",
+        "pso",         "sort",
     };
     // The switches that override fields of -add and -mod, each once.
     for (const PolicySetting& setting : PolicySettings()) {
       if (setting.overrideSwitch != nullptr &&
-          std::find(switches.begin(), switches.end(),
-                    setting.overrideSwitch) == switches.end()) {
+          std::find(switches.begin(), switches.end(), setting.overrideSwitch) ==
+              switches.end()) {
         switches.emplace_back(setting.overrideSwitch);
       }
     }
-    switches.insert(switches.end(), {
-        "rename", "mod", "applyto", "unapplyto", "effective",
-        // Connection security (TLS) for every connection of the run.
-        ":ssl", ":starttls",
-        // One JSON document on standard output for the reading actions.
-        ":json",
-    });
+    switches.insert(
+        switches.end(),
+        {
+            "rename",
+            "mod",
+            "applyto",
+            "unapplyto",
+            "effective",
+            // Connection security (TLS) for every connection of the run.
+            ":ssl",
+            ":starttls",
+            // One JSON document on standard output for the reading actions.
+            ":json",
+        });
     return switches;
   }();
   return table;

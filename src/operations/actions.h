@@ -8,13 +8,13 @@
 
 namespace talvex {
 
-void RunView(RunState& state);           // view and applied
+void RunView(RunState& state);  // view and applied
 void RunAdd(RunState& state);
-void RunDelete(RunState& state);         // del and multidel
+void RunDelete(RunState& state);  // del and multidel
 void RunRename(RunState& state);
 void RunModify(RunState& state);
 void RunQuickStart(RunState& state);
-void RunApplyTo(RunState& state);        // applyto and unapplyto
+void RunApplyTo(RunState& state);  // applyto and unapplyto
 void RunClearApplied(RunState& state);
 void RunEffective(RunState& state);
 

@@ -78,8 +78,8 @@ void DomainTest(const ServerInfo& serverInfo) {
       "  WARN: Granular Password Policy requires Longhorn Domain Functional "
       "Level.");
   PrintLine("  WARN: This domain (" +
-            VisibleText(serverInfo.defaultNamingContext) +
-            ") appears to be " + serverInfo.domainModeName);
+            VisibleText(serverInfo.defaultNamingContext) + ") appears to be " +
+            serverInfo.domainModeName);
   PrintLine("  WARN:\n");
 }
 

@@ -102,8 +102,8 @@ void CreatePSO(RunState& state, const PolicyList& existing,
   if (state.config->forReal) {
     int code = AddPSO(record, *state.mainConnection);
     if (code != 0) {
-      FailLdapCall(state, "ERROR: ldap_add_s (" + dn + "): ",
-                   state.config->host, code);
+      FailLdapCall(
+          state, "ERROR: ldap_add_s (" + dn + "): ", state.config->host, code);
     }
     PrintLine("  PSO successfully created.");
   }
@@ -146,10 +146,10 @@ void RunQuickStart(RunState& state) {
   std::vector<PolicyRecord> planned;
   for (const auto& [key, domainPolicy] : state.policies) {
     if (domainPolicy.isPSO()) continue;
-    planned.push_back(PlannedPSO(
-        state, "DomPol_" + domainPolicy.domain(),
-        "TALVEX: Copy of Domain Policy for " + domainPolicy.domain(),
-        domainPolicy, domainPolicy.precedence() - 1));
+    planned.push_back(
+        PlannedPSO(state, "DomPol_" + domainPolicy.domain(),
+                   "TALVEX: Copy of Domain Policy for " + domainPolicy.domain(),
+                   domainPolicy, domainPolicy.precedence() - 1));
   }
   // Without the connected domain's policy (only after "No Domain Policies
   // retrieved") the pair is tightened against a record of zeros.

@@ -11,17 +11,16 @@ using enum SettingId;
 
 // The settings in the order the listing shows them after the names.
 constexpr SettingId kListedSettings[] = {
-    kLockoutThreshold, kLockoutDuration, kLockoutObservation, kMinPwdAge,
-    kMaxPwdAge,        kMinPwdLength,    kPwdHistory,         kComplexity,
-    kReversible,
+    kLockoutThreshold, kLockoutDuration, kLockoutObservation,
+    kMinPwdAge,        kMaxPwdAge,       kMinPwdLength,
+    kPwdHistory,       kComplexity,      kReversible,
 };
 
 // The debug dump's order differs: maximum age before minimum.
 constexpr SettingId kDebugSettings[] = {
-    kLockoutDuration, kLockoutObservation, kLockoutThreshold,
-    kMaxPwdAge,       kMinPwdAge,          kMinPwdLength,
-    kComplexity,      kPwdHistory,         kReversible,
-    kPrecedence,
+    kLockoutDuration, kLockoutObservation, kLockoutThreshold, kMaxPwdAge,
+    kMinPwdAge,       kMinPwdLength,       kComplexity,       kPwdHistory,
+    kReversible,      kPrecedence,
 };
 
 }  // namespace

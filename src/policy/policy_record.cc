@@ -68,16 +68,6 @@ std::uint16_t SettingBit(SettingId id) {
       1u << (kSettingBitBase + static_cast<unsigned>(id)));
 }
 
-IntervalUnit UnitOf(const PolicySetting& setting) {
-  return setting.unit == SettingUnit::kDays ? IntervalUnit::kDays
-                                            : IntervalUnit::kMinutes;
-}
-
-bool IsDuration(const PolicySetting& setting) {
-  return setting.unit == SettingUnit::kDays ||
-         setting.unit == SettingUnit::kMinutes;
-}
-
 }  // namespace
 
 PolicyRecord::PolicyRecord() = default;
@@ -187,7 +177,7 @@ void PolicyRecord::SetIsPSO(bool isPso) { isPso_ = isPso; }
 void PolicyRecord::SetFromDirectory(SettingId id, const std::string& text) {
   const PolicySetting& setting = Setting(id);
   if (!IsDuration(setting)) return SetSetting(id, text);
-  values_[Index(id)] = IntervalToCount(text, UnitOf(setting));
+  values_[Index(id)] = IntervalToCount(text, IntervalUnitOf(setting));
   Mark(id, text);
 }
 
@@ -212,7 +202,7 @@ std::string PolicyRecord::Text(SettingId id) const {
 std::string PolicyRecord::DirectoryText(SettingId id) const {
   const PolicySetting& setting = Setting(id);
   if (!IsDuration(setting)) return Text(id);
-  return CountToInterval(Value(id), UnitOf(setting));
+  return CountToInterval(Value(id), IntervalUnitOf(setting));
 }
 
 bool SameSettings(const PolicyRecord& a, const PolicyRecord& b) {

@@ -37,15 +37,6 @@ std::int64_t Length(int count) {
                               : count;
 }
 
-IntervalUnit UnitOf(const PolicySetting& setting) {
-  return setting.unit == SettingUnit::kDays ? IntervalUnit::kDays
-                                            : IntervalUnit::kMinutes;
-}
-
-const char* UnitName(const PolicySetting& setting) {
-  return setting.unit == SettingUnit::kDays ? "days" : "minutes";
-}
-
 std::string DurationText(int count, const PolicySetting& setting) {
   if (count == kNeverCount) return "-1 (never)";
   return std::to_string(count) + " " + UnitName(setting);
@@ -80,7 +71,7 @@ std::string DurationRangeMessage(const PolicySetting& setting,
            " is -1 (never).";
   }
   return std::string("ERROR: Maximum value for ") + setting.label + " is " +
-         std::to_string(MaxIntervalCount(UnitOf(setting))) + " " +
+         std::to_string(MaxIntervalCount(IntervalUnitOf(setting))) + " " +
          UnitName(setting) + ".";
 }
 
@@ -96,12 +87,9 @@ std::vector<std::string> CheckPolicyRules(const PolicyRecord& policy) {
     }
   }
   for (const PolicySetting& setting : PolicySettings()) {
-    if (setting.unit != SettingUnit::kDays &&
-        setting.unit != SettingUnit::kMinutes) {
-      continue;
-    }
+    if (!IsDuration(setting)) continue;
     int value = policy.Value(setting.id);
-    if (IntervalCountFits(value, UnitOf(setting))) continue;
+    if (IntervalCountFits(value, IntervalUnitOf(setting))) continue;
     lines.push_back(DurationRangeMessage(setting, value));
     lines.push_back("ERROR: Value - " + std::to_string(value));
   }

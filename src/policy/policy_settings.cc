@@ -23,17 +23,17 @@ constexpr std::int64_t kPasswordStoreCleartext = 16;
 
 constexpr PolicySetting kSettings[] = {
     {kPrecedence, "precedence", 2, "precedence", nullptr, 0,
-     "msDS-PasswordSettingsPrecedence", nullptr, 0, kCount,
-     "policy precedence", "Policy Precedence  : ", nullptr, 1, kMaxInt32,
-     Stronger::kNeither, 0, "", "Bad precedence value"},
+     "msDS-PasswordSettingsPrecedence", nullptr, 0, kCount, "policy precedence",
+     "Policy Precedence  : ", nullptr, 1, kMaxInt32, Stronger::kNeither, 0, "",
+     "Bad precedence value"},
     {kMaxPwdAge, "maxpwdage", 3, "maxpwdage", "pwdage", 0,
      "msDS-MaximumPasswordAge", "maxPwdAge", 0, kDays, "maximum password age",
      "Max Pwd Age        : ", "maxPasswordAgeDays", -1, 0, Stronger::kShorter,
      91, " days for maximum password age.", "Bad maxpwdage value"},
     {kMinPwdLength, "minpwdlen", 4, "minlength", "pwdlen", 0,
      "msDS-MinimumPasswordLength", "minPwdLength", 0, kCount,
-     "minimum password length", "Min Pwd Length     : ", "minPasswordLength",
-     0, kMaxPasswordLength, Stronger::kHigher, 15,
+     "minimum password length", "Min Pwd Length     : ", "minPasswordLength", 0,
+     kMaxPasswordLength, Stronger::kHigher, 15,
      " characters for minimum password length.", "Bad minpwdlength value"},
     {kPwdHistory, "pwdhistory", 5, "history", "pwdhist", 0,
      "msDS-PasswordHistoryLength", "pwdHistoryLength", 0, kCount,
@@ -46,9 +46,9 @@ constexpr PolicySetting kSettings[] = {
      kMaxCount16, Stronger::kLowerButNotOff, 25,
      " bad passwords for lockout threshold.", "Bad lockoutthreshold value"},
     {kLockoutDuration, "lockoutduration", 7, "lo_duration", "lockout", 1,
-     "msDS-LockoutDuration", "lockoutDuration", 0, kMinutes,
-     "lockout duration", "Lockout Duration   : ", "lockoutDurationMinutes",
-     -1, 0, Stronger::kLonger, 5, " minutes for lockout duration.",
+     "msDS-LockoutDuration", "lockoutDuration", 0, kMinutes, "lockout duration",
+     "Lockout Duration   : ", "lockoutDurationMinutes", -1, 0,
+     Stronger::kLonger, 5, " minutes for lockout duration.",
      "Bad lockoutduration value"},
     {kLockoutObservation, "lockoutobservation", 8, "lo_observe", "lockout", 2,
      "msDS-LockoutObservationWindow", "lockOutObservationWindow", 0, kMinutes,
@@ -59,8 +59,8 @@ constexpr PolicySetting kSettings[] = {
     // minimum, as it always has when policies are tightened.
     {kMinPwdAge, "minpwdage", 9, "minpwdage", "pwdage", 1,
      "msDS-MinimumPasswordAge", "minPwdAge", 0, kDays, "minimum password age",
-     "Min Pwd Age        : ", "minPasswordAgeDays", -1, 0, Stronger::kHigher,
-     0, " days for minimum password age.", "Bad minpwdage value"},
+     "Min Pwd Age        : ", "minPasswordAgeDays", -1, 0, Stronger::kHigher, 0,
+     " days for minimum password age.", "Bad minpwdage value"},
     {kComplexity, "complexity", 10, "complexity", "pwdcomplex", 0,
      "msDS-PasswordComplexityEnabled", nullptr, kPasswordComplex, kBoolean,
      "complexity", "Pwd Complexity     : ", "complexityEnabled", 0, 1,
@@ -103,6 +103,18 @@ const PolicySetting* FindSetting(std::string_view keyWord) {
     if (keyWord == setting.keyWord) return &setting;
   }
   return nullptr;
+}
+
+bool IsDuration(const PolicySetting& setting) {
+  return setting.unit == kDays || setting.unit == kMinutes;
+}
+
+IntervalUnit IntervalUnitOf(const PolicySetting& setting) {
+  return setting.unit == kDays ? IntervalUnit::kDays : IntervalUnit::kMinutes;
+}
+
+const char* UnitName(const PolicySetting& setting) {
+  return setting.unit == kDays ? "days" : "minutes";
 }
 
 bool IsStronger(const PolicySetting& setting, int a, int b) {

@@ -10,6 +10,8 @@
 #include <span>
 #include <string_view>
 
+#include "support/interval.h"
+
 namespace talvex {
 
 // Also the index of a setting's row and of its value in a record.
@@ -96,6 +98,11 @@ const PolicySetting* FindSetting(std::string_view keyWord);
 // The domain head's attribute that holds complexity and reversible
 // encryption as bits.
 inline constexpr char kPwdPropertiesAttribute[] = "pwdProperties";
+
+// Durations are held in whole days or minutes and written as intervals.
+bool IsDuration(const PolicySetting& setting);
+IntervalUnit IntervalUnitOf(const PolicySetting& setting);  // of a duration
+const char* UnitName(const PolicySetting& setting);         // "days"/"minutes"
 
 // Whether value a makes a stronger policy than value b.
 bool IsStronger(const PolicySetting& setting, int a, int b);

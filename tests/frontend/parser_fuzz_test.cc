@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "frontend/switch_table.h"
 #include "frontend/command_line.h"
 #include "frontend/policy_fields.h"
+#include "frontend/switch_table.h"
 #include "support/decimal_integer.h"
 #include "support/interval.h"
 #include "support/output.h"
@@ -45,12 +45,23 @@ class TokenGenerator {
   }
 
   std::string Number() {
-    static const char* kNumbers[] = {
-        "0",           "1",          "-1",          "255",
-        "256",         "2147483647", "2147483648",  "-2147483649",
-        "4294967297",  "10675199",   "10675200",    "99999999999999999999",
-        "-9223372036854775808",      "true",        "FALSE",
-        "x",           ""};
+    static const char* kNumbers[] = {"0",
+                                     "1",
+                                     "-1",
+                                     "255",
+                                     "256",
+                                     "2147483647",
+                                     "2147483648",
+                                     "-2147483649",
+                                     "4294967297",
+                                     "10675199",
+                                     "10675200",
+                                     "99999999999999999999",
+                                     "-9223372036854775808",
+                                     "true",
+                                     "FALSE",
+                                     "x",
+                                     ""};
     return kNumbers[Below(sizeof kNumbers / sizeof kNumbers[0])];
   }
 
@@ -69,8 +80,9 @@ class TokenGenerator {
     switch (Below(6)) {
       case 0:
       case 1: {
-        std::string name(ReadSwitchDeclaration(table[Below(
-                             static_cast<int>(table.size()))]).name);
+        std::string name(
+            ReadSwitchDeclaration(table[Below(static_cast<int>(table.size()))])
+                .name);
         if (Below(3) == 0) {
           for (char& c : name) c = static_cast<char>(std::toupper(c));
         }
@@ -105,8 +117,8 @@ CommandLine Build(const std::vector<std::string>& tokens) {
 bool IsSwitchToken(const std::string& token) {
   return !token.empty() &&
          (token[0] == '/' ||
-          (token[0] == '-' && (token.size() < 2 || token[1] < '0' ||
-                               token[1] > '9')));
+          (token[0] == '-' &&
+           (token.size() < 2 || token[1] < '0' || token[1] > '9')));
 }
 
 TEST(ParserFuzzTest, SwitchParserInvariantsHoldForRandomTokens) {
@@ -142,9 +154,8 @@ TEST(ParserFuzzTest, SwitchParserInvariantsHoldForRandomTokens) {
     }
     for (const auto& [name, value] : commandLine.switches) {
       bool known = declared.count(name) != 0;
-      bool listed =
-          std::binary_search(commandLine.unknownSwitches.begin(),
-                             commandLine.unknownSwitches.end(), name);
+      bool listed = std::binary_search(commandLine.unknownSwitches.begin(),
+                                       commandLine.unknownSwitches.end(), name);
       ASSERT_NE(known, listed) << name;
     }
     for (const std::string& entry : table) {
@@ -172,24 +183,23 @@ TEST(ParserFuzzTest, SpecificationParserInvariantsHoldForRandomInput) {
       for (int f = 1; f < count; ++f) joined += ":" + fields[f];
       // Nothing is lost or invented: the fields joined give back the text,
       // plus a colon for each missing field.
-      std::size_t colons = std::count(specification.begin(),
-                                      specification.end(), ':');
-      std::size_t missing =
-          colons >= static_cast<std::size_t>(count - 1)
-              ? 0
-              : static_cast<std::size_t>(count - 1) - colons;
+      std::size_t colons =
+          std::count(specification.begin(), specification.end(), ':');
+      std::size_t missing = colons >= static_cast<std::size_t>(count - 1)
+                                ? 0
+                                : static_cast<std::size_t>(count - 1) - colons;
       ASSERT_EQ(specification + std::string(missing, ':'), joined);
     }
 
     std::vector<std::string> tokens = generator.Tokens();
     CommandLine commandLine = Build(tokens);
     bool isAdd = generator.Below(2) == 0;
-    PolicyRecord record = isAdd ? PolicyRecord(true) : PolicyRecord(false, true);
+    PolicyRecord record =
+        isAdd ? PolicyRecord(true) : PolicyRecord(false, true);
     std::vector<std::string> messages;
     bool ok = ParsePolicySpecification(
         commandLine, &record,
-        SplitFields(specification, kSpecificationFieldCount), isAdd,
-        &messages);
+        SplitFields(specification, kSpecificationFieldCount), isAdd, &messages);
 
     bool anyError = false;
     for (const std::string& line : messages) {
@@ -221,8 +231,8 @@ TEST(ParserFuzzTest, IntervalConversionIsTotal) {
   for (int i = 0; i < kCases; ++i) {
     std::string text = generator.Below(2) == 0 ? generator.RandomBytes(24)
                                                : generator.Number();
-    for (IntervalUnit unit : {IntervalUnit::kMinutes, IntervalUnit::kHours,
-                              IntervalUnit::kDays}) {
+    for (IntervalUnit unit :
+         {IntervalUnit::kMinutes, IntervalUnit::kHours, IntervalUnit::kDays}) {
       int count = IntervalToCount(text, unit);
       ASSERT_GE(count, -1) << text;
       std::string back = CountToInterval(count, unit);

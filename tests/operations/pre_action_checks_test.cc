@@ -51,23 +51,26 @@ TEST_F(ValidationTestsTest, QuietWhenEverythingPasses) {
 TEST_F(ValidationTestsTest, VerboseShowsEachResultOnItsLabelsLine) {
   Output().verboseLevel = 5;
   config_.action = ActionCode::kAdd;
-  EXPECT_EQ("Performing validation tests...\n"
-            "  ADAM/ADLDS Test: Passed.\n"
-            "  DC OS Test     : Passed.\n"
-            "  Domain Test    : Passed.\n",
-            Run());
+  EXPECT_EQ(
+      "Performing validation tests...\n"
+      "  ADAM/ADLDS Test: Passed.\n"
+      "  DC OS Test     : Passed.\n"
+      "  Domain Test    : Passed.\n",
+      Run());
 }
 
 TEST_F(ValidationTestsTest, ApplicationModeIsRefusedForEveryAction) {
   server_.isAdam = true;
   Output().verboseLevel = 1;
   config_.action = ActionCode::kView;
-  EXPECT_RUN_ENDS(RunToEnd(), 1,
-                  Eq("Performing validation tests...\n"
-                     "  ADAM/ADLDS Test: Failed.\n"
-                     "ERROR:\n"
-                     "ERROR: Granular Password Policy is not supported on ADAM or ADLDS.\n"
-                     "ERROR:\n" + std::string(kUsageHint)));
+  EXPECT_RUN_ENDS(
+      RunToEnd(), 1,
+      Eq("Performing validation tests...\n"
+         "  ADAM/ADLDS Test: Failed.\n"
+         "ERROR:\n"
+         "ERROR: Granular Password Policy is not supported on ADAM or ADLDS.\n"
+         "ERROR:\n" +
+         std::string(kUsageHint)));
 }
 
 TEST_F(ValidationTestsTest, ViewOverridesTheLevelTests) {
@@ -75,10 +78,11 @@ TEST_F(ValidationTestsTest, ViewOverridesTheLevelTests) {
   server_.domainFunctionality = 0;
   Output().verboseLevel = 1;
   config_.action = ActionCode::kView;
-  EXPECT_EQ("Performing validation tests...\n"
-            "  ADAM/ADLDS Test: Passed.\n"
-            "  View/Export Mode Override.\n",
-            Run());
+  EXPECT_EQ(
+      "Performing validation tests...\n"
+      "  ADAM/ADLDS Test: Passed.\n"
+      "  View/Export Mode Override.\n",
+      Run());
 }
 
 TEST_F(ValidationTestsTest, DomainPolicyOnlyModifyOverridesTheLevelTests) {
@@ -86,10 +90,11 @@ TEST_F(ValidationTestsTest, DomainPolicyOnlyModifyOverridesTheLevelTests) {
   Output().verboseLevel = 1;
   config_.action = ActionCode::kModify;
   config_.domainPolicySelected = true;
-  EXPECT_EQ("Performing validation tests...\n"
-            "  ADAM/ADLDS Test: Passed.\n"
-            "  Domain Policy Update Mode Override.\n",
-            Run());
+  EXPECT_EQ(
+      "Performing validation tests...\n"
+      "  ADAM/ADLDS Test: Passed.\n"
+      "  Domain Policy Update Mode Override.\n",
+      Run());
 }
 
 TEST_F(ValidationTestsTest, ModifyWithPsosOnAnOldControllerFails) {
@@ -97,21 +102,25 @@ TEST_F(ValidationTestsTest, ModifyWithPsosOnAnOldControllerFails) {
   config_.action = ActionCode::kModify;
   config_.domainPolicySelected = true;
   config_.psoSelected = true;
-  EXPECT_RUN_ENDS(RunToEnd(), 1,
-                  Eq("ERROR:\n"
-                     "ERROR: Granular Password Policy requires Longhorn Server.\n"
-                     "ERROR: This server (dc1.corp.example.com) appears to be Windows Server 2003\n"
-                     "ERROR:\n" + std::string(kUsageHint)));
+  EXPECT_RUN_ENDS(
+      RunToEnd(), 1,
+      Eq("ERROR:\n"
+         "ERROR: Granular Password Policy requires Longhorn Server.\n"
+         "ERROR: This server (dc1.corp.example.com) appears to be Windows "
+         "Server 2003\n"
+         "ERROR:\n" +
+         std::string(kUsageHint)));
 }
 
 TEST_F(ValidationTestsTest, VerboseFailureShowsFailedOnTheLabelsLine) {
   LevelTwoController();
   Output().verboseLevel = 1;
   config_.action = ActionCode::kApplyTo;
-  EXPECT_RUN_ENDS(RunToEnd(), 1,
-                  ::testing::StartsWith("Performing validation tests...\n"
-                                        "  ADAM/ADLDS Test: Passed.\n"
-                                        "  DC OS Test     : Failed.\nERROR:\n"));
+  EXPECT_RUN_ENDS(
+      RunToEnd(), 1,
+      ::testing::StartsWith("Performing validation tests...\n"
+                            "  ADAM/ADLDS Test: Passed.\n"
+                            "  DC OS Test     : Failed.\nERROR:\n"));
 }
 
 TEST_F(ValidationTestsTest, OldDomainWarnsAndGoesOn) {
@@ -119,28 +128,34 @@ TEST_F(ValidationTestsTest, OldDomainWarnsAndGoesOn) {
   server_.domainModeName = "Windows Server 2003 Domain Mode";
   Output().verboseLevel = 1;
   config_.action = ActionCode::kAdd;
-  EXPECT_EQ("Performing validation tests...\n"
-            "  ADAM/ADLDS Test: Passed.\n"
-            "  DC OS Test     : Passed.\n"
-            "  Domain Test    : Failed.\n"
-            "  WARN:\n"
-            "  WARN: Granular Password Policy requires Longhorn Domain Functional Level.\n"
-            "  WARN: This domain (DC=corp,DC=example,DC=com) appears to be Windows Server "
-            "2003 Domain Mode\n"
-            "  WARN:\n\n",
-            Run());
+  EXPECT_EQ(
+      "Performing validation tests...\n"
+      "  ADAM/ADLDS Test: Passed.\n"
+      "  DC OS Test     : Passed.\n"
+      "  Domain Test    : Failed.\n"
+      "  WARN:\n"
+      "  WARN: Granular Password Policy requires Longhorn Domain Functional "
+      "Level.\n"
+      "  WARN: This domain (DC=corp,DC=example,DC=com) appears to be Windows "
+      "Server "
+      "2003 Domain Mode\n"
+      "  WARN:\n\n",
+      Run());
 }
 
 TEST_F(ValidationTestsTest, OldDomainWarningWithoutVerbose) {
   server_.domainFunctionality = 2;
   server_.domainModeName = "Windows Server 2003 Domain Mode";
   config_.action = ActionCode::kEffective;
-  EXPECT_EQ("  WARN:\n"
-            "  WARN: Granular Password Policy requires Longhorn Domain Functional Level.\n"
-            "  WARN: This domain (DC=corp,DC=example,DC=com) appears to be Windows Server "
-            "2003 Domain Mode\n"
-            "  WARN:\n\n",
-            Run());
+  EXPECT_EQ(
+      "  WARN:\n"
+      "  WARN: Granular Password Policy requires Longhorn Domain Functional "
+      "Level.\n"
+      "  WARN: This domain (DC=corp,DC=example,DC=com) appears to be Windows "
+      "Server "
+      "2003 Domain Mode\n"
+      "  WARN:\n\n",
+      Run());
 }
 
 }  // namespace

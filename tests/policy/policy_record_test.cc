@@ -260,7 +260,8 @@ TEST(PolicyRecordTest, CountSettersReadTheLeadingInteger) {
 TEST(PolicyRecordTest, DirectoryIntervalsInMinutesAndDays) {
   PolicyRecord record;
   record.SetFromDirectory(SettingId::kLockoutDuration, "-18000000000");
-  record.SetFromDirectory(SettingId::kLockoutObservation, "-9223372036854775808");
+  record.SetFromDirectory(SettingId::kLockoutObservation,
+                          "-9223372036854775808");
   record.SetFromDirectory(SettingId::kMaxPwdAge, "-36288000000000");
   record.SetFromDirectory(SettingId::kMinPwdAge, "-864000000000");
   EXPECT_EQ(30, record.lockoutDuration());
@@ -268,7 +269,8 @@ TEST(PolicyRecordTest, DirectoryIntervalsInMinutesAndDays) {
   EXPECT_EQ(42, record.maxPwdAge());
   EXPECT_EQ(1, record.minPwdAge());
   EXPECT_EQ("-18000000000", record.DirectoryText(SettingId::kLockoutDuration));
-  EXPECT_EQ("-9223372036854775808", record.DirectoryText(SettingId::kLockoutObservation));
+  EXPECT_EQ("-9223372036854775808",
+            record.DirectoryText(SettingId::kLockoutObservation));
   EXPECT_EQ("-36288000000000", record.DirectoryText(SettingId::kMaxPwdAge));
   EXPECT_EQ("-864000000000", record.DirectoryText(SettingId::kMinPwdAge));
   EXPECT_EQ((std::set<std::string>{"lockoutduration", "lockoutobservation",

@@ -36,9 +36,9 @@ TEST(PolicyRulesTest, ShorterSettingMayNotOutlastTheLongerOne) {
     Strings broken;
   } cases[] = {
       {Pso(42, 1, 30, 30), {}},
-      {Pso(-1, 999, 5, 5), {}},     // never expires: any minimum age
-      {Pso(-1, -1, -1, -1), {}},    // never against never
-      {Pso(0, 0, 0, 0), {}},        // the quick start's service PSO
+      {Pso(-1, 999, 5, 5), {}},   // never expires: any minimum age
+      {Pso(-1, -1, -1, -1), {}},  // never against never
+      {Pso(0, 0, 0, 0), {}},      // the quick start's service PSO
       {Pso(10, 30, 5, 5),
        {kAgeRule, "ERROR: Value - minpwdage 30 days, maxpwdage 10 days"}},
       {Pso(10, -1, 5, 5),
@@ -59,7 +59,8 @@ TEST(PolicyRulesTest, ShorterSettingMayNotOutlastTheLongerOne) {
   };
   for (const Case& c : cases) {
     EXPECT_EQ(c.broken, CheckPolicyRules(c.policy))
-        << c.policy.Text(SettingId::kMaxPwdAge) << " " << c.policy.Text(SettingId::kMinPwdAge) << " "
+        << c.policy.Text(SettingId::kMaxPwdAge) << " "
+        << c.policy.Text(SettingId::kMinPwdAge) << " "
         << c.policy.Text(SettingId::kLockoutDuration) << " "
         << c.policy.Text(SettingId::kLockoutObservation);
   }
@@ -106,13 +107,19 @@ TEST(PolicyRulesTest, ChangesAreCheckedMergedWithTheCurrentValues) {
   } cases[] = {
       {"", "", "", {}},
       {"", "42", "", {}},
-      {"", "43", "",
+      {"",
+       "43",
+       "",
        {kAgeRule, "ERROR: Value - minpwdage 43 days, maxpwdage 42 days"}},
-      {"0", "", "",
+      {"0",
+       "",
+       "",
        {kAgeRule, "ERROR: Value - minpwdage 1 days, maxpwdage 0 days",
         "ERROR: For passwords that never expire, the maximum password age is "
         "-1 (never)."}},
-      {"-1", "", "31",
+      {"-1",
+       "",
+       "31",
        {kLockoutRule,
         "ERROR: Value - lo_observe 31 minutes, lo_duration 30 minutes"}},
   };

@@ -44,9 +44,10 @@ std::string DirectoryValue(const PolicySetting& setting) {
 // the change line that writes the same value to the same attribute.
 TEST(PolicySettingsTest, EverySettingTravelsFromEntryToListingJsonAndWrite) {
   for (bool pso : {true, false}) {
-    Record entry = {{kDnKey, {pso ? "CN=p,CN=Password Settings Container,"
-                                    "CN=System,DC=corp,DC=example,DC=com"
-                                  : "DC=corp,DC=example,DC=com"}}};
+    Record entry = {{kDnKey,
+                     {pso ? "CN=p,CN=Password Settings Container,"
+                            "CN=System,DC=corp,DC=example,DC=com"
+                          : "DC=corp,DC=example,DC=com"}}};
     std::int64_t properties = 0;
     for (const PolicySetting& setting : PolicySettings()) {
       const char* attribute =
@@ -57,7 +58,8 @@ TEST(PolicySettingsTest, EverySettingTravelsFromEntryToListingJsonAndWrite) {
     if (!pso) entry[kPwdPropertiesAttribute] = {std::to_string(properties)};
     const PolicyRecord record =
         pso ? PsoFromEntry(entry) : DomainPolicyFromEntry(entry);
-    const AttributeSet& asked = pso ? PsoAttributes() : DomainPolicyAttributes();
+    const AttributeSet& asked =
+        pso ? PsoAttributes() : DomainPolicyAttributes();
 
     OutputCapture capture;
     DisplayPolicy(record, "");
@@ -65,16 +67,17 @@ TEST(PolicySettingsTest, EverySettingTravelsFromEntryToListingJsonAndWrite) {
     const JsonDocument json = PolicyJson(record);
 
     for (const PolicySetting& setting : PolicySettings()) {
-      SCOPED_TRACE(std::string(setting.keyWord) + (pso ? " (PSO)" : " (domain)"));
+      SCOPED_TRACE(std::string(setting.keyWord) +
+                   (pso ? " (PSO)" : " (domain)"));
       const bool held = pso || setting.id != SettingId::kPrecedence;
       const int value = held ? SampleValue(setting) : 2147483647;
       EXPECT_FALSE(record.IsUnset(setting.id));
       EXPECT_EQ(nullptr, record.InvalidText(setting.id));
       EXPECT_EQ(value, record.Value(setting.id));
-      EXPECT_NE(std::string::npos,
-                capture.Stdout().find(std::string("    ") +
-                                      setting.displayLabel +
-                                      record.Text(setting.id) + "\n"));
+      EXPECT_NE(
+          std::string::npos,
+          capture.Stdout().find(std::string("    ") + setting.displayLabel +
+                                record.Text(setting.id) + "\n"));
       if (setting.jsonKey == nullptr) {
         EXPECT_EQ(value, json["precedence"]);
       } else if (setting.unit == SettingUnit::kBoolean) {
