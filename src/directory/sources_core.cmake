@@ -2,6 +2,8 @@
 list(APPEND TALVEX_DIRECTORY_CORE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/binary_attribute_tables.cc
   ${CMAKE_CURRENT_LIST_DIR}/binary_value_text.cc
+  ${CMAKE_CURRENT_LIST_DIR}/bound_connection.cc
+  ${CMAKE_CURRENT_LIST_DIR}/caching_dc_locator.cc
   ${CMAKE_CURRENT_LIST_DIR}/connection_cache.cc
   ${CMAKE_CURRENT_LIST_DIR}/directory_access.cc
   ${CMAKE_CURRENT_LIST_DIR}/distinguished_name.cc
@@ -10,7 +12,6 @@ list(APPEND TALVEX_DIRECTORY_CORE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/ldap_filter.cc
   ${CMAKE_CURRENT_LIST_DIR}/ldap_modify.cc
   ${CMAKE_CURRENT_LIST_DIR}/ldap_search.cc
-  ${CMAKE_CURRENT_LIST_DIR}/open_ldap.cc
   ${CMAKE_CURRENT_LIST_DIR}/ranged_values.cc
   ${CMAKE_CURRENT_LIST_DIR}/sddl_encoder.cc
   ${CMAKE_CURRENT_LIST_DIR}/search_controls.cc

@@ -34,7 +34,7 @@ Record FindUser(RunState& state, const std::string& value) {
                   kAttributes, ControlMap(), kPageSize, 0, 0, &found);
   if (status != 0)
     FailLdapCall(state,
-                 "ERROR: LdapGetRecs (" + base + "): ", state.config->host,
+                 "ERROR: LdapGetRecs (" + base + "): ", state.controllerName,
                  status);
   if (found.empty()) {
     PrintLine("");

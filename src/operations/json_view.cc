@@ -53,7 +53,7 @@ AppliedMemberRecordsByPso ReadAppliedMembers(
   if (status != 0) {
     FailLdapCall(state,
                  "ERROR: ldap_search_s (" + policies.front()->dn() + "): ",
-                 state.config->host, status);
+                 state.controllerName, status);
   }
   return members;
 }

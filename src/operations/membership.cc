@@ -76,7 +76,7 @@ void RefuseUngovernable(const std::string& value,
 
 void FailModify(RunState& state, const std::string& psoDn, int status) {
   FailLdapCall(state,
-               "ERROR: ldap_modify_s (" + psoDn + "): ", state.config->host,
+               "ERROR: ldap_modify_s (" + psoDn + "): ", state.controllerName,
                status);
 }
 

@@ -44,7 +44,7 @@ std::string NewNameArgument(const std::string& dn, const std::string& newName) {
 }  // namespace
 
 void RunRename(RunState& state) {
-  RunConfig& config = *state.config;
+  const RunConfig& config = *state.config;
   if (Output().debugLevel >= 1) PrintDebugLine("Operation: Rename");
   if (state.policies.empty()) {
     PrintLine("");
@@ -68,8 +68,8 @@ void RunRename(RunState& state) {
     int code = LdapRename(*state.mainConnection, dn,
                           NewNameArgument(dn, config.renameTo));
     if (code != 0) {
-      FailLdapCall(
-          state, "ERROR: ldap_rename_ext_s (" + dn + "): ", config.host, code);
+      FailLdapCall(state, "ERROR: ldap_rename_ext_s (" + dn + "): ",
+                   state.controllerName, code);
     }
     PrintLine("PSO successfully renamed.");
   } else {

@@ -1,7 +1,6 @@
 # The executor, View, validation, membership and effective policy.
 list(APPEND TALVEX_OPERATIONS_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/applied_members.cc
-  ${CMAKE_CURRENT_LIST_DIR}/caching_dc_locator.cc
   ${CMAKE_CURRENT_LIST_DIR}/effective.cc
   ${CMAKE_CURRENT_LIST_DIR}/execute_action.cc
   ${CMAKE_CURRENT_LIST_DIR}/group_psos.cc

@@ -6,6 +6,8 @@ list(APPEND TALVEX_TEST_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/../fakes/fake_ldap_client.cc
   ${CMAKE_CURRENT_LIST_DIR}/../fakes/fake_dc_locator.cc
   ${CMAKE_CURRENT_LIST_DIR}/../fakes/fake_directory_test.cc
+  ${CMAKE_CURRENT_LIST_DIR}/bound_connection_test.cc
+  ${CMAKE_CURRENT_LIST_DIR}/caching_dc_locator_test.cc
   ${CMAKE_CURRENT_LIST_DIR}/directory_access_test.cc
   ${CMAKE_CURRENT_LIST_DIR}/distinguished_name_test.cc
   ${CMAKE_CURRENT_LIST_DIR}/dn_helpers_test.cc
@@ -13,7 +15,6 @@ list(APPEND TALVEX_TEST_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/ldap_filter_test.cc
   ${CMAKE_CURRENT_LIST_DIR}/ldap_modify_test.cc
   ${CMAKE_CURRENT_LIST_DIR}/ldap_search_test.cc
-  ${CMAKE_CURRENT_LIST_DIR}/open_ldap_test.cc
   ${CMAKE_CURRENT_LIST_DIR}/ranged_values_test.cc
   ${CMAKE_CURRENT_LIST_DIR}/sddl_encoder_test.cc
   ${CMAKE_CURRENT_LIST_DIR}/search_controls_test.cc

@@ -57,7 +57,7 @@ class ChangesTest : public ::testing::Test {
     state_.serverInfo.defaultNamingContext = kCorpDn;
     state_.domainDn = kCorpDn;
     state_.domainList = {kCorpDn};
-    config_.host = kCorpDc;
+    state_.controllerName = kCorpDc;
   }
 
   FakeDirectory& AddDomain(const std::string& host, const std::string& dn,

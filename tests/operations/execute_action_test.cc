@@ -76,7 +76,9 @@ TEST_F(ExecutorTest, HostNamesTheComputerTheLocatorAsksAndTheRunUsesTheAnswer) {
   config_.dnOnly = true;
   RunResult run = Execute();
   EXPECT_THAT(run.out, StartsWith("Using host: Branch\\dc2.corp.example.com\n"));
-  EXPECT_EQ("dc2.corp.example.com", config_.host);
+  // The configuration stays as given; the run connects to the answer.
+  EXPECT_EQ("dc2", config_.host);
+  ASSERT_FALSE(client_.Requests(FakeOp::kInitialize).empty());
   for (const FakeRequest& request : client_.Requests(FakeOp::kInitialize)) {
     EXPECT_EQ("dc2.corp.example.com", request.host);
   }
@@ -147,7 +149,9 @@ TEST_F(ExecutorTest, DomainByFlatOrDnsNameOnlyLocatesTheController) {
     EXPECT_EQ(std::string(kHost) + "Retrieving Domain Policy...\n\nPolicy Listing\n"
                                    "--------------\n    DC=corp,DC=example,DC=com\n",
               run.out);
-    EXPECT_EQ(kCorpDn, config_.domain);
+    // The domain policy is read from the controller's domain DN.
+    EXPECT_EQ(kCorpDn, client_.Last(FakeOp::kSearch).search.base);
+    EXPECT_EQ(domain, config_.domain);
   }
   // The flat name is located as one; the DNS name's question is the same as
   // the domain policy's, answered once per run.
@@ -279,7 +283,7 @@ TEST_F(ForestTest, AllDomainsFindsPsosThroughTheGlobalCatalogAndRereadsEach) {
                 "    (10)          " + PsoDnIn(kCorpDn, "corp-pso") + "\n",
             run.out);
   EXPECT_EQ(0, run.status);
-  EXPECT_EQ("dc1.corp.example.com", config_.gcHost);
+  EXPECT_EQ(1u, RequestsTo(FakeOp::kInitialize, "dc1.corp.example.com", 3268).size());
 
   // One forest-wide search on the global catalog port, from the empty base.
   std::vector<FakeRequest> gcSearches = RequestsTo(FakeOp::kSearch, kCorpDc, 3268);

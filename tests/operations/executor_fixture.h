@@ -177,14 +177,14 @@ class ExecutorTest : public ::testing::Test {
 
   RunResult Execute() {
     ConsoleCapture capture;
-    int status = ExecuteAction(config_, client_, locator_);
+    int status = ExecuteAction(config_, &config_.password, client_, locator_);
     auto [out, err] = capture.Finish();
     return RunResult{out, err, status};
   }
 
   // For EXPECT_RUN_ENDS, which collects the whole text of a run that ends
   // the process, in order.
-  void ExecuteToEnd() { ExecuteAction(config_, client_, locator_); }
+  void ExecuteToEnd() { ExecuteAction(config_, &config_.password, client_, locator_); }
 
   // The state the executor's preparation builds, made by hand for tests of
   // one action section.

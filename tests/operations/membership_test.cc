@@ -56,8 +56,6 @@ TEST_F(MembershipTest, ApplyByAccountNameUpnOrDn) {
         "cn=jdoe,cn=users,dc=corp,dc=example,dc=com"}) {
     SCOPED_TRACE(target);
     Corp().SetValues(pso_, "msDS-PSOAppliesTo", {});
-    config_.host.clear();  // the run replaced both with what it found
-    config_.domain.clear();
     Apply(target);
     RunResult run = Execute();
     EXPECT_EQ(Updated(jdoe_), run.out);
@@ -110,8 +108,6 @@ TEST_F(MembershipTest, ObjectsAPsoCannotGovernAreRefusedButCanBeUnapplied) {
     SCOPED_TRACE(c.dn);
     if (!c.classes.empty()) Corp().SetValues(c.dn, "objectClass", c.classes);
     if (!Corp().HasEntry(c.dn)) Corp().AddEntry(c.dn, {{"objectClass", c.classes}});
-    config_.host.clear();
-    config_.domain.clear();
     Apply(c.dn);
     if (c.shownClass == nullptr) {
       EXPECT_EQ(Updated(c.dn), Execute().out);
@@ -126,8 +122,6 @@ TEST_F(MembershipTest, ObjectsAPsoCannotGovernAreRefusedButCanBeUnapplied) {
   // A link another tool wrote is removed without a question.
   std::string computer = "CN=ws1,CN=Users,DC=corp,DC=example,DC=com";
   Corp().SetValues(pso_, "msDS-PSOAppliesTo", {computer, person});
-  config_.host.clear();
-  config_.domain.clear();
   Unapply(computer);
   EXPECT_EQ(Updated(computer), Execute().out);
   EXPECT_THAT(Members(), ElementsAre(person));
