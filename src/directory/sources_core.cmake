@@ -7,7 +7,6 @@ list(APPEND TALVEX_DIRECTORY_CORE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/connection_cache.cc
   ${CMAKE_CURRENT_LIST_DIR}/directory_access.cc
   ${CMAKE_CURRENT_LIST_DIR}/distinguished_name.cc
-  ${CMAKE_CURRENT_LIST_DIR}/dn_helpers.cc
   ${CMAKE_CURRENT_LIST_DIR}/ldap_error_report.cc
   ${CMAKE_CURRENT_LIST_DIR}/ldap_filter.cc
   ${CMAKE_CURRENT_LIST_DIR}/ldap_modify.cc

@@ -6,7 +6,7 @@
 #include "directory/caching_dc_locator.h"
 #include "directory/connection_cache.h"
 #include "directory/directory_access.h"
-#include "directory/dn_helpers.h"
+#include "directory/distinguished_name.h"
 #include "directory/server_info.h"
 #include "operations/actions.h"
 #include "operations/run_failure.h"

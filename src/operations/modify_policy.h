@@ -15,11 +15,6 @@ namespace talvex {
 // record's raw properties.
 std::vector<std::string> PolicyChangeLines(const PolicyRecord& record);
 
-// The DN with the value of its first RDN replaced by the (escaped) value,
-// the RDN's attribute type kept.
-std::string ReplaceFirstRdnValue(const std::string& dn,
-                                 const std::string& value);
-
 // Writes the change lines to the record's DN and then, for a PSO whose
 // specification names a new name, renames it; on a successful rename the
 // record's DN becomes the new DN. A failed modification is returned at once

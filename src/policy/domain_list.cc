@@ -4,7 +4,7 @@
 #include <set>
 #include <utility>
 
-#include "directory/dn_helpers.h"
+#include "directory/distinguished_name.h"
 #include "directory/ldap_search.h"
 #include "support/output.h"
 #include "support/text_case.h"

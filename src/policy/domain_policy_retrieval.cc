@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "directory/dn_helpers.h"
+#include "directory/distinguished_name.h"
 #include "directory/ldap_search.h"
 #include "directory/record_set.h"
 #include "policy/policy_display.h"

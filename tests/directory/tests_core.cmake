@@ -10,7 +10,6 @@ list(APPEND TALVEX_TEST_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/caching_dc_locator_test.cc
   ${CMAKE_CURRENT_LIST_DIR}/directory_access_test.cc
   ${CMAKE_CURRENT_LIST_DIR}/distinguished_name_test.cc
-  ${CMAKE_CURRENT_LIST_DIR}/dn_helpers_test.cc
   ${CMAKE_CURRENT_LIST_DIR}/ldap_error_report_test.cc
   ${CMAKE_CURRENT_LIST_DIR}/ldap_filter_test.cc
   ${CMAKE_CURRENT_LIST_DIR}/ldap_modify_test.cc

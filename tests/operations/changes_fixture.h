@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "directory/dn_helpers.h"
+#include "directory/distinguished_name.h"
 #include "fakes/fake_dc_locator.h"
 #include "fakes/fake_ldap_client.h"
 #include "operations/run_state.h"

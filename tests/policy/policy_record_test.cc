@@ -4,7 +4,7 @@
 
 #include <random>
 
-#include "directory/dn_helpers.h"
+#include "directory/distinguished_name.h"
 
 namespace talvex {
 namespace {
