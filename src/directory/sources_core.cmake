@@ -12,6 +12,7 @@ list(APPEND TALVEX_DIRECTORY_CORE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/ldap_modify.cc
   ${CMAKE_CURRENT_LIST_DIR}/ldap_search.cc
   ${CMAKE_CURRENT_LIST_DIR}/ranged_values.cc
+  ${CMAKE_CURRENT_LIST_DIR}/record_set.cc
   ${CMAKE_CURRENT_LIST_DIR}/sddl_encoder.cc
   ${CMAKE_CURRENT_LIST_DIR}/search_controls.cc
   ${CMAKE_CURRENT_LIST_DIR}/server_info.cc

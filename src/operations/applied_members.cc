@@ -3,7 +3,7 @@
 #include "directory/distinguished_name.h"
 #include "directory/ldap_filter.h"
 #include "directory/ldap_search.h"
-#include "operations/record_attribute.h"
+#include "directory/record_set.h"
 #include "support/text_case.h"
 
 namespace talvex {

@@ -4,11 +4,11 @@
 #include <vector>
 
 #include "directory/ldap_search.h"
+#include "directory/record_set.h"
 #include "operations/actions.h"
 #include "operations/effective_user.h"
 #include "operations/json_effective.h"
 #include "operations/object_filter.h"
-#include "operations/record_attribute.h"
 #include "operations/run_failure.h"
 #include "policy/domain_policy_retrieval.h"
 #include "policy/policy_display.h"

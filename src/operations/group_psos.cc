@@ -5,7 +5,7 @@
 
 #include "directory/ldap_filter.h"
 #include "directory/ldap_search.h"
-#include "operations/record_attribute.h"
+#include "directory/record_set.h"
 #include "support/text_case.h"
 
 namespace talvex {

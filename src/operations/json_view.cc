@@ -1,8 +1,8 @@
 #include "operations/json_view.h"
 
+#include "directory/record_set.h"
 #include "operations/applied_members.h"
 #include "operations/json_document.h"
-#include "operations/record_attribute.h"
 #include "operations/run_failure.h"
 #include "support/text_case.h"
 

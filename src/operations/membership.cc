@@ -5,9 +5,9 @@
 
 #include "directory/ldap_modify.h"
 #include "directory/ldap_search.h"
+#include "directory/record_set.h"
 #include "operations/actions.h"
 #include "operations/object_filter.h"
-#include "operations/record_attribute.h"
 #include "operations/run_failure.h"
 #include "support/output.h"
 #include "support/text_case.h"

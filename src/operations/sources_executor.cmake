@@ -9,7 +9,6 @@ list(APPEND TALVEX_OPERATIONS_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/json_view.cc
   ${CMAKE_CURRENT_LIST_DIR}/membership.cc
   ${CMAKE_CURRENT_LIST_DIR}/object_filter.cc
-  ${CMAKE_CURRENT_LIST_DIR}/record_attribute.cc
   ${CMAKE_CURRENT_LIST_DIR}/run_failure.cc
   ${CMAKE_CURRENT_LIST_DIR}/validation_tests.cc
   ${CMAKE_CURRENT_LIST_DIR}/view.cc

@@ -15,6 +15,7 @@ list(APPEND TALVEX_TEST_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/ldap_modify_test.cc
   ${CMAKE_CURRENT_LIST_DIR}/ldap_search_test.cc
   ${CMAKE_CURRENT_LIST_DIR}/ranged_values_test.cc
+  ${CMAKE_CURRENT_LIST_DIR}/record_set_test.cc
   ${CMAKE_CURRENT_LIST_DIR}/sddl_encoder_test.cc
   ${CMAKE_CURRENT_LIST_DIR}/search_controls_test.cc
   ${CMAKE_CURRENT_LIST_DIR}/server_info_test.cc
