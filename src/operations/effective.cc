@@ -31,7 +31,7 @@ Record FindUser(RunState& state, const std::string& value) {
   RecordSet found;
   int status =
       LdapGetRecs(*state.mainConnection, base, "subtree", ObjectFilter(value),
-                  kAttributes, ControlMap(), kPageSize, 0, 0, &found);
+                  kAttributes, ControlMap(), {.pageSize = kPageSize}, &found);
   if (status != 0)
     FailLdapCall(state,
                  "ERROR: LdapGetRecs (" + base + "): ", state.controllerName,

@@ -100,7 +100,7 @@ bool GetDomGPOs(DirectoryAccess& access, PolicyList* policies,
 
     RecordSet entries;
     int status = LdapGetRecs(*connection, domain, "BASE", "(objectclass=*)",
-                             attributes, {}, 2, 0, 0, &entries);
+                             attributes, {}, {.pageSize = 2}, &entries);
     if (status != 0) {
       *ldapError = status;
       return false;

@@ -118,8 +118,8 @@ bool GetPSOs(DirectoryAccess& access, PolicyList* policies,
   std::vector<std::vector<PolicyRecord>> built;  // by page, in server order
   std::vector<std::string> foundDns;             // global catalog: DNs only
   int status = LdapGetRecPages(
-      connection, searchBase, "subtree", filter, PsoAttributes(), {}, 100, 0, 0,
-      [&](RecordSet& page) {
+      connection, searchBase, "subtree", filter, PsoAttributes(), {},
+      {.pageSize = 100}, [&](RecordSet& page) {
         if (globalCatalog) {
           // The PSOs are read again below; only their DNs are needed.
           for (const Record& found : page) {

@@ -80,7 +80,7 @@ TEST_F(RangedSearchTest, SearchesWalkEveryRange) {
     client.ClearLog();
     RecordSet records;
     ASSERT_EQ(0, LdapGetRecs(*connection, kDomain, "", "name=big", attributes,
-                             {}, 100, 0, 0, &records));
+                             {}, {.pageSize = 100}, &records));
     ASSERT_EQ(1u, records.size());
     EXPECT_EQ(users, records[0]["msDS-PSOAppliesTo"]) << c.maxValRange;
     EXPECT_EQ(std::vector<std::string>({"a", "b", "c", "d", "e"}),
@@ -102,7 +102,7 @@ TEST_F(RangedSearchTest, FailedRangeReadFailsTheSearch) {
   RecordSet records;
   EXPECT_EQ(ldap_result::kInsufficientAccess,
             LdapGetRecs(*connection, kDomain, "", "name=big",
-                        {"msDS-PSOAppliesTo"}, {}, 100, 0, 0, &records));
+                        {"msDS-PSOAppliesTo"}, {}, {.pageSize = 100}, &records));
   EXPECT_TRUE(records.empty());
   Record one;
   client.FailNext(FakeOp::kSearch, ldap_result::kInsufficientAccess, "", 1);

@@ -100,7 +100,7 @@ class LabRangedValuesTest : public testing::Test {
 
   void RemoveProbe() {
     RecordSet children;
-    LdapGetRecs(*admin_, ou_, "one", "objectClass=*", {"1.1"}, {}, 500, 0, 0,
+    LdapGetRecs(*admin_, ou_, "one", "objectClass=*", {"1.1"}, {}, {.pageSize = 500},
                 &children);
     for (const Record& child : children) admin_->Delete(FirstValue(child, kDnKey));
     admin_->Delete(ou_);
@@ -127,7 +127,7 @@ TEST_F(LabRangedValuesTest, SmallRangesAreWalkedToTheEnd) {
   SmallRangeConnection ranged(*admin_);
   RecordSet records;
   ASSERT_EQ(LdapGetRecs(ranged, ou_, "one", "cn=tvx-range-group", {"member"},
-                        {}, 100, 0, 0, &records),
+                        {}, {.pageSize = 100}, &records),
             0);
   ASSERT_EQ(records.size(), 1u);
   ASSERT_EQ(records[0].count("member"), 1u) << "values under the plain name";
