@@ -1,6 +1,7 @@
 // What a run needs to reach the controllers of further domains.
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include "directory/connection_cache.h"
@@ -30,6 +31,20 @@ struct DirectoryAccess {
 // after that is refused (local error) rather than bound without it, which
 // would count a bad password or go out as an unauthenticated bind.
 void ForgetPassword(DirectoryAccess& access);
+
+// What a located controller serves the run as: the domain (its writable
+// directory, on the run's port) or the forest's global catalog (the global
+// catalog port).
+enum class ControllerRole { kDomainController, kGlobalCatalog };
+
+// Opens and binds the connection to a located controller with the run's
+// credentials and TLS choice, after the debug line that announces it.
+// Every connection of a run is opened here. Refused (local error) once the
+// password is forgotten; on failure returns null with *status set to
+// OpenLDAP's.
+std::unique_ptr<LdapConnection> OpenLocatedController(
+    const DirectoryAccess& access, const std::string& host, ControllerRole role,
+    int* status);
 
 // Locates a writable controller of the domain (DNS name, flags 0x21010) and
 // returns its connection from the cache, opening and entering one when the

@@ -9,7 +9,9 @@
 namespace talvex {
 namespace {
 
-bool IsAlpha(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+bool IsAlpha(char c) {
+  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 // Blanks around separators and at a value's end do not count. The LDAP
@@ -39,8 +41,8 @@ int HexDigit(char c) {
 // Characters that a value must escape, and that may follow a "\" as they
 // are (RFC 4514 section 2.4), besides the blank.
 bool IsSpecial(char c) {
-  return c == '"' || c == '+' || c == ',' || c == ';' || c == '<' ||
-         c == '>' || c == '\\' || c == '=' || c == '#';
+  return c == '"' || c == '+' || c == ',' || c == ';' || c == '<' || c == '>' ||
+         c == '\\' || c == '=' || c == '#';
 }
 
 // Checks that the bytes of a value, its escapes undone, are UTF-8: a DN's
@@ -320,19 +322,78 @@ bool SameDn(std::string_view a, std::string_view b) {
   return true;
 }
 
-std::string DnsNameOfDomainDn(std::string_view dn) {
-  DistinguishedName parsed;
-  if (!DistinguishedName::Parse(dn, &parsed)) return std::string();
+std::string GetDNPart(const std::string& dn, int index) {
+  if (dn.empty() || index < 0) return std::string();
+  std::vector<std::string_view> rdns;
+  if (!DistinguishedName::Split(dn, &rdns)) return std::string();
+  if (static_cast<std::size_t>(index) >= rdns.size()) return std::string();
+  return std::string(rdns[static_cast<std::size_t>(index)]);
+}
+
+// Plain text work, no parsing: the lower-cased text cut at every ",dc=",
+// the pieces from the first DC component on joined with dots.
+std::string DNToDNSName(const std::string& dn) {
+  constexpr std::string_view kSeparator = ",dc=";
+  std::string text = LowerCase("," + dn + ",DC=");
+  std::string_view rest(text);
+  rest.remove_prefix(rest.find(kSeparator));
   std::string name;
-  for (const RelativeDn& rdn : parsed.rdns()) {
-    if (rdn.attributes.size() != 1 ||
-        AsciiLowerCase(rdn.attributes[0].type) != "dc") {
-      return std::string();
+  name.reserve(dn.size());
+  while (!rest.empty()) {
+    rest.remove_prefix(kSeparator.size());
+    std::size_t next = rest.find(kSeparator);
+    std::string_view piece = rest.substr(0, next);
+    if (!piece.empty()) {
+      name += piece;
+      name += '.';
     }
-    if (!name.empty()) name += '.';
-    name += rdn.attributes[0].value;
+    if (next == std::string_view::npos) break;
+    rest.remove_prefix(next);
   }
+  if (!name.empty()) name.pop_back();
   return name;
+}
+
+std::string ReverseDN(const std::string& dn) {
+  std::vector<std::string_view> rdns;
+  if (!DistinguishedName::Split(dn, &rdns)) return std::string();
+  std::string result;
+  result.reserve(dn.size());
+  for (auto rdn = rdns.rbegin(); rdn != rdns.rend(); ++rdn) {
+    if (!result.empty()) result += ',';
+    result += *rdn;
+  }
+  return result;
+}
+
+std::string DomainDnOf(std::string_view dn) {
+  std::vector<std::string_view> rdns;
+  if (!DistinguishedName::Split(dn, &rdns)) return std::string();
+  for (std::string_view rdn : rdns) {
+    if (EqualsIgnoringAsciiCase(rdn.substr(0, 3), "dc=")) {
+      return std::string(dn.substr(rdn.data() - dn.data()));
+    }
+  }
+  return std::string();
+}
+
+std::string RenamedRdn(std::string_view dn, std::string_view value) {
+  std::vector<std::string_view> rdns;
+  std::string_view type;
+  if (DistinguishedName::Split(dn, &rdns) && !rdns.empty()) {
+    type = rdns.front().substr(0, rdns.front().find('=') + 1);
+  }
+  return std::string(type) + EscapeRdnValue(value);
+}
+
+std::string RenamedDn(std::string_view dn, std::string_view value) {
+  std::string renamed = RenamedRdn(dn, value);
+  std::vector<std::string_view> rdns;
+  if (DistinguishedName::Split(dn, &rdns) && rdns.size() > 1) {
+    renamed += ',';
+    renamed += dn.substr(rdns[1].data() - dn.data());
+  }
+  return renamed;
 }
 
 }  // namespace talvex

@@ -51,8 +51,22 @@ std::string EscapeRdnValue(std::string_view value);
 // compared as lower-cased text.
 bool SameDn(std::string_view a, std::string_view b);
 
-// "DC=corp,DC=example,DC=com" -> "corp.example.com", the values as written;
-// "" when the text is no DN or has an RDN that is not a single DC value.
-std::string DnsNameOfDomainDn(std::string_view dn);
+// The RDN at the index, with its type ("CN=pso1"); "" when there is none.
+std::string GetDNPart(const std::string& dn, int index);
+// "CN=x,DC=Corp,DC=Example,DC=Com" -> "corp.example.com".
+std::string DNToDNSName(const std::string& dn);
+// "DC=corp,DC=example,DC=com" -> "DC=com,DC=example,DC=corp".
+std::string ReverseDN(const std::string& dn);
+
+// The DN of the domain that holds an object: the DN from its first DC= RDN
+// on ("" when it has none), so that a "dc=" inside a value does not count.
+std::string DomainDnOf(std::string_view dn);
+
+// The RDN a rename to the new value gives the object: the type of its first
+// RDN kept (CN= for a PSO), the value escaped, so that a "," or "+" in a
+// name stays part of it instead of changing the DN's structure.
+std::string RenamedRdn(std::string_view dn, std::string_view value);
+// The object's DN after that rename: the new RDN in the same parent.
+std::string RenamedDn(std::string_view dn, std::string_view value);
 
 }  // namespace talvex

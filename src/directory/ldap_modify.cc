@@ -3,7 +3,6 @@
 #include <map>
 
 #include "directory/distinguished_name.h"
-#include "directory/dn_helpers.h"
 #include "directory/ldap_error_report.h"
 #include "support/output.h"
 #include "support/text_case.h"
@@ -25,18 +24,7 @@ int LdapDelete(LdapConnection& connection, const std::string& dn) {
 
 int LdapRename(LdapConnection& connection, const std::string& dn,
                const std::string& newName) {
-  // The RDN type of the object stays (CN= for a PSO); only its value is new.
-  std::string firstRdn = GetDNPart(dn, 0);
-  std::size_t typeEnd = firstRdn.find('=');
-  std::string type = typeEnd == std::string::npos
-                         ? std::string()
-                         : firstRdn.substr(0, typeEnd + 1);
-  std::size_t equals = newName.find('=');
-  std::string value =
-      equals == std::string::npos ? newName : newName.substr(equals + 1);
-  // The value is a name typed by a user: escaped, a "," or "+" in it stays
-  // part of the name instead of changing the DN's structure.
-  std::string newRdn = type + EscapeRdnValue(value);
+  std::string newRdn = RenamedRdn(dn, newName);
   Debug("Rename " + dn + " to " + newRdn);
   return connection.Rename(dn, newRdn, true);
 }

@@ -10,7 +10,7 @@
 namespace talvex {
 
 int LdapDelete(LdapConnection& connection, const std::string& dn);
-// newName: "new" or "CN=new"; the RDN type of the DN is kept.
+// newName: the new value of the first RDN, whose type is kept (RenamedRdn).
 int LdapRename(LdapConnection& connection, const std::string& dn,
                const std::string& newName);
 // items: "attribute:value"; an empty value clears the attribute. Reports its

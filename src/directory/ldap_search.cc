@@ -128,11 +128,9 @@ int LdapGetRec(LdapConnection& connection, const std::string& base,
 int LdapGetRecs(LdapConnection& connection, const std::string& base,
                 const std::string& scope, const std::string& filter,
                 const AttributeSet& attributes, const ControlMap& controls,
-                int pageSize, int timeLimitSeconds, int sizeLimit,
-                RecordSet* records) {
+                const SearchPaging& paging, RecordSet* records) {
   return LdapGetRecPages(connection, base, scope, filter, attributes, controls,
-                         pageSize, timeLimitSeconds, sizeLimit,
-                         [records](RecordSet& page) {
+                         paging, [records](RecordSet& page) {
                            for (Record& record : page) {
                              records->push_back(std::move(record));
                            }
@@ -142,12 +140,12 @@ int LdapGetRecs(LdapConnection& connection, const std::string& base,
 int LdapGetRecPages(LdapConnection& connection, const std::string& base,
                     const std::string& scope, const std::string& filter,
                     const AttributeSet& attributes, const ControlMap& controls,
-                    int pageSize, int timeLimitSeconds, int sizeLimit,
+                    const SearchPaging& paging,
                     const RecordPageHandler& onPage) {
   LdapSearchRequest request =
       PrepareRequest(connection, base, scope, filter, attributes, controls);
-  request.timeLimitSeconds = timeLimitSeconds;
-  request.sizeLimit = sizeLimit;
+  request.timeLimitSeconds = paging.timeLimitSeconds;
+  request.sizeLimit = paging.sizeLimit;
 
   // Paged, so that large domains are read in pieces: page after page until
   // the server's cookie comes back empty. A page that fails ends the walk
@@ -162,7 +160,7 @@ int LdapGetRecPages(LdapConnection& connection, const std::string& base,
   SearchValueConverter converter;
   do {
     entries.clear();
-    code = connection.Search(request, pageSize, &cookie, &entries);
+    code = connection.Search(request, paging.pageSize, &cookie, &entries);
     if (code == ldap_result::kSuccess ||
         code == ldap_result::kSizeLimitExceeded) {
       page.clear();
@@ -185,7 +183,8 @@ int LdapGetRecPages(LdapConnection& connection, const std::string& base,
       onPage(page);
       page.clear();
     }
-  } while (code == ldap_result::kSuccess && pageSize > 0 && !cookie.empty());
+  } while (code == ldap_result::kSuccess && paging.pageSize > 0 &&
+           !cookie.empty());
   // The end of the results is success when it comes as its own code.
   if (code == ldap_result::kNoResultsReturned) code = ldap_result::kSuccess;
 

@@ -16,6 +16,14 @@ namespace talvex {
 using ControlMap = std::map<std::string, std::string>;
 using AttributeSet = std::set<std::string>;
 
+// How a paged search reads: entries per page (0: the server's own paging
+// is not asked for), time limit in seconds and total size limit (0: none).
+struct SearchPaging {
+  int pageSize = 0;
+  int timeLimitSeconds = 0;
+  int sizeLimit = 0;
+};
+
 // Reads exactly one entry into *record (size limit 1). The filter is given
 // without its outer parentheses; scope is a keyword text ("base", "one",
 // "" or anything else for subtree). Returns the LDAP result code.
@@ -29,8 +37,7 @@ int LdapGetRec(LdapConnection& connection, const std::string& base,
 int LdapGetRecs(LdapConnection& connection, const std::string& base,
                 const std::string& scope, const std::string& filter,
                 const AttributeSet& attributes, const ControlMap& controls,
-                int pageSize, int timeLimitSeconds, int sizeLimit,
-                RecordSet* records);
+                const SearchPaging& paging, RecordSet* records);
 
 // Receives the records of one page of a paged search, in server order; it
 // may take them (move them out), the page is dropped afterwards.
@@ -42,7 +49,7 @@ using RecordPageHandler = std::function<void(RecordSet& page)>;
 int LdapGetRecPages(LdapConnection& connection, const std::string& base,
                     const std::string& scope, const std::string& filter,
                     const AttributeSet& attributes, const ControlMap& controls,
-                    int pageSize, int timeLimitSeconds, int sizeLimit,
+                    const SearchPaging& paging,
                     const RecordPageHandler& onPage);
 
 // The attribute list of a search request (every name of the set, in set

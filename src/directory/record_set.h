@@ -3,6 +3,7 @@
 
 #include <map>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace talvex {
@@ -14,11 +15,18 @@ using RecordSet = std::vector<Record>;
 
 inline constexpr char kDnKey[] = "_dn";
 
-// The first value of an attribute, or "" when the record lacks it.
-inline std::string FirstValue(const Record& record, const std::string& name) {
-  auto it = record.find(name);
-  if (it == record.end() || it->second.empty()) return std::string();
-  return it->second.front();
+// The values of the attribute, or null when the record lacks it. Servers
+// return attribute names in the schema's spelling ("sAMAccountName" when
+// "samaccountname" was asked for), so the name is compared without regard to
+// case; a ranged name ("member;range=0-1499", sent for large multi-valued
+// attributes) counts as the attribute itself.
+const std::vector<std::string>* FindAttribute(const Record& record,
+                                              std::string_view name);
+
+// The first value, or "" when there is none.
+std::string FirstAttributeValue(const Record& record, std::string_view name);
+inline std::string FirstValue(const Record& record, std::string_view name) {
+  return FirstAttributeValue(record, name);
 }
 
 }  // namespace talvex

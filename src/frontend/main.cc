@@ -10,7 +10,8 @@
 
 int main(int argc, char** argv) {
   using namespace talvex;
-  CommandLine commandLine = BuildProcessCommandLine(argc, argv, /*keepCase=*/false);
+  CommandLine commandLine =
+      BuildProcessCommandLine(argc, argv, /*keepCase=*/false);
   RunConfig config;
   ProcessApplicationSwitches(commandLine, &config);
   if (Output().debugLevel >= 5) {
@@ -19,7 +20,7 @@ int main(int argc, char** argv) {
 
   std::unique_ptr<LdapClient> client = MakePlatformLdapClient();
   std::unique_ptr<DcLocator> locator = MakePlatformDcLocator();
-  int status = ExecuteAction(config, *client, *locator);
+  int status = ExecuteAction(config, &config.password, *client, *locator);
 
   // With -json the document alone tells a script that the run succeeded.
   if (status != 0 || !Output().jsonDocument) {

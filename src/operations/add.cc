@@ -99,7 +99,7 @@ int AddPSO(const PolicyRecord& record, LdapConnection& connection) {
 }
 
 void RunAdd(RunState& state) {
-  RunConfig& config = *state.config;
+  const RunConfig& config = *state.config;
   if (Output().debugLevel >= 1) PrintDebugLine("Operation: Add");
   PrintLine("Checking existing policies...");
 
@@ -120,7 +120,8 @@ void RunAdd(RunState& state) {
     PrintLine("Creating new PSO: " + VisibleText(dn));
     int code = AddPSO(record, *state.mainConnection);
     if (code != ldap_result::kSuccess) {
-      FailLdapCall(state, "ERROR: ldap_add_s (" + dn + "): ", config.host,
+      FailLdapCall(state,
+                   "ERROR: ldap_add_s (" + dn + "): ", state.controllerName,
                    code);
     }
     PrintLine("PSO successfully created.");

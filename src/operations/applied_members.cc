@@ -3,7 +3,7 @@
 #include "directory/distinguished_name.h"
 #include "directory/ldap_filter.h"
 #include "directory/ldap_search.h"
-#include "operations/record_attribute.h"
+#include "directory/record_set.h"
 #include "support/text_case.h"
 
 namespace talvex {
@@ -97,7 +97,7 @@ int WalkAppliedMembers(LdapConnection& connection,
   std::size_t read = 0;
   return LdapGetRecPages(
       connection, searchBase, "subtree", AppliedFilter(psoDns), kAttributes,
-      ControlMap(), kPageSize, 0, 0, [&](RecordSet& page) {
+      ControlMap(), {.pageSize = kPageSize}, [&](RecordSet& page) {
         for (const Record& member : page) {
           // Asked for one PSO by name, the server's match says it all.
           if (psoDns.size() == 1) {

@@ -11,7 +11,7 @@
 namespace talvex {
 
 void RunDelete(RunState& state) {
-  RunConfig& config = *state.config;
+  const RunConfig& config = *state.config;
   if (Output().debugLevel >= 1) PrintDebugLine("Operation: Delete");
   if (state.policies.empty()) {
     PrintLine("");
@@ -41,9 +41,8 @@ void RunDelete(RunState& state) {
     // Deletions already made stay made; later ones are not tried.
     int code = LdapDelete(*state.mainConnection, policy.dn());
     if (code != 0) {
-      FailLdapCall(state,
-                   "ERROR: ldap_delete_s (" + policy.dn() + "): ", config.host,
-                   code);
+      FailLdapCall(state, "ERROR: ldap_delete_s (" + policy.dn() + "): ",
+                   state.controllerName, code);
     }
   }
   if (config.forReal) PrintLine("PSO(s) successfully deleted.");

@@ -4,14 +4,15 @@
 #include <vector>
 
 #include "directory/ldap_search.h"
+#include "directory/record_set.h"
 #include "operations/actions.h"
 #include "operations/effective_user.h"
 #include "operations/json_effective.h"
 #include "operations/object_filter.h"
-#include "operations/record_attribute.h"
 #include "operations/run_failure.h"
 #include "policy/domain_policy_retrieval.h"
 #include "policy/policy_display.h"
+#include "policy/policy_settings.h"
 #include "policy/pso_retrieval.h"
 #include "support/output.h"
 #include "support/text_case.h"
@@ -31,10 +32,10 @@ Record FindUser(RunState& state, const std::string& value) {
   RecordSet found;
   int status =
       LdapGetRecs(*state.mainConnection, base, "subtree", ObjectFilter(value),
-                  kAttributes, ControlMap(), kPageSize, 0, 0, &found);
+                  kAttributes, ControlMap(), {.pageSize = kPageSize}, &found);
   if (status != 0)
     FailLdapCall(state,
-                 "ERROR: LdapGetRecs (" + base + "): ", state.config->host,
+                 "ERROR: LdapGetRecs (" + base + "): ", state.controllerName,
                  status);
   if (found.empty()) {
     PrintLine("");
@@ -97,9 +98,10 @@ PolicyList ReadGoverningPolicy(RunState& state, const EffectiveUser& user) {
 bool CanReadPso(RunState& state, const std::string& dn) {
   Record record;
   int status = LdapGetRec(*state.mainConnection, dn, "base", "objectclass=*",
-                          {"msDS-PasswordSettingsPrecedence"}, ControlMap(),
-                          &record);
-  return status == 0 && FindAttribute(record, "msDS-PasswordSettingsPrecedence");
+                          {Setting(SettingId::kPrecedence).psoAttribute},
+                          ControlMap(), &record);
+  return status == 0 &&
+         FindAttribute(record, Setting(SettingId::kPrecedence).psoAttribute);
 }
 
 // The PSOs named for the user that this account cannot read, resultant
@@ -179,7 +181,8 @@ void RunEffective(RunState& state) {
                                  : "  UNKNOWN (PSOs cannot be read with the "
                                    "rights of this account)");
   }
-  for (const std::string& pso : user.appliedPsos) PrintLine("  " + VisibleText(pso));
+  for (const std::string& pso : user.appliedPsos)
+    PrintLine("  " + VisibleText(pso));
 
   std::string effectiveText = user.resultantPso;
   if (effectiveText.empty()) {

@@ -3,12 +3,12 @@
 #include <memory>
 #include <string>
 
+#include "directory/caching_dc_locator.h"
 #include "directory/connection_cache.h"
-#include "directory/dn_helpers.h"
-#include "directory/open_ldap.h"
+#include "directory/directory_access.h"
+#include "directory/distinguished_name.h"
 #include "directory/server_info.h"
 #include "operations/actions.h"
-#include "operations/caching_dc_locator.h"
 #include "operations/pre_action_checks.h"
 #include "operations/run_failure.h"
 #include "operations/run_state.h"
@@ -23,11 +23,6 @@
 
 namespace talvex {
 namespace {
-
-// The writable-controller requirement handed to the bind, as the Windows
-// client's "Get DS Flags" option would carry it.
-constexpr std::uint32_t kMainConnectionLocatorFlags = 0x1000;
-constexpr int kGlobalCatalogPortSelector = 1;
 
 // The sections that run after the preparation, by action. Modify reads the
 // policy again and Effective reads the user's, through the domain's
@@ -72,18 +67,6 @@ void Progress(const std::string& text) {
   EndRun(status != 0 ? status : 1);
 }
 
-OpenLdapOptions BindOptions(const DirectoryAccess& access,
-                            std::uint32_t locatorFlags) {
-  OpenLdapOptions options;
-  options.userId = access.userId;
-  options.password = access.password;
-  options.simple = access.simpleBind;
-  options.ssl = access.ssl;
-  options.startTls = access.startTls;
-  options.locatorFlags = locatorFlags;
-  return options;
-}
-
 // A locate that found no controller ends the run with the locator's report
 // and code, before any connection: the credentials must never go to a
 // server nobody chose (libldap's default with no host is localhost).
@@ -105,7 +88,7 @@ bool IsDn(const std::string& domain) {
 // a controller of this machine's own domain, the one the Windows client
 // finds for an empty host.
 void LocateController(RunState& state) {
-  RunConfig& config = *state.config;
+  const RunConfig& config = *state.config;
   Debug("Locating Domain Controller for domain " + config.domain +
         " WRITE | DS_REQ");
   std::string name, site, clientSite;
@@ -121,24 +104,18 @@ void LocateController(RunState& state) {
   }
   if (status != 0) FailLocate(status);
   Progress("Using host: " + VisibleText(site) + "\\" + VisibleText(name));
-  config.host = name;
   state.controllerSite = site;
   state.controllerName = name;
 }
 
 void OpenMainConnection(RunState& state) {
-  RunConfig& config = *state.config;
-  Debug("Opening LDAP Connection");
-  int port = state.access.portSelector;
   int status = 0;
-  OpenLdapOptions options =
-      BindOptions(state.access, kMainConnectionLocatorFlags);
   std::unique_ptr<LdapConnection> connection =
-      OpenLDAP(*state.client, config.host, &port, options, &status);
-  WipeSecret(&options.password);
+      OpenLocatedController(state.access, state.controllerName,
+                            ControllerRole::kDomainController, &status);
   if (connection == nullptr) FailConnection(status);
   state.mainConnection =
-      state.cache.Enter(LowerCase(config.host), std::move(connection));
+      state.cache.Enter(LowerCase(state.controllerName), std::move(connection));
 }
 
 void ReadServer(RunState& state) {
@@ -160,11 +137,9 @@ void ReadServer(RunState& state) {
 // A -domain given as a DN is the domain DN itself; a DNS or flat name only
 // served to locate the controller, whose domain it then is.
 void FixDomainDn(RunState& state) {
-  RunConfig& config = *state.config;
-  if (config.domain.empty() || config.domain.find('=') == std::string::npos) {
-    config.domain = state.serverInfo.defaultNamingContext;
-  }
-  state.domainDn = config.domain;
+  const std::string& domain = state.config->domain;
+  state.domainDn =
+      IsDn(domain) ? domain : state.serverInfo.defaultNamingContext;
 }
 
 // A failed read leaves the list empty and the run goes on: -alldoms then
@@ -193,7 +168,7 @@ void RetrieveDomainPolicies(RunState& state) {
 
 // Forest-wide PSO work reads every domain at once through a global catalog.
 LdapConnection* OpenGlobalCatalog(RunState& state) {
-  RunConfig& config = *state.config;
+  const RunConfig& config = *state.config;
   const std::string& forestDn = state.serverInfo.rootDomainNamingContext;
   Debug("Locating Global Catalog for forest " + forestDn +
         " WRITE | DS_REQ | DS_GC_SERVER_REQUIRED");
@@ -202,17 +177,12 @@ LdapConnection* OpenGlobalCatalog(RunState& state) {
                         kGlobalCatalogFlags, &name, &site, &clientSite);
   if (status != 0) FailLocate(status);
   Progress("  Using GC: " + VisibleText(site) + "\\" + VisibleText(name));
-  config.gcHost = name;
   state.gcSite = site;
   state.gcName = name;
 
-  Debug("Opening GC Connection");
-  int port = kGlobalCatalogPortSelector;
   int openStatus = 0;
-  OpenLdapOptions options = BindOptions(state.access, 0);
-  state.gcConnection =
-      OpenLDAP(*state.client, config.gcHost, &port, options, &openStatus);
-  WipeSecret(&options.password);
+  state.gcConnection = OpenLocatedController(
+      state.access, name, ControllerRole::kGlobalCatalog, &openStatus);
   if (state.gcConnection == nullptr) FailConnection(openStatus);
   return state.gcConnection.get();
 }
@@ -253,7 +223,8 @@ void RunActionSection(RunState& state) {
 
 }  // namespace
 
-int ExecuteAction(RunConfig& config, LdapClient& client, DcLocator& locator) {
+int ExecuteAction(const RunConfig& config, std::string* password,
+                  LdapClient& client, DcLocator& locator) {
   // Every locate of the run goes through one cache, so that forest-wide work
   // asks for each domain's controller once, not once per PSO.
   CachingDcLocator cachingLocator(locator);
@@ -264,8 +235,7 @@ int ExecuteAction(RunConfig& config, LdapClient& client, DcLocator& locator) {
   state.access.client = &client;
   state.access.locator = &cachingLocator;
   state.access.cache = &state.cache;
-  // Further domains are located from where the run's own controller was:
-  // the -h value as given, before it is replaced by the controller found.
+  // Every locate asks on the -h computer, further domains' too.
   state.access.locatorComputer = config.host;
   state.access.portSelector = config.port;
   state.access.userId = config.userId;
@@ -274,8 +244,8 @@ int ExecuteAction(RunConfig& config, LdapClient& client, DcLocator& locator) {
   state.access.startTls = config.startTls;
   // The password lives in one place from here on: moving leaves a short
   // one in the moved-from string's own buffer, which is wiped too.
-  state.access.password = std::move(config.password);
-  WipeSecret(&config.password);
+  state.access.password = std::move(*password);
+  WipeSecret(password);
 
   LocateController(state);
   OpenMainConnection(state);

@@ -2,6 +2,8 @@
 // the one action.
 #pragma once
 
+#include <string>
+
 #include "directory/dc_locator.h"
 #include "directory/ldap_client.h"
 #include "operations/run_config.h"
@@ -9,7 +11,10 @@
 namespace talvex {
 
 // Returns 0 when the action ran to its end; fatal failures end the run
-// themselves with the failing call's code.
-int ExecuteAction(RunConfig& config, LdapClient& client, DcLocator& locator);
+// themselves with the failing call's code. The password (-up) is taken
+// into the run, which wipes it after its last bind; *password is wiped at
+// once.
+int ExecuteAction(const RunConfig& config, std::string* password,
+                  LdapClient& client, DcLocator& locator);
 
 }  // namespace talvex

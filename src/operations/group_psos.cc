@@ -5,7 +5,7 @@
 
 #include "directory/ldap_filter.h"
 #include "directory/ldap_search.h"
-#include "operations/record_attribute.h"
+#include "directory/record_set.h"
 #include "support/text_case.h"
 
 namespace talvex {
@@ -33,9 +33,9 @@ int FindGroupPsos(LdapConnection& connection, const std::string& searchBase,
   static const AttributeSet kObjectAttributes = {"memberOf"};
   static const AttributeSet kGroupAttributes = {"memberOf", "msDS-PSOApplied"};
   RecordSet object;
-  int status =
-      LdapGetRecs(connection, objectDn, "base", "(objectClass=*)",
-                  kObjectAttributes, ControlMap(), kPageSize, 0, 0, &object);
+  int status = LdapGetRecs(connection, objectDn, "base", "(objectClass=*)",
+                           kObjectAttributes, ControlMap(),
+                           {.pageSize = kPageSize}, &object);
   if (status != 0) return status;
   if (object.empty()) return 0;
 
@@ -58,7 +58,7 @@ int FindGroupPsos(LdapConnection& connection, const std::string& searchBase,
       RecordSet groups;
       status = LdapGetRecs(connection, searchBase, "subtree",
                            AnyOfDns(level, first, count), kGroupAttributes,
-                           ControlMap(), kPageSize, 0, 0, &groups);
+                           ControlMap(), {.pageSize = kPageSize}, &groups);
       if (status != 0) return status;
       for (const Record& group : groups) {
         if (const auto* psos = FindAttribute(group, "msDS-PSOApplied")) {

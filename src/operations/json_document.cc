@@ -1,6 +1,6 @@
 #include "operations/json_document.h"
 
-#include "directory/dn_helpers.h"
+#include "directory/distinguished_name.h"
 #include "policy/policy_display.h"
 #include "policy/policy_settings.h"
 #include "support/interval.h"

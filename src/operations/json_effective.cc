@@ -19,7 +19,7 @@ JsonDocument AppliedPolicies(RunState& state, const EffectiveUser& user) {
   int status = FindGroupPsos(*state.mainConnection, base, user.dn, &viaGroups);
   if (status != 0) {
     FailLdapCall(state,
-                 "ERROR: LdapGetRecs (" + base + "): ", state.config->host,
+                 "ERROR: LdapGetRecs (" + base + "): ", state.controllerName,
                  status);
   }
   for (const GroupPso& found : viaGroups) {

@@ -1,8 +1,8 @@
 #include "operations/json_view.h"
 
+#include "directory/record_set.h"
 #include "operations/applied_members.h"
 #include "operations/json_document.h"
-#include "operations/record_attribute.h"
 #include "operations/run_failure.h"
 #include "support/text_case.h"
 
@@ -53,7 +53,7 @@ AppliedMemberRecordsByPso ReadAppliedMembers(
   if (status != 0) {
     FailLdapCall(state,
                  "ERROR: ldap_search_s (" + policies.front()->dn() + "): ",
-                 state.config->host, status);
+                 state.controllerName, status);
   }
   return members;
 }

@@ -5,9 +5,9 @@
 
 #include "directory/ldap_modify.h"
 #include "directory/ldap_search.h"
+#include "directory/record_set.h"
 #include "operations/actions.h"
 #include "operations/object_filter.h"
-#include "operations/record_attribute.h"
 #include "operations/run_failure.h"
 #include "support/output.h"
 #include "support/text_case.h"
@@ -41,7 +41,8 @@ std::vector<std::string> ObjectClasses(RunState& state,
   int status = LdapGetRec(*state.mainConnection, objectDn, "base",
                           "objectClass=*", {"objectClass"}, {}, &record);
   if (status != 0) return {};
-  const std::vector<std::string>* classes = FindAttribute(record, "objectClass");
+  const std::vector<std::string>* classes =
+      FindAttribute(record, "objectClass");
   return classes == nullptr ? std::vector<std::string>() : *classes;
 }
 
@@ -76,7 +77,7 @@ void RefuseUngovernable(const std::string& value,
 
 void FailModify(RunState& state, const std::string& psoDn, int status) {
   FailLdapCall(state,
-               "ERROR: ldap_modify_s (" + psoDn + "): ", state.config->host,
+               "ERROR: ldap_modify_s (" + psoDn + "): ", state.controllerName,
                status);
 }
 

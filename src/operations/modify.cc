@@ -57,7 +57,7 @@ void WarnGroupPolicyOwnsDomainPolicy() {
 }  // namespace
 
 void RunModify(RunState& state) {
-  RunConfig& config = *state.config;
+  const RunConfig& config = *state.config;
   if (Output().debugLevel >= 1) PrintDebugLine("Operation: Modify");
   if (state.policies.empty()) {
     PrintLine("");
@@ -108,7 +108,7 @@ void RunModify(RunState& state) {
     if (code != 0) {
       FailLdapCall(state,
                    "ERROR: ldap_modify_s/ldap_rename_ext_s (" + dn + "): ",
-                   config.host, code);
+                   state.controllerName, code);
     }
     PrintLine(isPso ? "PSO successfully updated."
                     : "Domain Policy successfully updated.");
@@ -122,8 +122,7 @@ void RunModify(RunState& state) {
   if (!isPso) WarnGroupPolicyOwnsDomainPolicy();
 
   PrintLine("");
-  PrintLine("Current Policy Settings - " +
-            VisibleText(specification.dn()));
+  PrintLine("Current Policy Settings - " + VisibleText(specification.dn()));
   PolicyList fresh = ReadBack(state, specification);
   // Without -forreal this shows what exists, not what would be written.
   if (!fresh.empty()) {

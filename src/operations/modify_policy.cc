@@ -27,7 +27,7 @@ long long ReadProperties(const std::string& text) {
   return errno == 0 ? value : 0;
 }
 
-// One line for the settings a domain head folds into pwdProperties, every
+// One line for the settings a domain head holds as bits of one attribute, every
 // other bit kept as the domain has it; empty when the change names none.
 std::string PwdPropertiesLine(const PolicyRecord& record) {
   long long value = ReadProperties(record.rawProperties());
@@ -40,19 +40,6 @@ std::string PwdPropertiesLine(const PolicyRecord& record) {
   }
   if (!changed) return std::string();
   return std::string(kPwdPropertiesAttribute) + ":" + std::to_string(value);
-}
-
-// The position of the first "," that ends the first RDN ("\," is part of a
-// value), or the DN's length when it has a single RDN.
-std::size_t FirstRdnEnd(const std::string& dn) {
-  for (std::size_t i = 0; i < dn.size(); ++i) {
-    if (dn[i] == '\\') {
-      ++i;
-    } else if (dn[i] == ',') {
-      return i;
-    }
-  }
-  return dn.size();
 }
 
 }  // namespace
@@ -79,14 +66,6 @@ std::vector<std::string> PolicyChangeLines(const PolicyRecord& record) {
   return lines;
 }
 
-std::string ReplaceFirstRdnValue(const std::string& dn,
-                                 const std::string& value) {
-  std::size_t end = FirstRdnEnd(dn);
-  std::size_t equals = dn.find('=');
-  std::string type = equals < end ? dn.substr(0, equals) : "CN";
-  return type + "=" + EscapeRdnValue(value) + dn.substr(end);
-}
-
 int ModifyPolicy(PolicyRecord& record, LdapClient& client,
                  LdapConnection& connection) {
   if (record.dn().empty()) return ldap_result::kInvalidDnSyntax;
@@ -108,12 +87,9 @@ int ModifyPolicy(PolicyRecord& record, LdapClient& client,
     PrintDebugLine("Modifying Object (Rename): " + record.dn() + " to " +
                    record.name());
   }
-  // The rename routine takes the value after a first "=", so the RDN type
-  // goes in front: a new name that itself holds "=" stays whole.
-  std::string type = record.dn().substr(0, record.dn().find('='));
-  int code = LdapRename(connection, record.dn(), type + "=" + record.name());
+  int code = LdapRename(connection, record.dn(), record.name());
   if (code == ldap_result::kSuccess) {
-    record.SetDN(ReplaceFirstRdnValue(record.dn(), record.name()));
+    record.SetDN(RenamedDn(record.dn(), record.name()));
   }
   return code;
 }

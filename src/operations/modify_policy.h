@@ -11,14 +11,9 @@ namespace talvex {
 
 // One "attribute:value" line per setting named in the -mod values, in a
 // fixed order; for a domain policy complexity and reversible encryption
-// become one "pwdProperties:" line, last, that keeps every other bit of the
-// record's raw properties.
+// become one line of the properties attribute, last, that keeps every other bit
+// of the record's raw properties.
 std::vector<std::string> PolicyChangeLines(const PolicyRecord& record);
-
-// The DN with the value of its first RDN replaced by the (escaped) value,
-// the RDN's attribute type kept.
-std::string ReplaceFirstRdnValue(const std::string& dn,
-                                 const std::string& value);
 
 // Writes the change lines to the record's DN and then, for a PSO whose
 // specification names a new name, renames it; on a successful rename the

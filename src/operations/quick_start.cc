@@ -102,8 +102,9 @@ void CreatePSO(RunState& state, const PolicyList& existing,
   if (state.config->forReal) {
     int code = AddPSO(record, *state.mainConnection);
     if (code != 0) {
-      FailLdapCall(
-          state, "ERROR: ldap_add_s (" + dn + "): ", state.config->host, code);
+      FailLdapCall(state,
+                   "ERROR: ldap_add_s (" + dn + "): ", state.controllerName,
+                   code);
     }
     PrintLine("  PSO successfully created.");
   }

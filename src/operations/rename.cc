@@ -28,23 +28,22 @@ bool IsAttributeType(std::string_view text) {
   return true;
 }
 
-// The rename routine drops whatever stands before a first "=", so that
-// "CN=new" and "new" both give new. A name whose text before the "=" is no
-// attribute type (such as "a,OU=x") is a name, and goes whole: the PSO's own
-// RDN type is put in front.
-std::string NewNameArgument(const std::string& dn, const std::string& newName) {
+// "CN=new" and "new" both name new: an attribute type before a first "="
+// is dropped (the PSO keeps its own RDN type). A name whose text before the
+// "=" is no attribute type (such as "a,OU=x") is a name, and goes whole.
+std::string NewNameValue(const std::string& newName) {
   std::size_t equals = newName.find('=');
   if (equals == std::string::npos ||
-      IsAttributeType(std::string_view(newName).substr(0, equals))) {
+      !IsAttributeType(std::string_view(newName).substr(0, equals))) {
     return newName;
   }
-  return dn.substr(0, dn.find('=') + 1) + newName;
+  return newName.substr(equals + 1);
 }
 
 }  // namespace
 
 void RunRename(RunState& state) {
-  RunConfig& config = *state.config;
+  const RunConfig& config = *state.config;
   if (Output().debugLevel >= 1) PrintDebugLine("Operation: Rename");
   if (state.policies.empty()) {
     PrintLine("");
@@ -65,11 +64,11 @@ void RunRename(RunState& state) {
   if (config.forReal) {
     PrintLine("Renaming PSO:");
     PrintLine("  " + VisibleText(dn));
-    int code = LdapRename(*state.mainConnection, dn,
-                          NewNameArgument(dn, config.renameTo));
+    int code =
+        LdapRename(*state.mainConnection, dn, NewNameValue(config.renameTo));
     if (code != 0) {
-      FailLdapCall(
-          state, "ERROR: ldap_rename_ext_s (" + dn + "): ", config.host, code);
+      FailLdapCall(state, "ERROR: ldap_rename_ext_s (" + dn + "): ",
+                   state.controllerName, code);
     }
     PrintLine("PSO successfully renamed.");
   } else {

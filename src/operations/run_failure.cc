@@ -21,7 +21,7 @@ constexpr char kRetrievalFailed[] =
   PrintLine("ERROR:");
   int code = ldapError;
   if (ldapError != 0) {
-    ReportLdapError(*state.client, ldapLabel, state.config->host, ldapError,
+    ReportLdapError(*state.client, ldapLabel, state.controllerName, ldapError,
                     state.mainConnection);
   } else {
     PrintSystemError(systemPrefix, systemError);

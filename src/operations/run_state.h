@@ -17,21 +17,22 @@
 namespace talvex {
 
 struct RunState {
-  RunConfig* config = nullptr;
+  const RunConfig* config = nullptr;
   LdapClient* client = nullptr;
   DcLocator* locator = nullptr;
   ConnectionCache cache;
   DirectoryAccess access;  // points at client, locator and cache
   LdapConnection* mainConnection = nullptr;  // owned by the cache
   std::unique_ptr<LdapConnection> gcConnection;
-  // Where the locators pointed the run ("Using host:", "Using GC:"); empty
-  // after a failed domain-controller locate.
+  // Where the locators pointed the run ("Using host:", "Using GC:"): the
+  // run's controller, every report names it; empty after a failed
+  // domain-controller locate.
   std::string controllerSite;
   std::string controllerName;
   std::string gcSite;
   std::string gcName;
   ServerInfo serverInfo;
-  std::string domainDn;
+  std::string domainDn;  // -domain as a DN, else the controller's domain
   std::vector<std::string> domainList;
   DomainNameTable domainNames;
   PolicyList policies;

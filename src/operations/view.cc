@@ -86,7 +86,7 @@ class AppliedListing {
     std::vector<std::string>().swap(psoDns_);
     if (status != 0) {
       FailLdapCall(state_, "ERROR: ldap_search_s (" + record.dn() + "): ",
-                   state_.config->host, status);
+                   state_.controllerName, status);
     }
   }
 

@@ -4,7 +4,7 @@
 #include <set>
 #include <utility>
 
-#include "directory/dn_helpers.h"
+#include "directory/distinguished_name.h"
 #include "directory/ldap_search.h"
 #include "support/output.h"
 #include "support/text_case.h"
@@ -26,8 +26,8 @@ int GetDomainList(std::vector<std::string>* domainList,
   RecordSet records;
   int status = LdapGetRecs(
       connection, "CN=Partitions," + serverInfo.configurationNamingContext,
-      "one", kDomainFilter, {"nCName", "nETBIOSName", "dnsRoot"}, {}, 10, 0, 0,
-      &records);
+      "one", kDomainFilter, {"nCName", "nETBIOSName", "dnsRoot"}, {},
+      {.pageSize = 10}, &records);
   if (status != 0) return status;
 
   DomainNameTable table;

@@ -1,6 +1,6 @@
 #include "policy/domain_policy_retrieval.h"
 
-#include "directory/dn_helpers.h"
+#include "directory/distinguished_name.h"
 #include "directory/ldap_search.h"
 #include "directory/record_set.h"
 #include "policy/policy_display.h"
@@ -31,8 +31,9 @@ bool GetDomGPOs(DirectoryAccess& access, PolicyList* policies,
     if (connection == nullptr) return false;
 
     RecordSet entries;
-    int status = LdapGetRecs(*connection, domain, "BASE", "(objectclass=*)",
-                             DomainPolicyAttributes(), {}, 2, 0, 0, &entries);
+    int status =
+        LdapGetRecs(*connection, domain, "BASE", "(objectclass=*)",
+                    DomainPolicyAttributes(), {}, {.pageSize = 2}, &entries);
     if (status != 0) {
       *ldapError = status;
       return false;

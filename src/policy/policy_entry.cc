@@ -12,13 +12,14 @@ namespace {
 
 constexpr char kDomainPolicyPrecedence[] = "2147483647";
 
-// The first value of the attribute, or null when the entry lacks it.
+// The first value of the attribute ("" for one without values), or null
+// when the entry lacks it.
 const std::string* FirstValueIfAny(const Record& entry,
-                                   const std::string& attribute) {
-  auto it = entry.find(attribute);
-  if (it == entry.end()) return nullptr;
+                                   std::string_view attribute) {
+  const std::vector<std::string>* values = FindAttribute(entry, attribute);
+  if (values == nullptr) return nullptr;
   static const std::string kEmpty;
-  return it->second.empty() ? &kEmpty : &it->second.front();
+  return values->empty() ? &kEmpty : &values->front();
 }
 
 // The identity attributes, in the order they are set: the name before the

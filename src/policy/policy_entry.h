@@ -19,8 +19,8 @@ const AttributeSet& DomainPolicyAttributes();
 PolicyRecord PsoFromEntry(const Record& entry);
 // A domain policy has no precedence of its own: it gets the highest, so
 // that it loses to every PSO. Complexity and reversible encryption are
-// bits of pwdProperties, whose text is kept as read so that a later change
-// of the two bits leaves the others as the domain has them.
+// bits of the domain's properties, whose text is kept as read so that a later
+// change of the two bits leaves the others as the domain has them.
 PolicyRecord DomainPolicyFromEntry(const Record& entry);
 
 }  // namespace talvex

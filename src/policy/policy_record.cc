@@ -5,7 +5,7 @@
 #include <limits>
 #include <string_view>
 
-#include "directory/dn_helpers.h"
+#include "directory/distinguished_name.h"
 #include "support/decimal_integer.h"
 #include "support/interval.h"
 #include "support/text_case.h"

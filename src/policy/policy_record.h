@@ -107,15 +107,6 @@ class PolicyRecord {
   std::string DirectoryText(SettingId id) const;
 
   int precedence() const { return Value(SettingId::kPrecedence); }
-  int lockoutThreshold() const { return Value(SettingId::kLockoutThreshold); }
-  int lockoutDuration() const { return Value(SettingId::kLockoutDuration); }
-  int lockoutObservation() const {
-    return Value(SettingId::kLockoutObservation);
-  }
-  int maxPwdAge() const { return Value(SettingId::kMaxPwdAge); }
-  int minPwdAge() const { return Value(SettingId::kMinPwdAge); }
-  int minPwdLength() const { return Value(SettingId::kMinPwdLength); }
-  int pwdHistory() const { return Value(SettingId::kPwdHistory); }
   bool complexity() const { return Value(SettingId::kComplexity) != 0; }
   bool reversible() const { return Value(SettingId::kReversible) != 0; }
 

@@ -92,6 +92,8 @@ bool LongerDuration(int a, int b) {
 
 }  // namespace
 
+const char kPwdPropertiesAttribute[] = "pwdProperties";
+
 std::span<const PolicySetting> PolicySettings() { return kSettings; }
 
 const PolicySetting& Setting(SettingId id) {

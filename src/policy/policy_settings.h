@@ -64,7 +64,7 @@ struct PolicySetting {
   const char* overrideSwitch;
   int overridePart;
   const char* psoAttribute;
-  // On a domain head: its own attribute, or a bit of pwdProperties
+  // On a domain head: its own attribute, or a bit of its password properties
   // (MS-SAMR DOMAIN_PASSWORD_INFORMATION); neither for precedence.
   const char* domainAttribute;
   std::int64_t propertiesBit;
@@ -97,7 +97,7 @@ const PolicySetting* FindSetting(std::string_view keyWord);
 
 // The domain head's attribute that holds complexity and reversible
 // encryption as bits.
-inline constexpr char kPwdPropertiesAttribute[] = "pwdProperties";
+extern const char kPwdPropertiesAttribute[];
 
 // Durations are held in whole days or minutes and written as intervals.
 bool IsDuration(const PolicySetting& setting);

@@ -4,7 +4,7 @@
 #include <utility>
 #include <vector>
 
-#include "directory/dn_helpers.h"
+#include "directory/distinguished_name.h"
 #include "directory/ldap_filter.h"
 #include "directory/ldap_search.h"
 #include "directory/record_set.h"
@@ -15,28 +15,6 @@
 #include "support/visible_text.h"
 
 namespace talvex {
-namespace {
-
-// The DN of the domain that holds an object: the DN from its first
-// "DC=" RDN on. Only an unescaped comma starts an RDN, so a "dc=" inside a
-// name's value is not taken for one.
-std::string DomainPartOf(const std::string& dn) {
-  auto startsDc = [&](std::size_t pos) {
-    return pos + 3 <= dn.size() && (dn[pos] == 'd' || dn[pos] == 'D') &&
-           (dn[pos + 1] == 'c' || dn[pos + 1] == 'C') && dn[pos + 2] == '=';
-  };
-  if (startsDc(0)) return dn;
-  for (std::size_t pos = 0; pos < dn.size(); ++pos) {
-    if (dn[pos] == '\\') {
-      ++pos;
-      continue;
-    }
-    if (dn[pos] == ',' && startsDc(pos + 1)) return dn.substr(pos + 1);
-  }
-  return std::string();
-}
-
-}  // namespace
 
 std::string BuildPsoFilter(const PsoSelection& selection) {
   std::string filter = "&(objectCategory=msDS-PasswordSettings)";
@@ -82,8 +60,8 @@ bool GetPSOs(DirectoryAccess& access, PolicyList* policies,
   std::vector<std::vector<PolicyRecord>> built;  // by page, in server order
   std::vector<std::string> foundDns;             // global catalog: DNs only
   int status = LdapGetRecPages(
-      connection, searchBase, "subtree", filter, PsoAttributes(), {}, 100, 0, 0,
-      [&](RecordSet& page) {
+      connection, searchBase, "subtree", filter, PsoAttributes(), {},
+      {.pageSize = 100}, [&](RecordSet& page) {
         if (globalCatalog) {
           // The PSOs are read again below; only their DNs are needed.
           for (const Record& found : page) {
@@ -118,7 +96,7 @@ bool GetPSOs(DirectoryAccess& access, PolicyList* policies,
     // domains' objects, so the PSO is read again from a writable
     // controller of its own domain.
     LdapConnection* domainConnection = ConnectToDomainController(
-        access, DNToDNSName(DomainPartOf(dn)), ldapError, systemError);
+        access, DNToDNSName(DomainDnOf(dn)), ldapError, systemError);
     if (domainConnection == nullptr) return false;
     Record full;
     status = LdapGetRec(*domainConnection, dn, "base", "objectclass=*",

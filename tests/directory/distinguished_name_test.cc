@@ -29,8 +29,7 @@ TEST(DistinguishedNameTest, Parse) {
     std::string parsed;
   };
   const Case cases[] = {
-      {"CN=pso1,CN=Password Settings Container,DC=corp",
-       true,
+      {"CN=pso1,CN=Password Settings Container,DC=corp", true,
        "[CN=pso1] CN=<pso1>;[CN=Password Settings Container] "
        "CN=<Password Settings Container>;[DC=corp] DC=<corp>;"},
       {"", true, ""},
@@ -45,8 +44,7 @@ TEST(DistinguishedNameTest, Parse) {
       {"  CN = a b  ,  DC=x ", true, "[CN = a b] CN=<a b>;[DC=x] DC=<x>;"},
       {"CN=\t", true, "[CN=\t] CN=<>;"},
       // Multi-valued RDN, hex value, numeric OID, type options dropped.
-      {"CN=a + OU=b,DC=x", true,
-       "[CN=a + OU=b] CN=<a> OU=<b>;[DC=x] DC=<x>;"},
+      {"CN=a + OU=b,DC=x", true, "[CN=a + OU=b] CN=<a> OU=<b>;[DC=x] DC=<x>;"},
       {"CN=#4142,DC=x", true, "[CN=#4142] CN=<AB>;[DC=x] DC=<x>;"},
       {"2.5.4.3=x", true, "[2.5.4.3=x] 2.5.4.3=<x>;"},
       {"cn;lang-de=x", true, "[cn;lang-de=x] cn=<x>;"},
@@ -144,23 +142,73 @@ TEST(DistinguishedNameTest, SameDnIgnoresCaseEscapesAndBlanks) {
   }
 }
 
-TEST(DistinguishedNameTest, DnsNameOfDomainDn) {
-  struct Case {
-    std::string dn;
-    std::string name;
-  };
-  const Case cases[] = {
-      {"DC=corp,DC=example,DC=com", "corp.example.com"},
-      {"dc=Corp, dc=Example", "Corp.Example"},
-      {"DC=x", "x"},
-      {"CN=a,DC=x", ""},
-      {"DC=a+DC=b", ""},
-      {"DC=a,", ""},
-      {"", ""},
-  };
-  for (const Case& c : cases) {
-    EXPECT_EQ(c.name, DnsNameOfDomainDn(c.dn)) << c.dn;
-  }
+TEST(DistinguishedNameTest, GetDNPartKeepsTypeAndEscapes) {
+  EXPECT_EQ(
+      "CN=pso1",
+      GetDNPart("CN=pso1,CN=Password Settings Container,CN=System,DC=corp,"
+                "DC=example,DC=com",
+                0));
+  EXPECT_EQ("CN=Password Settings Container",
+            GetDNPart("CN=pso1,CN=Password Settings Container,DC=x", 1));
+  EXPECT_EQ("CN=Sales\\, East", GetDNPart("CN=Sales\\, East,DC=x", 0));
+  EXPECT_EQ("CN=Ärzte", GetDNPart("CN=Ärzte,DC=x", 0));
+  EXPECT_EQ("CN=a", GetDNPart("CN=a , DC=b", 0));
+  EXPECT_EQ("DC=b", GetDNPart("CN=a , DC=b", 1));
+  EXPECT_EQ("CN=x\\ ", GetDNPart("CN=x\\ ,DC=b", 0));
+  EXPECT_EQ("", GetDNPart("", 0));
+  EXPECT_EQ("", GetDNPart("DC=x", 3));
+  EXPECT_EQ("", GetDNPart("not a dn", 0));
+}
+
+TEST(DistinguishedNameTest, DnsNameFromDcComponents) {
+  EXPECT_EQ("example.com",
+            DNToDNSName("CN=pso1,CN=Password Settings Container,CN=System,"
+                        "DC=Example,DC=Com"));
+  EXPECT_EQ("corp.example.com", DNToDNSName("DC=corp,DC=example,DC=com"));
+  EXPECT_EQ("", DNToDNSName("CN=x,OU=y"));
+  EXPECT_EQ("a,ou=x.b", DNToDNSName("DC=a,OU=x,DC=b"));
+  EXPECT_EQ("", DNToDNSName(""));
+}
+
+TEST(DistinguishedNameTest, ReverseDn) {
+  EXPECT_EQ("DC=com,DC=example,DC=corp",
+            ReverseDN("DC=corp,DC=example,DC=com"));
+  EXPECT_EQ("DC=com,CN=a\\,b", ReverseDN("CN=a\\,b,DC=com"));
+  EXPECT_EQ("", ReverseDN(""));
+}
+
+TEST(DistinguishedNameTest, EscapeRdnValueKeepsNamesOneLevel) {
+  EXPECT_EQ("Sales\\, East", EscapeRdnValue("Sales, East"));
+  EXPECT_EQ("a\\+b\\\"c\\\\d\\<e\\>f\\;g\\=h",
+            EscapeRdnValue("a+b\"c\\d<e>f;g=h"));
+  EXPECT_EQ("\\#1", EscapeRdnValue("#1"));
+  EXPECT_EQ("a#1", EscapeRdnValue("a#1"));
+  EXPECT_EQ("\\ lead and trail\\ ", EscapeRdnValue(" lead and trail "));
+  EXPECT_EQ("pso2", EscapeRdnValue("pso2"));
+  // The escaped value parses back as one RDN with the original value.
+  EXPECT_EQ("CN=Sales\\, East",
+            GetDNPart("CN=" + EscapeRdnValue("Sales, East") + ",DC=x", 0));
+}
+
+TEST(DistinguishedNameTest, DomainDnIsTheDnFromTheFirstDcRdnOn) {
+  EXPECT_EQ("DC=corp,DC=example",
+            DomainDnOf("CN=pso1,CN=Password Settings Container,CN=System,"
+                       "DC=corp,DC=example"));
+  EXPECT_EQ("dc=corp", DomainDnOf("dc=corp"));
+  EXPECT_EQ("DC=x", DomainDnOf("CN=a\\,dc=b,DC=x"));
+  EXPECT_EQ("", DomainDnOf("CN=x,OU=y"));
+  EXPECT_EQ("", DomainDnOf(""));
+}
+
+TEST(DistinguishedNameTest, RenameKeepsTypeAndParentAndEscapesTheValue) {
+  const std::string container = ",CN=Password Settings Container,DC=x";
+  EXPECT_EQ("CN=new", RenamedRdn("CN=old" + container, "new"));
+  EXPECT_EQ("CN=new" + container, RenamedDn("CN=old" + container, "new"));
+  EXPECT_EQ("CN=a\\,OU\\=x" + container,
+            RenamedDn("CN=b\\,c" + container, "a,OU=x"));
+  EXPECT_EQ("OU=Sales\\+East,DC=x", RenamedDn("OU=a+CN=b,DC=x", "Sales+East"));
+  EXPECT_EQ("CN=only", RenamedDn("CN=one", "only"));
+  EXPECT_EQ("new", RenamedRdn("", "new"));
 }
 
 }  // namespace

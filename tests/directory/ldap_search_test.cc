@@ -44,8 +44,8 @@ TEST_F(LdapSearchTest, ScopeKeywords) {
   };
   for (const auto& c : cases) {
     RecordSet records;
-    LdapGetRecs(*connection, kDomain, c.scope, "objectClass=user", {}, {}, 100,
-                0, 0, &records);
+    LdapGetRecs(*connection, kDomain, c.scope, "objectClass=user", {}, {},
+                {.pageSize = 100}, &records);
     FakeRequest request = client.Last(FakeOp::kSearch);
     EXPECT_EQ(c.expected, request.search.scope) << c.scope;
     EXPECT_EQ(c.filter, request.search.filter) << c.scope;
@@ -60,7 +60,7 @@ TEST_F(LdapSearchTest, FilterIsWrappedAndNormalizedForTheLibrary) {
                            "CN=Partitions,CN=Configuration,DC=corp,"
                            "DC=example,DC=com",
                            "one", "(systemFlags:1.2.840.113556.1.4.803:=2)",
-                           {"nCName"}, {}, 10, 0, 0, &records));
+                           {"nCName"}, {}, {.pageSize = 10}, &records));
   EXPECT_EQ("(systemFlags:1.2.840.113556.1.4.803:=2)",
             client.Last(FakeOp::kSearch).search.filter);
   EXPECT_EQ(1u, records.size());
@@ -72,7 +72,7 @@ TEST_F(LdapSearchTest, FilterIsWrappedAndNormalizedForTheLibrary) {
             LdapGetRecs(
                 *connection, kDomain, "subtree",
                 "&(objectCategory=msDS-PasswordSettings)(!msDS-PSOAppliesTo=*)",
-                {}, {}, 100, 0, 0, &records));
+                {}, {}, {.pageSize = 100}, &records));
   EXPECT_EQ("(&(objectCategory=msDS-PasswordSettings)(!(msDS-PSOAppliesTo=*)))",
             client.Last(FakeOp::kSearch).search.filter);
   ASSERT_EQ(1u, records.size());
@@ -87,7 +87,7 @@ TEST_F(LdapSearchTest, PagesUntilTheCookieIsEmpty) {
   OutputCapture capture;
   RecordSet records;
   int code = LdapGetRecs(*connection, kUsers, "one", "objectClass=user",
-                         {"sAMAccountName"}, {}, 100, 0, 0, &records);
+                         {"sAMAccountName"}, {}, {.pageSize = 100}, &records);
   capture.Stop();
   EXPECT_EQ(0, code);
   ASSERT_EQ(250u, records.size());
@@ -105,30 +105,32 @@ TEST_F(LdapSearchTest, PagesUntilTheCookieIsEmpty) {
 
 TEST_F(LdapSearchTest, FailedPagesAndSizeLimit) {
   for (int i = 0; i < 5; ++i) {
-    directory->AddUser(kUsers, std::string("u").append(std::to_string(i)), "corp.example.com");
+    directory->AddUser(kUsers, std::string("u").append(std::to_string(i)),
+                       "corp.example.com");
   }
   RecordSet records;
   // A later page fails: the records read so far stay, its code comes back.
   client.FailNext(FakeOp::kSearch, 51, "", 1);
   EXPECT_EQ(51, LdapGetRecs(*connection, kUsers, "one", "objectClass=user", {},
-                            {}, 2, 0, 0, &records));
+                            {}, {.pageSize = 2}, &records));
   EXPECT_EQ(2u, records.size());
   // A search that cannot be started is a failure, not an empty success.
   records.clear();
-  EXPECT_EQ(
-      32, LdapGetRecs(*connection, "CN=Nowhere,DC=corp,DC=example,DC=com",
-                      "subtree", "objectClass=*", {}, {}, 100, 0, 0, &records));
+  EXPECT_EQ(32, LdapGetRecs(*connection, "CN=Nowhere,DC=corp,DC=example,DC=com",
+                            "subtree", "objectClass=*", {}, {},
+                            {.pageSize = 100}, &records));
   EXPECT_TRUE(records.empty());
   // The size limit gives 4 together with the records within it.
   EXPECT_EQ(4, LdapGetRecs(*connection, kUsers, "one", "objectClass=user", {},
-                           {}, 100, 0, 3, &records));
+                           {}, {.pageSize = 100, .sizeLimit = 3}, &records));
   EXPECT_EQ(3u, records.size());
   EXPECT_EQ(3, client.Last(FakeOp::kSearch).search.sizeLimit);
 }
 
 TEST_F(LdapSearchTest, RecPagesHandsOverEachPageAsItArrives) {
   for (int i = 0; i < 5; ++i) {
-    directory->AddUser(kUsers, std::string("u").append(std::to_string(i)), "corp.example.com");
+    directory->AddUser(kUsers, std::string("u").append(std::to_string(i)),
+                       "corp.example.com");
   }
   ScopedOutputSettings settings(5);
   OutputCapture capture;
@@ -143,8 +145,9 @@ TEST_F(LdapSearchTest, RecPagesHandsOverEachPageAsItArrives) {
       EXPECT_EQ("CN=" + names.back() + "," + kUsers, FirstValue(record, "_dn"));
     }
   };
-  EXPECT_EQ(0, LdapGetRecPages(*connection, kUsers, "one", "objectClass=user",
-                               {"sAMAccountName"}, {}, 2, 0, 0, collect));
+  EXPECT_EQ(0,
+            LdapGetRecPages(*connection, kUsers, "one", "objectClass=user",
+                            {"sAMAccountName"}, {}, {.pageSize = 2}, collect));
   capture.Stop();
   EXPECT_EQ((std::vector<std::vector<std::string>>{
                 {"u0", "u1"}, {"u2", "u3"}, {"u4"}}),
@@ -162,8 +165,9 @@ TEST_F(LdapSearchTest, RecPagesHandsOverEachPageAsItArrives) {
   pages.clear();
   client.ClearLog();
   client.FailNext(FakeOp::kSearch, 51, "", 1);
-  EXPECT_EQ(51, LdapGetRecPages(*connection, kUsers, "one", "objectClass=user",
-                                {"sAMAccountName"}, {}, 2, 0, 0, collect));
+  EXPECT_EQ(51,
+            LdapGetRecPages(*connection, kUsers, "one", "objectClass=user",
+                            {"sAMAccountName"}, {}, {.pageSize = 2}, collect));
   EXPECT_EQ((std::vector<std::vector<std::string>>{{"u0", "u1"}}), pages);
 }
 
@@ -176,7 +180,7 @@ TEST_F(LdapSearchTest, DeletedObjectDnStaysOnOneLine) {
                       {{"objectClass", {"user"}}});
   RecordSet records;
   ASSERT_EQ(0, LdapGetRecs(*connection, kUsers, "one", "objectClass=*", {}, {},
-                           100, 0, 0, &records));
+                           {.pageSize = 100}, &records));
   ASSERT_EQ(3u, records.size());
   EXPECT_EQ("CN=gone\\0ADEL:1234,CN=Users,DC=corp,DC=example,DC=com",
             FirstValue(records[0], "_dn"));

@@ -80,18 +80,17 @@ TEST_F(RangedSearchTest, SearchesWalkEveryRange) {
     client.ClearLog();
     RecordSet records;
     ASSERT_EQ(0, LdapGetRecs(*connection, kDomain, "", "name=big", attributes,
-                             {}, 100, 0, 0, &records));
+                             {}, {.pageSize = 100}, &records));
     ASSERT_EQ(1u, records.size());
     EXPECT_EQ(users, records[0]["msDS-PSOAppliesTo"]) << c.maxValRange;
     EXPECT_EQ(std::vector<std::string>({"a", "b", "c", "d", "e"}),
               records[0]["description"]);
     EXPECT_EQ(4u, records[0].size()) << "no ranged names left";
-    EXPECT_EQ(1 + c.rangeReads, client.Count(FakeOp::kSearch))
-        << c.maxValRange;
+    EXPECT_EQ(1 + c.rangeReads, client.Count(FakeOp::kSearch)) << c.maxValRange;
 
     Record one;
-    ASSERT_EQ(0, LdapGetRec(*connection, pso, "base", "", attributes, {},
-                            &one));
+    ASSERT_EQ(0,
+              LdapGetRec(*connection, pso, "base", "", attributes, {}, &one));
     EXPECT_EQ(users, one["msDS-PSOAppliesTo"]) << c.maxValRange;
   }
 }
@@ -100,9 +99,10 @@ TEST_F(RangedSearchTest, FailedRangeReadFailsTheSearch) {
   // The first read succeeds, the second range read is refused.
   client.FailNext(FakeOp::kSearch, ldap_result::kInsufficientAccess, "", 2);
   RecordSet records;
-  EXPECT_EQ(ldap_result::kInsufficientAccess,
-            LdapGetRecs(*connection, kDomain, "", "name=big",
-                        {"msDS-PSOAppliesTo"}, {}, 100, 0, 0, &records));
+  EXPECT_EQ(
+      ldap_result::kInsufficientAccess,
+      LdapGetRecs(*connection, kDomain, "", "name=big", {"msDS-PSOAppliesTo"},
+                  {}, {.pageSize = 100}, &records));
   EXPECT_TRUE(records.empty());
   Record one;
   client.FailNext(FakeOp::kSearch, ldap_result::kInsufficientAccess, "", 1);

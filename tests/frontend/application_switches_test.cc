@@ -45,10 +45,9 @@ class ApplicationSwitchesTest : public ::testing::Test {
 };
 
 TEST_F(ApplicationSwitchesTest, ViewOfAllPsosReadsConnectionSwitches) {
-  RunConfig config =
-      Process({"-view", "-pso", "-h", "dc1", "-gch", "gc1", "-p", "636",
-               "-domain", "corp.example.com", "-u", "admin", "-up", "pw",
-               "-simple", "foo"});
+  RunConfig config = Process({"-view", "-pso", "-h", "dc1", "-gch", "gc1", "-p",
+                              "636", "-domain", "corp.example.com", "-u",
+                              "admin", "-up", "pw", "-simple", "foo"});
   EXPECT_EQ("", shown);
   EXPECT_EQ(ActionCode::kView, config.action);
   EXPECT_TRUE(config.psoSelected);
@@ -71,14 +70,14 @@ TEST_F(ApplicationSwitchesTest, PortDefaultsToZero) {
 }
 
 TEST_F(ApplicationSwitchesTest, DomainOverridesAllDomains) {
-  RunConfig config = Process({"-alldoms", "-domain", "x", "-add", "p::1",
-                              "-pwdlen", "10"});
+  RunConfig config =
+      Process({"-alldoms", "-domain", "x", "-add", "p::1", "-pwdlen", "10"});
   EXPECT_EQ(ActionCode::kAdd, config.action);
   EXPECT_FALSE(config.allDomainsForDomainPolicy);
   EXPECT_FALSE(config.allDomainsForPsos);
   EXPECT_TRUE(config.psoSelected);
   EXPECT_TRUE(config.addSpec.isPSO());
-  EXPECT_EQ(10, config.addSpec.minPwdLength());
+  EXPECT_EQ(10, config.addSpec.Value(SettingId::kMinPwdLength));
   EXPECT_EQ(0u, shown.find("WARN:\nWARN: Switch -alldoms overridden by "
                            "-domain switch.\nWARN:\nWARN: Using name p for "
                            "displayName.\n"));
@@ -124,8 +123,8 @@ TEST_F(ApplicationSwitchesTest, EffectiveDropsEverySelection) {
 }
 
 TEST_F(ApplicationSwitchesTest, SortOrders) {
-  EXPECT_EQ(1, Process({"-view", "-pso", "-sort", "PRECEDENCE"})
-                   .sortByPrecedence);
+  EXPECT_EQ(1,
+            Process({"-view", "-pso", "-sort", "PRECEDENCE"}).sortByPrecedence);
   EXPECT_EQ(0, Process({"-view", "-pso", "-sort", "name"}).sortByPrecedence);
   RunConfig config = Process({"-view", "-pso", "-dnprec"});
   EXPECT_EQ(1, config.sortByPrecedence);
@@ -158,7 +157,7 @@ TEST_F(ApplicationSwitchesTest, ModifyOfAPsoMarksTheSpecificationAsPso) {
   EXPECT_EQ(ActionCode::kModify, config.action);
   EXPECT_TRUE(config.modSpec.isPSO());
   EXPECT_TRUE(config.modSpec.isChangeSpecification());
-  EXPECT_EQ(42, config.modSpec.maxPwdAge());
+  EXPECT_EQ(42, config.modSpec.Value(SettingId::kMaxPwdAge));
   RunConfig domain = Process({"-mod", ":::42", "-dompol"});
   EXPECT_FALSE(domain.modSpec.isPSO());
 }
@@ -205,9 +204,10 @@ TEST_F(ApplicationSwitchesTest, JsonGoesWithTheReadingActionsOnly) {
     EXPECT_TRUE(config.json) << tokens[0];
     EXPECT_TRUE(Output().jsonDocument) << tokens[0];
     EXPECT_EQ("", shown) << tokens[0];
-    EXPECT_EQ(tokens[0] == "-view" ? "WARN:\nWARN: Switch -alldoms overridden by "
-                                     "-domain switch.\nWARN:\n"
-                                   : "",
+    EXPECT_EQ(tokens[0] == "-view"
+                  ? "WARN:\nWARN: Switch -alldoms overridden by "
+                    "-domain switch.\nWARN:\n"
+                  : "",
               errors);
   }
   for (const Strings& tokens :
@@ -234,8 +234,7 @@ TEST_F(ApplicationSwitchesTest, CancelledPasswordPromptEndsTheRun) {
         if (freopen(NullDevicePath(), "r", stdin) == nullptr) std::exit(2);
         Process({"-view", "-pso", "-u", "admin", "-up", "*"});
       },
-      testing::ExitedWithCode(ExitStatusOf(1223)),
-      "");
+      testing::ExitedWithCode(ExitStatusOf(1223)), "");
 }
 
 TEST_F(ApplicationSwitchesTest, TlsSwitchesAreExclusive) {

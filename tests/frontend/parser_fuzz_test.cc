@@ -214,13 +214,15 @@ TEST(ParserFuzzTest, SpecificationParserInvariantsHoldForRandomInput) {
       ASSERT_FALSE(record.name().empty());
       ASSERT_GE(record.precedence(), 1);
     }
-    ASSERT_LE(record.minPwdLength(), 255);
-    ASSERT_TRUE(IntervalCountFits(record.maxPwdAge(), IntervalUnit::kDays));
-    ASSERT_TRUE(IntervalCountFits(record.minPwdAge(), IntervalUnit::kDays));
-    ASSERT_TRUE(
-        IntervalCountFits(record.lockoutDuration(), IntervalUnit::kMinutes));
-    ASSERT_TRUE(
-        IntervalCountFits(record.lockoutObservation(), IntervalUnit::kMinutes));
+    ASSERT_LE(record.Value(SettingId::kMinPwdLength), 255);
+    ASSERT_TRUE(IntervalCountFits(record.Value(SettingId::kMaxPwdAge),
+                                  IntervalUnit::kDays));
+    ASSERT_TRUE(IntervalCountFits(record.Value(SettingId::kMinPwdAge),
+                                  IntervalUnit::kDays));
+    ASSERT_TRUE(IntervalCountFits(record.Value(SettingId::kLockoutDuration),
+                                  IntervalUnit::kMinutes));
+    ASSERT_TRUE(IntervalCountFits(record.Value(SettingId::kLockoutObservation),
+                                  IntervalUnit::kMinutes));
     ASSERT_NE("", record.DirectoryText(SettingId::kMaxPwdAge));
     ASSERT_NE("", record.DirectoryText(SettingId::kLockoutDuration));
   }

@@ -83,7 +83,7 @@ TEST_F(PolicySpecificationTest, AddWithNameAndPrecedenceReportsEveryDefault) {
   EXPECT_EQ("newpso10", parsed.record.name());
   EXPECT_EQ("newpso10", parsed.record.displayName());
   EXPECT_EQ(1, parsed.record.precedence());
-  EXPECT_EQ(91, parsed.record.maxPwdAge());
+  EXPECT_EQ(91, parsed.record.Value(SettingId::kMaxPwdAge));
   EXPECT_EQ((std::set<std::string>{"displayname", "name", "precedence"}),
             parsed.record.specified());
 }
@@ -101,13 +101,13 @@ TEST_F(PolicySpecificationTest, CompleteAddHasNoWarningsAndNoEmptyLine) {
   const PolicyRecord& record = named.record;
   EXPECT_EQ("Shown", record.displayName());
   EXPECT_EQ(1000, record.precedence());
-  EXPECT_EQ(100, record.maxPwdAge());
-  EXPECT_EQ(6, record.minPwdLength());
-  EXPECT_EQ(30, record.pwdHistory());
-  EXPECT_EQ(50, record.lockoutThreshold());
-  EXPECT_EQ(1, record.lockoutDuration());
-  EXPECT_EQ(1, record.lockoutObservation());
-  EXPECT_EQ(0, record.minPwdAge());
+  EXPECT_EQ(100, record.Value(SettingId::kMaxPwdAge));
+  EXPECT_EQ(6, record.Value(SettingId::kMinPwdLength));
+  EXPECT_EQ(30, record.Value(SettingId::kPwdHistory));
+  EXPECT_EQ(50, record.Value(SettingId::kLockoutThreshold));
+  EXPECT_EQ(1, record.Value(SettingId::kLockoutDuration));
+  EXPECT_EQ(1, record.Value(SettingId::kLockoutObservation));
+  EXPECT_EQ(0, record.Value(SettingId::kMinPwdAge));
   EXPECT_TRUE(record.complexity());
   EXPECT_TRUE(record.reversible());
 }
@@ -119,13 +119,13 @@ TEST_F(PolicySpecificationTest, OverrideSwitchesReplaceFields) {
              "-pwdhist", "13", "-pwdcomplex", "true", "-pwdreverse", "True"});
   ASSERT_TRUE(parsed.ok) << parsed.messages.front();
   const PolicyRecord& record = parsed.record;
-  EXPECT_EQ(99, record.lockoutThreshold());
-  EXPECT_EQ(98, record.lockoutDuration());
-  EXPECT_EQ(97, record.lockoutObservation());
-  EXPECT_EQ(101, record.maxPwdAge());
-  EXPECT_EQ(100, record.minPwdAge());
-  EXPECT_EQ(12, record.minPwdLength());
-  EXPECT_EQ(13, record.pwdHistory());
+  EXPECT_EQ(99, record.Value(SettingId::kLockoutThreshold));
+  EXPECT_EQ(98, record.Value(SettingId::kLockoutDuration));
+  EXPECT_EQ(97, record.Value(SettingId::kLockoutObservation));
+  EXPECT_EQ(101, record.Value(SettingId::kMaxPwdAge));
+  EXPECT_EQ(100, record.Value(SettingId::kMinPwdAge));
+  EXPECT_EQ(12, record.Value(SettingId::kMinPwdLength));
+  EXPECT_EQ(13, record.Value(SettingId::kPwdHistory));
   EXPECT_TRUE(record.complexity());
   EXPECT_TRUE(record.reversible());
 }
@@ -133,13 +133,13 @@ TEST_F(PolicySpecificationTest, OverrideSwitchesReplaceFields) {
 TEST_F(PolicySpecificationTest, PartialOverrideReplacesOnlyNonEmptyParts) {
   Parsed parsed = Parse(":::10::::1:2:3", false, {"-pwdage", "100"});
   ASSERT_TRUE(parsed.ok);
-  EXPECT_EQ(100, parsed.record.maxPwdAge());
-  EXPECT_EQ(3, parsed.record.minPwdAge());
+  EXPECT_EQ(100, parsed.record.Value(SettingId::kMaxPwdAge));
+  EXPECT_EQ(3, parsed.record.Value(SettingId::kMinPwdAge));
   Parsed lockout = Parse("::::::5:6:7", false, {"-lockout", ":60"});
   ASSERT_TRUE(lockout.ok);
-  EXPECT_EQ(5, lockout.record.lockoutThreshold());
-  EXPECT_EQ(60, lockout.record.lockoutDuration());
-  EXPECT_EQ(7, lockout.record.lockoutObservation());
+  EXPECT_EQ(5, lockout.record.Value(SettingId::kLockoutThreshold));
+  EXPECT_EQ(60, lockout.record.Value(SettingId::kLockoutDuration));
+  EXPECT_EQ(7, lockout.record.Value(SettingId::kLockoutObservation));
 }
 
 TEST_F(PolicySpecificationTest, ComplexityMustBeTrueOrFalse) {
@@ -191,34 +191,53 @@ TEST_F(PolicySpecificationTest, ValuesThatAreNotWholeNumbersFail) {
     Strings overrides;
     Strings messages;
   } cases[] = {
-      {":::abc", {}, ErrorBlock({"ERROR: Value for maximum password age is "
-                                 "not a whole decimal number.",
-                                 "ERROR: Value - abc"})},
-      {"::::::lots", {}, ErrorBlock({"ERROR: Value for lockout threshold is "
-                                     "not a whole decimal number.",
-                                     "ERROR: Value - lots"})},
-      {"p:p:1x", {}, ErrorBlock({"ERROR: Value for policy precedence is not "
-                                 "a whole decimal number.",
-                                 "ERROR: Value - 1x"})},
-      {"p:p:abc", {}, ErrorBlock({"ERROR: Value for policy precedence is not "
-                                  "a whole decimal number.",
-                                  "ERROR: Value - abc"})},
-      {"", {"-lockout", "x:y:z"},
-       {"ERROR:", "ERROR: Value for lockout threshold is not a whole decimal "
-        "number.", "ERROR: Value - x", "ERROR:",
-        "ERROR:", "ERROR: Value for lockout duration is not a whole decimal "
-        "number.", "ERROR: Value - y", "ERROR:",
-        "ERROR:", "ERROR: Value for lockout observation is not a whole "
-        "decimal number.", "ERROR: Value - z", "ERROR:"}},
-      {"", {"-pwdage", " 5:1.5", "-pwdlen", "8 ", "-pwdhist", "+"},
-       {"ERROR:", "ERROR: Value for minimum password length is not a whole "
-        "decimal number.", "ERROR: Value - 8 ", "ERROR:",
-        "ERROR:", "ERROR: Value for password history is not a whole decimal "
-        "number.", "ERROR: Value - +", "ERROR:",
-        "ERROR:", "ERROR: Value for maximum password age is not a whole "
-        "decimal number.", "ERROR: Value -  5", "ERROR:",
-        "ERROR:", "ERROR: Value for minimum password age is not a whole "
-        "decimal number.", "ERROR: Value - 1.5", "ERROR:"}},
+      {":::abc",
+       {},
+       ErrorBlock({"ERROR: Value for maximum password age is "
+                   "not a whole decimal number.",
+                   "ERROR: Value - abc"})},
+      {"::::::lots",
+       {},
+       ErrorBlock({"ERROR: Value for lockout threshold is "
+                   "not a whole decimal number.",
+                   "ERROR: Value - lots"})},
+      {"p:p:1x",
+       {},
+       ErrorBlock({"ERROR: Value for policy precedence is not "
+                   "a whole decimal number.",
+                   "ERROR: Value - 1x"})},
+      {"p:p:abc",
+       {},
+       ErrorBlock({"ERROR: Value for policy precedence is not "
+                   "a whole decimal number.",
+                   "ERROR: Value - abc"})},
+      {"",
+       {"-lockout", "x:y:z"},
+       {"ERROR:",
+        "ERROR: Value for lockout threshold is not a whole decimal "
+        "number.",
+        "ERROR: Value - x", "ERROR:", "ERROR:",
+        "ERROR: Value for lockout duration is not a whole decimal "
+        "number.",
+        "ERROR: Value - y", "ERROR:", "ERROR:",
+        "ERROR: Value for lockout observation is not a whole "
+        "decimal number.",
+        "ERROR: Value - z", "ERROR:"}},
+      {"",
+       {"-pwdage", " 5:1.5", "-pwdlen", "8 ", "-pwdhist", "+"},
+       {"ERROR:",
+        "ERROR: Value for minimum password length is not a whole "
+        "decimal number.",
+        "ERROR: Value - 8 ", "ERROR:", "ERROR:",
+        "ERROR: Value for password history is not a whole decimal "
+        "number.",
+        "ERROR: Value - +", "ERROR:", "ERROR:",
+        "ERROR: Value for maximum password age is not a whole "
+        "decimal number.",
+        "ERROR: Value -  5", "ERROR:", "ERROR:",
+        "ERROR: Value for minimum password age is not a whole "
+        "decimal number.",
+        "ERROR: Value - 1.5", "ERROR:"}},
   };
   for (const Case& c : cases) {
     Parsed parsed = Parse(c.specification, false, c.overrides);
@@ -227,8 +246,8 @@ TEST_F(PolicySpecificationTest, ValuesThatAreNotWholeNumbersFail) {
   }
   Parsed signs = Parse(":::+42::-0", false);
   ASSERT_TRUE(signs.ok);
-  EXPECT_EQ(42, signs.record.maxPwdAge());
-  EXPECT_EQ(0, signs.record.pwdHistory());
+  EXPECT_EQ(42, signs.record.Value(SettingId::kMaxPwdAge));
+  EXPECT_EQ(0, signs.record.Value(SettingId::kPwdHistory));
 }
 
 // The schema's ranges, which a Windows controller enforces and Samba does
@@ -264,25 +283,25 @@ TEST_F(PolicySpecificationTest, CountsOutsideTheSchemaRangesFail) {
 TEST_F(PolicySpecificationTest, AddBreakingARuleBetweenSettingsFails) {
   Parsed parsed = Parse("p:p:1:::::5:30:100", true);
   EXPECT_FALSE(parsed.ok);
-  EXPECT_EQ((Strings{
-                "WARN: Using default 91 days for maximum password age.",
-                "WARN: Using default 15 characters for minimum password "
-                "length.",
-                "WARN: Using default 24 passwords for minimum password "
-                "history.",
-                "WARN: Using default 25 bad passwords for lockout threshold.",
-                "WARN: Using default TRUE for password complexity.",
-                "WARN: Using default FALSE for reversible encryption "
-                "passwords.",
-                "", "ERROR:",
-                "ERROR: Minimum password age must not be longer than maximum "
-                "password age.",
-                "ERROR: Value - minpwdage 100 days, maxpwdage 91 days",
-                "ERROR: Lockout observation must not be longer than lockout "
-                "duration.",
-                "ERROR: Value - lo_observe 30 minutes, lo_duration 5 minutes",
-                "ERROR:"}),
-            parsed.messages);
+  EXPECT_EQ(
+      (Strings{"WARN: Using default 91 days for maximum password age.",
+               "WARN: Using default 15 characters for minimum password "
+               "length.",
+               "WARN: Using default 24 passwords for minimum password "
+               "history.",
+               "WARN: Using default 25 bad passwords for lockout threshold.",
+               "WARN: Using default TRUE for password complexity.",
+               "WARN: Using default FALSE for reversible encryption "
+               "passwords.",
+               "", "ERROR:",
+               "ERROR: Minimum password age must not be longer than maximum "
+               "password age.",
+               "ERROR: Value - minpwdage 100 days, maxpwdage 91 days",
+               "ERROR: Lockout observation must not be longer than lockout "
+               "duration.",
+               "ERROR: Value - lo_observe 30 minutes, lo_duration 5 minutes",
+               "ERROR:"}),
+      parsed.messages);
   EXPECT_TRUE(Parse("p:p:1:-1::::-1:30:100", true).ok);
 }
 
@@ -298,11 +317,12 @@ TEST_F(PolicySpecificationTest, ExtraFieldsEndUpInReversible) {
 TEST_F(PolicySpecificationTest, EmptyAddReportsEveryProblemInOrder) {
   Parsed parsed = Parse("", true);
   EXPECT_FALSE(parsed.ok);
-  EXPECT_EQ((Strings{"ERROR:", "ERROR: Must specify name in parameter for -add.",
-                     "ERROR:", "WARN: Using name  for displayName.", "ERROR:",
-                     "ERROR: Must specify precedence in parameter for -add.",
-                     "ERROR:"}),
-            parsed.messages);
+  EXPECT_EQ(
+      (Strings{"ERROR:", "ERROR: Must specify name in parameter for -add.",
+               "ERROR:", "WARN: Using name  for displayName.", "ERROR:",
+               "ERROR: Must specify precedence in parameter for -add.",
+               "ERROR:"}),
+      parsed.messages);
 }
 
 TEST_F(PolicySpecificationTest, ModifySetsOnlyWhatIsGiven) {
@@ -310,7 +330,7 @@ TEST_F(PolicySpecificationTest, ModifySetsOnlyWhatIsGiven) {
   ASSERT_TRUE(parsed.ok);
   EXPECT_EQ(Strings{}, parsed.messages);
   EXPECT_EQ(std::set<std::string>{"maxpwdage"}, parsed.record.specified());
-  EXPECT_EQ(42, parsed.record.maxPwdAge());
+  EXPECT_EQ(42, parsed.record.Value(SettingId::kMaxPwdAge));
   Parsed renamed = Parse("newname", false);
   ASSERT_TRUE(renamed.ok);
   EXPECT_EQ("newname", renamed.record.name());
@@ -363,10 +383,10 @@ TEST_F(PolicySpecificationTest, DurationsOutsideTheIntervalRangeFail) {
 TEST_F(PolicySpecificationTest, NeverAndLongestDurationsPass) {
   Parsed parsed = Parse(":::-1::::-1:2147483647:10675199", false);
   ASSERT_TRUE(parsed.ok);
-  EXPECT_EQ(-1, parsed.record.maxPwdAge());
-  EXPECT_EQ(-1, parsed.record.lockoutDuration());
-  EXPECT_EQ(2147483647, parsed.record.lockoutObservation());
-  EXPECT_EQ(10675199, parsed.record.minPwdAge());
+  EXPECT_EQ(-1, parsed.record.Value(SettingId::kMaxPwdAge));
+  EXPECT_EQ(-1, parsed.record.Value(SettingId::kLockoutDuration));
+  EXPECT_EQ(2147483647, parsed.record.Value(SettingId::kLockoutObservation));
+  EXPECT_EQ(10675199, parsed.record.Value(SettingId::kMinPwdAge));
 }
 
 TEST_F(PolicySpecificationTest, NumbersBeyond32BitsFailInsteadOfWrapping) {

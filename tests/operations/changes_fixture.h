@@ -8,11 +8,11 @@
 #include <string>
 #include <vector>
 
-#include "directory/dn_helpers.h"
+#include "captured_text.h"
+#include "directory/distinguished_name.h"
 #include "fakes/fake_dc_locator.h"
 #include "fakes/fake_ldap_client.h"
 #include "operations/run_state.h"
-#include "captured_text.h"
 #include "output_capture.h"
 #include "policy/domain_policy_retrieval.h"
 #include "policy/pso_retrieval.h"
@@ -57,7 +57,7 @@ class ChangesTest : public ::testing::Test {
     state_.serverInfo.defaultNamingContext = kCorpDn;
     state_.domainDn = kCorpDn;
     state_.domainList = {kCorpDn};
-    config_.host = kCorpDc;
+    state_.controllerName = kCorpDc;
   }
 
   FakeDirectory& AddDomain(const std::string& host, const std::string& dn,

@@ -12,10 +12,10 @@
 namespace talvex::executor_test {
 namespace {
 
-using ::testing::ElementsAre;
-using ::testing::Eq;
 using ::testing::AllOf;
+using ::testing::ElementsAre;
 using ::testing::EndsWith;
+using ::testing::Eq;
 using ::testing::HasSubstr;
 using ::testing::Not;
 using ::testing::StartsWith;
@@ -32,13 +32,16 @@ std::vector<std::string> LinesStartingWith(const std::string& text,
 
 int LocateCount(const FakeDcLocator& locator, const std::string& domain,
                 std::uint32_t flags) {
-  return static_cast<int>(std::count_if(
-      locator.Calls().begin(), locator.Calls().end(), [&](const FakeLocateCall& call) {
-        return LowerCase(call.domain) == LowerCase(domain) && call.flags == flags;
-      }));
+  return static_cast<int>(
+      std::count_if(locator.Calls().begin(), locator.Calls().end(),
+                    [&](const FakeLocateCall& call) {
+                      return LowerCase(call.domain) == LowerCase(domain) &&
+                             call.flags == flags;
+                    }));
 }
 
-// ---- The preparation on one domain ----------------------------------------------
+// ---- The preparation on one domain
+// ----------------------------------------------
 
 TEST_F(ExecutorTest, ViewListsOnePsoInFull) {
   Corp().AddPso(kCorpDn, "pso1", 10);
@@ -68,21 +71,26 @@ TEST_F(ExecutorTest, MainConnectionIsBoundOnceAndEnteredForLaterReads) {
 
 TEST_F(ExecutorTest, HostNamesTheComputerTheLocatorAsksAndTheRunUsesTheAnswer) {
   client_.AddController("dc2.corp.example.com", kCorpDn);
-  locator_.AddController(kCorpDns, {.name = "dc2.corp.example.com", .site = "Branch"});
+  locator_.AddController(kCorpDns,
+                         {.name = "dc2.corp.example.com", .site = "Branch"});
   Corp().AddPso(kCorpDn, "pso1", 10);
   View();
   config_.domainPolicySelected = true;
   config_.host = "dc2";
   config_.dnOnly = true;
   RunResult run = Execute();
-  EXPECT_THAT(run.out, StartsWith("Using host: Branch\\dc2.corp.example.com\n"));
-  EXPECT_EQ("dc2.corp.example.com", config_.host);
+  EXPECT_THAT(run.out,
+              StartsWith("Using host: Branch\\dc2.corp.example.com\n"));
+  // The configuration stays as given; the run connects to the answer.
+  EXPECT_EQ("dc2", config_.host);
+  ASSERT_FALSE(client_.Requests(FakeOp::kInitialize).empty());
   for (const FakeRequest& request : client_.Requests(FakeOp::kInitialize)) {
     EXPECT_EQ("dc2.corp.example.com", request.host);
   }
   // Every locate of the run, also the domain policy's, asks the -h computer.
   ASSERT_FALSE(locator_.Calls().empty());
-  for (const FakeLocateCall& call : locator_.Calls()) EXPECT_EQ("dc2", call.computer);
+  for (const FakeLocateCall& call : locator_.Calls())
+    EXPECT_EQ("dc2", call.computer);
 }
 
 TEST_F(ExecutorTest, FailedLocateEndsTheRunBeforeAnyConnection) {
@@ -98,11 +106,12 @@ TEST_F(ExecutorTest, FailedLocateEndsTheRunBeforeAnyConnection) {
   // The system's own words for its codes, here and below: Wine's are not
   // Windows' (system_message_test.cc holds those of the Linux build).
   const std::string kNoDomain = "(1355) " + SystemMessageText(1355);
-  for (const Case& c : {Case{"nosuch.example.org", "", kCorpDns, 1355, kNoDomain},
-                        Case{"NOSUCH", "", kCorpDns, 1355, kNoDomain},
-                        Case{"", "", "", 1355, kNoDomain},
-                        Case{kCorpDns, "deadhost", kCorpDns, 1722,
-                             "(1722) " + SystemMessageText(1722)}}) {
+  for (const Case& c :
+       {Case{"nosuch.example.org", "", kCorpDns, 1355, kNoDomain},
+        Case{"NOSUCH", "", kCorpDns, 1355, kNoDomain},
+        Case{"", "", "", 1355, kNoDomain},
+        Case{kCorpDns, "deadhost", kCorpDns, 1722,
+             "(1722) " + SystemMessageText(1722)}}) {
     SCOPED_TRACE(c.domain + "|" + c.host);
     client_.SetDefaultHost(kCorpDc);
     locator_.SetOwnDomain(c.ownDomain);
@@ -122,14 +131,15 @@ TEST_F(ExecutorTest, DomainGivenAsDnIsTheDomainDnItself) {
   RunResult run = Execute();
   // No locator knows a DN: the controller is one of this machine's domain.
   ASSERT_LE(2u, locator_.Calls().size());
-  EXPECT_EQ(locator_flags::kDirectoryServiceRequired | locator_flags::kWritableRequired |
-                locator_flags::kIsFlatName,
+  EXPECT_EQ(locator_flags::kDirectoryServiceRequired |
+                locator_flags::kWritableRequired | locator_flags::kIsFlatName,
             locator_.Calls()[0].flags);
   EXPECT_EQ("", locator_.Calls()[1].domain);
-  EXPECT_EQ(std::string(kHost) +
-                "Retrieving Domain Policy...\n\nPolicy Listing\n--------------\n"
-                "    (2147483647)  DC=corp,DC=example,DC=com\n",
-            run.out);
+  EXPECT_EQ(
+      std::string(kHost) +
+          "Retrieving Domain Policy...\n\nPolicy Listing\n--------------\n"
+          "    (2147483647)  DC=corp,DC=example,DC=com\n",
+      run.out);
   EXPECT_EQ("dc=corp,dc=example,dc=com", config_.domain);
   // The main connection is reused for the domain's policy.
   EXPECT_EQ(1, client_.Count(FakeOp::kNegotiateBind));
@@ -144,10 +154,13 @@ TEST_F(ExecutorTest, DomainByFlatOrDnsNameOnlyLocatesTheController) {
     config_.dnOnly = true;
     config_.domain = domain;
     RunResult run = Execute();
-    EXPECT_EQ(std::string(kHost) + "Retrieving Domain Policy...\n\nPolicy Listing\n"
-                                   "--------------\n    DC=corp,DC=example,DC=com\n",
+    EXPECT_EQ(std::string(kHost) +
+                  "Retrieving Domain Policy...\n\nPolicy Listing\n"
+                  "--------------\n    DC=corp,DC=example,DC=com\n",
               run.out);
-    EXPECT_EQ(kCorpDn, config_.domain);
+    // The domain policy is read from the controller's domain DN.
+    EXPECT_EQ(kCorpDn, client_.Last(FakeOp::kSearch).search.base);
+    EXPECT_EQ(domain, config_.domain);
   }
   // The flat name is located as one; the DNS name's question is the same as
   // the domain policy's, answered once per run.
@@ -182,10 +195,12 @@ TEST_F(ExecutorTest, DebugLinesOfThePreparationInOrder) {
   // between them.
   std::istringstream stream(run.out);
   std::size_t next = 0;
-  for (std::string line; std::getline(stream, line) && next < expected.size();) {
+  for (std::string line;
+       std::getline(stream, line) && next < expected.size();) {
     if (line == expected[next]) ++next;
   }
-  EXPECT_EQ(expected.size(), next) << "missing: " << expected[next] << "\n" << run.out;
+  EXPECT_EQ(expected.size(), next) << "missing: " << expected[next] << "\n"
+                                   << run.out;
 }
 
 TEST_F(ExecutorTest, VerboseAnnouncesTheDomainListAndTheValidation) {
@@ -205,24 +220,29 @@ TEST_F(ExecutorTest, PasswordIsNotLeftInTheConfiguration) {
   config_.password = "Secret.1";
   Execute();
   EXPECT_EQ("", config_.password);
-  EXPECT_EQ("Secret.1", client_.Last(FakeOp::kNegotiateBind).credentials.password);
+  EXPECT_EQ("Secret.1",
+            client_.Last(FakeOp::kNegotiateBind).credentials.password);
 }
 
 TEST_F(ExecutorTest, ActionsWithoutRetrievalFindAnEmptyPolicyList) {
   config_.action = ActionCode::kClearApplied;
   RunResult run = Execute();
-  EXPECT_EQ(std::string(kHost) + "\nNo PSO found matching specified criteria.\n\n", run.out);
+  EXPECT_EQ(
+      std::string(kHost) + "\nNo PSO found matching specified criteria.\n\n",
+      run.out);
   EXPECT_EQ(0, run.status);
 }
 
-// ---- A forest of three domains -------------------------------------------------
+// ---- A forest of three domains
+// -------------------------------------------------
 
 class ForestTest : public ExecutorTest {
  protected:
   ForestTest() {
     AddDomain(kChildDc, kChildDn, kChildDns);
     AddDomain(kAlphaDc, kAlphaDn, kAlphaDns);
-    client_.AddGlobalCatalog(kCorpDc, {"name", "msDS-PasswordSettingsPrecedence"});
+    client_.AddGlobalCatalog(kCorpDc,
+                             {"name", "msDS-PasswordSettingsPrecedence"});
     Corp().AddPso(kCorpDn, "corp-pso", 10);
     client_.Domain(kChildDn).AddPso(kChildDn, "child-a", 20);
     client_.Domain(kChildDn).AddPso(kChildDn, "child-b", 30);
@@ -246,17 +266,20 @@ TEST_F(ForestTest, AllDomainsReadsEachDomainPolicyFromItsOwnController) {
   config_.allDomainsForDomainPolicy = true;
   config_.dnOnly = true;
   RunResult run = Execute();
-  EXPECT_EQ(std::string(kHost) +
-                "Retrieving Domain Policy...\n\nPolicy Listing\n--------------\n"
-                "    DC=alpha,DC=org\n"
-                "    DC=child,DC=corp,DC=example,DC=com\n"
-                "    DC=corp,DC=example,DC=com\n",
-            run.out);
-  for (auto [host, dn] : {std::pair{kCorpDc, kCorpDn}, std::pair{kChildDc, kChildDn},
-                          std::pair{kAlphaDc, kAlphaDn}}) {
+  EXPECT_EQ(
+      std::string(kHost) +
+          "Retrieving Domain Policy...\n\nPolicy Listing\n--------------\n"
+          "    DC=alpha,DC=org\n"
+          "    DC=child,DC=corp,DC=example,DC=com\n"
+          "    DC=corp,DC=example,DC=com\n",
+      run.out);
+  for (auto [host, dn] :
+       {std::pair{kCorpDc, kCorpDn}, std::pair{kChildDc, kChildDn},
+        std::pair{kAlphaDc, kAlphaDn}}) {
     bool read = false;
     for (const FakeRequest& search : RequestsTo(FakeOp::kSearch, host)) {
-      if (search.search.base == dn && search.search.scope == LdapScope::kBase) read = true;
+      if (search.search.base == dn && search.search.scope == LdapScope::kBase)
+        read = true;
     }
     EXPECT_TRUE(read) << dn << " read from " << host;
     EXPECT_EQ(1u, RequestsTo(FakeOp::kNegotiateBind, host).size()) << host;
@@ -273,16 +296,25 @@ TEST_F(ForestTest, AllDomainsFindsPsosThroughTheGlobalCatalogAndRereadsEach) {
                 "Retrieving PSOs...\n"
                 "  Using GC: HQ\\dc1.corp.example.com\n"
                 "\nPolicy Listing\n--------------\n"
-                "    (5)           " + PsoDnIn(kAlphaDn, "alpha-pso") + "\n"
-                "    (20)          " + PsoDnIn(kChildDn, "child-a") + "\n"
-                "    (30)          " + PsoDnIn(kChildDn, "child-b") + "\n"
-                "    (10)          " + PsoDnIn(kCorpDn, "corp-pso") + "\n",
+                "    (5)           " +
+                PsoDnIn(kAlphaDn, "alpha-pso") +
+                "\n"
+                "    (20)          " +
+                PsoDnIn(kChildDn, "child-a") +
+                "\n"
+                "    (30)          " +
+                PsoDnIn(kChildDn, "child-b") +
+                "\n"
+                "    (10)          " +
+                PsoDnIn(kCorpDn, "corp-pso") + "\n",
             run.out);
   EXPECT_EQ(0, run.status);
-  EXPECT_EQ("dc1.corp.example.com", config_.gcHost);
+  EXPECT_EQ(
+      1u, RequestsTo(FakeOp::kInitialize, "dc1.corp.example.com", 3268).size());
 
   // One forest-wide search on the global catalog port, from the empty base.
-  std::vector<FakeRequest> gcSearches = RequestsTo(FakeOp::kSearch, kCorpDc, 3268);
+  std::vector<FakeRequest> gcSearches =
+      RequestsTo(FakeOp::kSearch, kCorpDc, 3268);
   ASSERT_EQ(1u, gcSearches.size());
   EXPECT_EQ("", gcSearches[0].search.base);
   EXPECT_EQ(1u, RequestsTo(FakeOp::kNegotiateBind, kCorpDc, 3268).size());
@@ -318,7 +350,8 @@ TEST_F(ForestTest, EveryConnectionOfAForestWideRunUsesTheTlsChoice) {
     Execute();
     std::vector<FakeRequest> opened = client_.Requests(FakeOp::kInitialize);
     ASSERT_EQ(4u, opened.size());  // corp, the global catalog, child, alpha
-    for (const FakeRequest& init : opened) EXPECT_EQ(c.tls, init.tls) << init.host;
+    for (const FakeRequest& init : opened)
+      EXPECT_EQ(c.tls, init.tls) << init.host;
     EXPECT_EQ(1u, RequestsTo(FakeOp::kNegotiateBind, kCorpDc, c.gcPort).size());
     EXPECT_EQ(4, client_.Count(FakeOp::kEstablishTls));
   }
@@ -329,9 +362,11 @@ TEST_F(ForestTest, GlobalCatalogIsLocatedForTheForestRootOnTheGcHost) {
   config_.allDomainsForPsos = true;
   config_.gcHost = "dc1";
   Execute();
-  const FakeLocateCall& gcCall = *std::find_if(
-      locator_.Calls().begin(), locator_.Calls().end(),
-      [](const FakeLocateCall& call) { return call.flags == kGlobalCatalogFlags; });
+  const FakeLocateCall& gcCall =
+      *std::find_if(locator_.Calls().begin(), locator_.Calls().end(),
+                    [](const FakeLocateCall& call) {
+                      return call.flags == kGlobalCatalogFlags;
+                    });
   EXPECT_EQ("dc1", gcCall.computer);
   EXPECT_EQ(kCorpDns, gcCall.domain);
 }
@@ -344,7 +379,8 @@ TEST_F(ForestTest, WithoutAllDomainsOnlyTheOwnDomainIsRead) {
   EXPECT_EQ(std::string(kHost) +
                 "Retrieving Domain Policy...\nRetrieving PSOs...\n"
                 "\nPolicy Listing\n--------------\n"
-                "    DC=corp,DC=example,DC=com\n    " + PsoDnIn(kCorpDn, "corp-pso") + "\n",
+                "    DC=corp,DC=example,DC=com\n    " +
+                PsoDnIn(kCorpDn, "corp-pso") + "\n",
             run.out);
   EXPECT_TRUE(RequestsTo(FakeOp::kInitialize, kChildDc).empty());
   EXPECT_EQ(1, client_.Count(FakeOp::kInitialize));
@@ -356,13 +392,15 @@ TEST_F(ExecutorTest, AllDomainsInAOneDomainForestSearchesTheDomainItself) {
   config_.allDomainsForPsos = true;
   config_.dnOnly = true;
   RunResult run = Execute();
-  EXPECT_EQ(std::string(kHost) + "Retrieving PSOs...\n\nPolicy Listing\n--------------\n    " +
+  EXPECT_EQ(std::string(kHost) +
+                "Retrieving PSOs...\n\nPolicy Listing\n--------------\n    " +
                 PsoDnIn(kCorpDn, "pso1") + "\n",
             run.out);
   EXPECT_TRUE(RequestsTo(FakeOp::kInitialize, kCorpDc, 3268).empty());
 }
 
-// ---- Validation against the server found ---------------------------------------
+// ---- Validation against the server found
+// ---------------------------------------
 
 TEST_F(ExecutorTest, ApplicationModeDirectoryIsRefusedEvenForView) {
   FakeDomainOptions adam;
@@ -372,11 +410,13 @@ TEST_F(ExecutorTest, ApplicationModeDirectoryIsRefusedEvenForView) {
   locator_.SetAnswer("adam.corp.example.com", "", 0,
                      {.name = "adam.corp.example.com", .site = "HQ"});
   View();
-  EXPECT_RUN_ENDS(ExecuteToEnd(), 1,
-                  Eq("Using host: HQ\\adam.corp.example.com\n"
-                     "ERROR:\n"
-                     "ERROR: Granular Password Policy is not supported on ADAM or ADLDS.\n"
-                     "ERROR:\n" + std::string(kUsageHint)));
+  EXPECT_RUN_ENDS(
+      ExecuteToEnd(), 1,
+      Eq("Using host: HQ\\adam.corp.example.com\n"
+         "ERROR:\n"
+         "ERROR: Granular Password Policy is not supported on ADAM or ADLDS.\n"
+         "ERROR:\n" +
+         std::string(kUsageHint)));
 }
 
 class LevelTwoControllerTest : public ExecutorTest {
@@ -385,7 +425,8 @@ class LevelTwoControllerTest : public ExecutorTest {
     FakeDomainOptions old;
     old.dcLevel = 2;
     client_.AddDomain("old.legacy.test", "DC=legacy,DC=test", old);
-    locator_.AddController("legacy.test", {.name = "old.legacy.test", .site = "HQ"});
+    locator_.AddController("legacy.test",
+                           {.name = "old.legacy.test", .site = "HQ"});
     config_.domain = "legacy.test";
   }
 };
@@ -403,43 +444,53 @@ TEST_F(LevelTwoControllerTest, ModifyOfPsosToo_FailsTheControllerTest) {
   config_.action = ActionCode::kModify;
   config_.domainPolicySelected = true;
   config_.psoSelected = true;
-  EXPECT_RUN_ENDS(ExecuteToEnd(), 1,
-                  Eq("Using host: HQ\\old.legacy.test\n"
-                     "ERROR:\n"
-                     "ERROR: Granular Password Policy requires Longhorn Server.\n"
-                     "ERROR: This server (old.legacy.test) appears to be Windows Server 2003\n"
-                     "ERROR:\n" + std::string(kUsageHint)));
+  EXPECT_RUN_ENDS(
+      ExecuteToEnd(), 1,
+      Eq("Using host: HQ\\old.legacy.test\n"
+         "ERROR:\n"
+         "ERROR: Granular Password Policy requires Longhorn Server.\n"
+         "ERROR: This server (old.legacy.test) appears to be Windows Server "
+         "2003\n"
+         "ERROR:\n" +
+         std::string(kUsageHint)));
 }
 
 TEST_F(ExecutorTest, LevelTwoDomainWarnsAndGoesOn) {
   FakeDomainOptions old;
   old.domainLevel = 2;
   client_.AddDomain("dc.legacy.test", "DC=legacy,DC=test", old);
-  locator_.AddController("legacy.test", {.name = "dc.legacy.test", .site = "HQ"});
+  locator_.AddController("legacy.test",
+                         {.name = "dc.legacy.test", .site = "HQ"});
   config_.domain = "legacy.test";
   config_.action = ActionCode::kClearApplied;
   RunResult run = Execute();
-  EXPECT_EQ("Using host: HQ\\dc.legacy.test\n"
-            "  WARN:\n"
-            "  WARN: Granular Password Policy requires Longhorn Domain Functional Level.\n"
-            "  WARN: This domain (DC=legacy,DC=test) appears to be Windows Server 2003 "
-            "Domain Mode\n"
-            "  WARN:\n\n"
-            "\nNo PSO found matching specified criteria.\n\n",
-            run.out);
+  EXPECT_EQ(
+      "Using host: HQ\\dc.legacy.test\n"
+      "  WARN:\n"
+      "  WARN: Granular Password Policy requires Longhorn Domain Functional "
+      "Level.\n"
+      "  WARN: This domain (DC=legacy,DC=test) appears to be Windows Server "
+      "2003 "
+      "Domain Mode\n"
+      "  WARN:\n\n"
+      "\nNo PSO found matching specified criteria.\n\n",
+      run.out);
   EXPECT_EQ(0, run.status);
 }
 
-// ---- Every failure exit ---------------------------------------------------------
+// ---- Every failure exit
+// ---------------------------------------------------------
 
 TEST_F(ExecutorTest, MainConnectionFailureEndsWithTheOpenStatus) {
-  client_.FailBind(kCorpDc, ldap_result::kInvalidCredentials, kFakeBadPasswordDiagnostic);
+  client_.FailBind(kCorpDc, ldap_result::kInvalidCredentials,
+                   kFakeBadPasswordDiagnostic);
   View();
   // The connection layer reports the bind itself; the executor adds only the
   // closing sentence.
-  EXPECT_RUN_ENDS(ExecuteToEnd(), 49,
-                  AllOf(StartsWith(kHost), HasSubstr("LDAP_BIND"),
-                        EndsWith("\nThe command did not complete successfully.\n")));
+  EXPECT_RUN_ENDS(
+      ExecuteToEnd(), 49,
+      AllOf(StartsWith(kHost), HasSubstr("LDAP_BIND"),
+            EndsWith("\nThe command did not complete successfully.\n")));
 }
 
 TEST_F(ExecutorTest, DomainPolicyLdapFailureIsFramedAndEndsWithItsCode) {
@@ -451,8 +502,10 @@ TEST_F(ExecutorTest, DomainPolicyLdapFailureIsFramedAndEndsWithItsCode) {
                   Eq(std::string(kHost) +
                      "Retrieving Domain Policy...\n"
                      "ERROR:\n"
-                     "ERROR: GetDomGPOs (LDAP): : [dc1.corp.example.com] Error 0x32 (50) - " +
-                     FakeLdapErrorText(50) + "\n"
+                     "ERROR: GetDomGPOs (LDAP): : [dc1.corp.example.com] Error "
+                     "0x32 (50) - " +
+                     FakeLdapErrorText(50) +
+                     "\n"
                      "Extended Error: 00002098: no read access\n"
                      "ERROR:\n"
                      "\nThe command did not complete successfully.\n"));
@@ -467,7 +520,8 @@ TEST_F(ForestTest, DomainPolicyLocatorFailureIsASystemError) {
                   Eq(std::string(kHost) +
                      "Retrieving Domain Policy...\n"
                      "ERROR:\n"
-                     "ERROR: GetDomGPOs (1355) " + SystemMessageText(1355) +
+                     "ERROR: GetDomGPOs (1355) " +
+                     SystemMessageText(1355) +
                      "ERROR:\n"
                      "\nThe command did not complete successfully.\n"));
 }
@@ -488,15 +542,17 @@ TEST_F(ExecutorTest, PsoSearchFailureIsReportedWithTheServersText) {
   client_.FailOnDn(FakeOp::kSearch, kCorpDn, ldap_result::kUnwillingToPerform,
                    "0000209A: unwilling");
   View();
-  EXPECT_RUN_ENDS(ExecuteToEnd(), 53,
-                  Eq(std::string(kHost) +
-                     "Retrieving PSOs...\n"
-                     "ERROR:\n"
-                     "ERROR: GetPSOs (LDAP): : [dc1.corp.example.com] Error 0x35 (53) - " +
-                     FakeLdapErrorText(53) + "\n"
-                     "Extended Error: 0000209A: unwilling\n"
-                     "ERROR:\n"
-                     "\nThe command did not complete successfully.\n"));
+  EXPECT_RUN_ENDS(
+      ExecuteToEnd(), 53,
+      Eq(std::string(kHost) +
+         "Retrieving PSOs...\n"
+         "ERROR:\n"
+         "ERROR: GetPSOs (LDAP): : [dc1.corp.example.com] Error 0x35 (53) - " +
+         FakeLdapErrorText(53) +
+         "\n"
+         "Extended Error: 0000209A: unwilling\n"
+         "ERROR:\n"
+         "\nThe command did not complete successfully.\n"));
 }
 
 TEST_F(ForestTest, PsoOfADomainWithoutLocatableControllerIsASystemError) {
@@ -508,7 +564,8 @@ TEST_F(ForestTest, PsoOfADomainWithoutLocatableControllerIsASystemError) {
                      "Retrieving PSOs...\n"
                      "  Using GC: HQ\\dc1.corp.example.com\n"
                      "ERROR:\n"
-                     "ERROR: GetPSOs (1722) " + SystemMessageText(1722) +
+                     "ERROR: GetPSOs (1722) " +
+                     SystemMessageText(1722) +
                      "ERROR:\n"
                      "\nThe command did not complete successfully.\n"));
 }
@@ -522,19 +579,22 @@ TEST_F(ForestTest, GlobalCatalogLocatorFailureEndsWithTheLocatorsCode) {
                   Eq(std::string(kHost) +
                      "Retrieving PSOs...\n"
                      "ERROR:\n"
-                     "ERROR: DsGetDcName (1355) " + SystemMessageText(1355) +
-                     "ERROR:\n"));
+                     "ERROR: DsGetDcName (1355) " +
+                     SystemMessageText(1355) + "ERROR:\n"));
 }
 
 TEST_F(ForestTest, GlobalCatalogConnectionFailureEndsWithTheOpenStatus) {
-  locator_.SetAnswer("gc", kCorpDns, 0, {.name = "gc.corp.example.com", .site = "HQ"});
+  locator_.SetAnswer("gc", kCorpDns, 0,
+                     {.name = "gc.corp.example.com", .site = "HQ"});
   View();
   config_.allDomainsForPsos = true;
   config_.gcHost = "gc";
-  EXPECT_RUN_ENDS(ExecuteToEnd(), ldap_result::kServerDown,
-                  AllOf(StartsWith(std::string(kHost) + "Retrieving PSOs...\n"
-                                   "  Using GC: HQ\\gc.corp.example.com\n"),
-                        EndsWith("\nThe command did not complete successfully.\n")));
+  EXPECT_RUN_ENDS(
+      ExecuteToEnd(), ldap_result::kServerDown,
+      AllOf(StartsWith(std::string(kHost) +
+                       "Retrieving PSOs...\n"
+                       "  Using GC: HQ\\gc.corp.example.com\n"),
+            EndsWith("\nThe command did not complete successfully.\n")));
 }
 
 }  // namespace

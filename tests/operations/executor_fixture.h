@@ -10,13 +10,13 @@
 #include <string>
 #include <utility>
 
+#include "captured_text.h"
 #include "directory/server_info.h"
 #include "fakes/fake_dc_locator.h"
 #include "fakes/fake_ldap_client.h"
 #include "operations/execute_action.h"
 #include "operations/run_config.h"
 #include "operations/run_state.h"
-#include "captured_text.h"
 #include "output_capture.h"
 #include "policy/domain_list.h"
 #include "support/output.h"
@@ -36,27 +36,43 @@ inline constexpr char kAlphaDc[] = "dca.alpha.org";
 inline constexpr char kUsers[] = "CN=Users,DC=corp,DC=example,DC=com";
 
 inline constexpr char kHost[] = "Using host: HQ\\dc1.corp.example.com\n";
-inline constexpr char kFailed[] = "\nThe command did not complete successfully.\n";
-inline constexpr char kUsageHint[] = "\nType Talvex /? for usage assistance.\n\n\n";
+inline constexpr char kFailed[] =
+    "\nThe command did not complete successfully.\n";
+inline constexpr char kUsageHint[] =
+    "\nType Talvex /? for usage assistance.\n\n\n";
 inline constexpr char kNotForReal[] =
     "***************************************************\n"
     "***This is not for real, -forreal not specified.***\n"
     "***************************************************\n";
 
-inline std::string PsoDnIn(const std::string& domainDn, const std::string& name) {
+inline std::string PsoDnIn(const std::string& domainDn,
+                           const std::string& name) {
   return "CN=" + name + ",CN=Password Settings Container,CN=System," + domainDn;
 }
 
 // The display of a PSO the fake makes with its default settings.
-inline std::string DefaultPsoBlock(const std::string& domainDn, const std::string& dns,
-                            const std::string& name, int precedence) {
+inline std::string DefaultPsoBlock(const std::string& domainDn,
+                                   const std::string& dns,
+                                   const std::string& name, int precedence) {
   return "    Type               : Policy Settings Object\n"
-         "    Domain             : " + dns + "\n"
-         "    Policy Precedence  : " + std::to_string(precedence) + "\n"
-         "    DN                 : " + PsoDnIn(domainDn, name) + "\n"
-         "    Name               : " + name + "\n"
-         "    Canonical Name     : " + dns + "/System/Password Settings Container/" + name + "\n"
-         "    Display Name       : " + name + "\n"
+         "    Domain             : " +
+         dns +
+         "\n"
+         "    Policy Precedence  : " +
+         std::to_string(precedence) +
+         "\n"
+         "    DN                 : " +
+         PsoDnIn(domainDn, name) +
+         "\n"
+         "    Name               : " +
+         name +
+         "\n"
+         "    Canonical Name     : " +
+         dns + "/System/Password Settings Container/" + name +
+         "\n"
+         "    Display Name       : " +
+         name +
+         "\n"
          "    Lockout Threshold  : 0\n"
          "    Lockout Duration   : 30\n"
          "    Lockout Observation: 30\n"
@@ -69,15 +85,26 @@ inline std::string DefaultPsoBlock(const std::string& domainDn, const std::strin
 }
 
 // The display of a domain policy as the fake provisions it.
-inline std::string DefaultDomainBlock(const std::string& domainDn, const std::string& dns) {
+inline std::string DefaultDomainBlock(const std::string& domainDn,
+                                      const std::string& dns) {
   std::string rdn = domainDn.substr(3, domainDn.find(',') - 3);
   return "    Type               : Domain Policy\n"
-         "    Domain             : " + dns + "\n"
+         "    Domain             : " +
+         dns +
+         "\n"
          "    Policy Precedence  : 2147483647\n"
-         "    DN                 : " + domainDn + "\n"
-         "    Name               : " + rdn + "\n"
-         "    Canonical Name     : " + dns + "/\n"
-         "    Display Name       : " + rdn + "\n"
+         "    DN                 : " +
+         domainDn +
+         "\n"
+         "    Name               : " +
+         rdn +
+         "\n"
+         "    Canonical Name     : " +
+         dns +
+         "/\n"
+         "    Display Name       : " +
+         rdn +
+         "\n"
          "    Lockout Threshold  : 0\n"
          "    Lockout Duration   : 30\n"
          "    Lockout Observation: 30\n"
@@ -93,7 +120,9 @@ inline std::string DefaultDomainBlock(const std::string& domainDn, const std::st
 class ConsoleCapture {
  public:
   ConsoleCapture() : out_(STDOUT_FILENO), err_(STDERR_FILENO) {}
-  std::pair<std::string, std::string> Finish() { return {out_.Finish(), err_.Finish()}; }
+  std::pair<std::string, std::string> Finish() {
+    return {out_.Finish(), err_.Finish()};
+  }
 
  private:
   class Stream {
@@ -155,11 +184,12 @@ class ExecutorTest : public ::testing::Test {
   // A domain whose controller the locator knows, in site HQ, by its DNS
   // name and its flat name.
   FakeDirectory& AddDomain(const std::string& host, const std::string& dn,
-                           const std::string& dnsName, FakeDomainOptions options = {},
+                           const std::string& dnsName,
+                           FakeDomainOptions options = {},
                            bool globalCatalog = false) {
     FakeDirectory& directory = client_.AddDomain(host, dn, options);
-    locator_.AddController(dnsName, {.name = host, .site = "HQ",
-                                     .globalCatalog = globalCatalog});
+    locator_.AddController(
+        dnsName, {.name = host, .site = "HQ", .globalCatalog = globalCatalog});
     std::string flat = options.netbiosName.empty()
                            ? UpperCase(dnsName.substr(0, dnsName.find('.')))
                            : options.netbiosName;
@@ -177,14 +207,16 @@ class ExecutorTest : public ::testing::Test {
 
   RunResult Execute() {
     ConsoleCapture capture;
-    int status = ExecuteAction(config_, client_, locator_);
+    int status = ExecuteAction(config_, &config_.password, client_, locator_);
     auto [out, err] = capture.Finish();
     return RunResult{out, err, status};
   }
 
   // For EXPECT_RUN_ENDS, which collects the whole text of a run that ends
   // the process, in order.
-  void ExecuteToEnd() { ExecuteAction(config_, client_, locator_); }
+  void ExecuteToEnd() {
+    ExecuteAction(config_, &config_.password, client_, locator_);
+  }
 
   // The state the executor's preparation builds, made by hand for tests of
   // one action section.
@@ -195,11 +227,12 @@ class ExecutorTest : public ::testing::Test {
     state_.access.client = &client_;
     state_.access.locator = &locator_;
     state_.access.cache = &state_.cache;
-    state_.mainConnection = state_.cache.Enter(kCorpDc, client_.Connect(kCorpDc));
+    state_.mainConnection =
+        state_.cache.Enter(kCorpDc, client_.Connect(kCorpDc));
     state_.serverInfo = ReadServerInfo(state_.mainConnection, false);
     state_.domainDn = kCorpDn;
-    GetDomainList(&state_.domainList, &state_.domainNames, *state_.mainConnection,
-                  state_.serverInfo);
+    GetDomainList(&state_.domainList, &state_.domainNames,
+                  *state_.mainConnection, state_.serverInfo);
     return state_;
   }
 

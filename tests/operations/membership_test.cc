@@ -36,7 +36,9 @@ class MembershipTest : public ExecutorTest {
     config_.forReal = forReal;
   }
 
-  std::vector<std::string> Members() { return Corp().Values(pso_, "msDS-PSOAppliesTo"); }
+  std::vector<std::string> Members() {
+    return Corp().Values(pso_, "msDS-PSOAppliesTo");
+  }
 
   std::string Updated(const std::string& object) {
     return std::string(kHost) + "Retrieving PSOs...\nApplying PSO " + pso_ +
@@ -52,12 +54,11 @@ class MembershipTest : public ExecutorTest {
 
 TEST_F(MembershipTest, ApplyByAccountNameUpnOrDn) {
   for (const std::string target :
-       {"jdoe", "jdoe@corp.example.com", "CN=jdoe,CN=Users,DC=corp,DC=example,DC=com",
+       {"jdoe", "jdoe@corp.example.com",
+        "CN=jdoe,CN=Users,DC=corp,DC=example,DC=com",
         "cn=jdoe,cn=users,dc=corp,dc=example,dc=com"}) {
     SCOPED_TRACE(target);
     Corp().SetValues(pso_, "msDS-PSOAppliesTo", {});
-    config_.host.clear();  // the run replaced both with what it found
-    config_.domain.clear();
     Apply(target);
     RunResult run = Execute();
     EXPECT_EQ(Updated(jdoe_), run.out);
@@ -87,19 +88,24 @@ TEST_F(MembershipTest, DnFormSearchesByDistinguishedName) {
 // anything else are refused, but can still be removed.
 TEST_F(MembershipTest, ObjectsAPsoCannotGovernAreRefusedButCanBeUnapplied) {
   std::string person = "CN=ip,CN=Users,DC=corp,DC=example,DC=com";
-  Corp().AddEntry(person, {{"objectClass", {"top", "person", "organizationalPerson", "user",
-                                            "inetOrgPerson"}},
-                           {"sAMAccountName", {"ip"}}});
+  Corp().AddEntry(
+      person,
+      {{"objectClass",
+        {"top", "person", "organizationalPerson", "user", "inetOrgPerson"}},
+       {"sAMAccountName", {"ip"}}});
   const struct {
     std::string dn;
     std::vector<std::string> classes;  // empty: the entry exists already
     const char* shownClass;            // nullptr: accepted
   } cases[] = {
       {"CN=ws1,CN=Users,DC=corp,DC=example,DC=com",
-       {"top", "person", "organizationalPerson", "user", "computer"}, "computer"},
+       {"top", "person", "organizationalPerson", "user", "computer"},
+       "computer"},
       {"CN=ext,CN=Users,DC=corp,DC=example,DC=com",
-       {"top", "person", "organizationalPerson", "contact"}, "contact"},
-      {"OU=Staff,DC=corp,DC=example,DC=com", {"top", "organizationalUnit"},
+       {"top", "person", "organizationalPerson", "contact"},
+       "contact"},
+      {"OU=Staff,DC=corp,DC=example,DC=com",
+       {"top", "organizationalUnit"},
        "organizationalUnit"},
       {"CN=box,DC=corp,DC=example,DC=com", {"top", "container"}, "container"},
       {kCorpDn, {"top", "domain", "domainDNS"}, "domainDNS"},
@@ -109,25 +115,24 @@ TEST_F(MembershipTest, ObjectsAPsoCannotGovernAreRefusedButCanBeUnapplied) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.dn);
     if (!c.classes.empty()) Corp().SetValues(c.dn, "objectClass", c.classes);
-    if (!Corp().HasEntry(c.dn)) Corp().AddEntry(c.dn, {{"objectClass", c.classes}});
-    config_.host.clear();
-    config_.domain.clear();
+    if (!Corp().HasEntry(c.dn))
+      Corp().AddEntry(c.dn, {{"objectClass", c.classes}});
     Apply(c.dn);
     if (c.shownClass == nullptr) {
       EXPECT_EQ(Updated(c.dn), Execute().out);
       continue;
     }
-    EXPECT_RUN_ENDS(ExecuteToEnd(), 1,
-                    Eq(Refused("ERROR:\nERROR: Invalid object for this PSO. (" + c.dn +
-                               ")\nERROR: The object is of class " + c.shownClass +
-                               "; a PSO applies only to users (including inetOrgPerson) and "
-                               "groups.\nERROR:\n")));
+    EXPECT_RUN_ENDS(
+        ExecuteToEnd(), 1,
+        Eq(Refused(
+            "ERROR:\nERROR: Invalid object for this PSO. (" + c.dn +
+            ")\nERROR: The object is of class " + c.shownClass +
+            "; a PSO applies only to users (including inetOrgPerson) and "
+            "groups.\nERROR:\n")));
   }
   // A link another tool wrote is removed without a question.
   std::string computer = "CN=ws1,CN=Users,DC=corp,DC=example,DC=com";
   Corp().SetValues(pso_, "msDS-PSOAppliesTo", {computer, person});
-  config_.host.clear();
-  config_.domain.clear();
   Unapply(computer);
   EXPECT_EQ(Updated(computer), Execute().out);
   EXPECT_THAT(Members(), ElementsAre(person));
@@ -139,14 +144,16 @@ TEST_F(MembershipTest, UnapplyRemovesTheValue) {
   RunResult run = Execute();
   EXPECT_EQ(Updated(group_), run.out);
   EXPECT_THAT(Members(), ElementsAre(jdoe_));
-  EXPECT_EQ(LdapModOp::kDelete, client_.Last(FakeOp::kModify).modifications[0].op);
+  EXPECT_EQ(LdapModOp::kDelete,
+            client_.Last(FakeOp::kModify).modifications[0].op);
 }
 
 TEST_F(MembershipTest, DryRunChangesNothing) {
   Apply("jdoe", /*forReal=*/false);
   RunResult run = Execute();
   EXPECT_EQ(std::string(kHost) + "Retrieving PSOs...\n\n" + kNotForReal +
-                "Modification to make had this been for real.\n  " + pso_ + "\n\n",
+                "Modification to make had this been for real.\n  " + pso_ +
+                "\n\n",
             run.out);
   EXPECT_EQ(0, client_.Count(FakeOp::kModify));
   EXPECT_THAT(Members(), IsEmpty());
@@ -154,15 +161,18 @@ TEST_F(MembershipTest, DryRunChangesNothing) {
 
 TEST_F(MembershipTest, UnknownObjectIsRefused) {
   Apply("nobody");
-  EXPECT_RUN_ENDS(ExecuteToEnd(), 1,
-                  Eq(Refused("ERROR:\nERROR: Invalid object for this PSO. (nobody)\nERROR:\n")));
+  EXPECT_RUN_ENDS(
+      ExecuteToEnd(), 1,
+      Eq(Refused(
+          "ERROR:\nERROR: Invalid object for this PSO. (nobody)\nERROR:\n")));
 }
 
 TEST_F(MembershipTest, AsteriskNamesNoObject) {
   // Escaped, "*" cannot match whatever object comes first.
   Apply("*");
-  EXPECT_RUN_ENDS(ExecuteToEnd(), 1,
-                  Eq(Refused("ERROR:\nERROR: Invalid object for this PSO. (*)\nERROR:\n")));
+  EXPECT_RUN_ENDS(
+      ExecuteToEnd(), 1,
+      Eq(Refused("ERROR:\nERROR: Invalid object for this PSO. (*)\nERROR:\n")));
 }
 
 TEST_F(MembershipTest, AnAccountNamedWithAnAsteriskIsFound) {
@@ -177,35 +187,37 @@ TEST_F(MembershipTest, AnAccountNamedWithAnAsteriskIsFound) {
 TEST_F(MembershipTest, SeveralPsosAreRefusedBeforeAnyChange) {
   config_.psoName = "pso*";
   Apply("jdoe");
-  EXPECT_RUN_ENDS(ExecuteToEnd(), 1,
-                  Eq(Refused("ERROR:\n"
-                             "ERROR: Can only apply a single PSO to an object at a time.\n"
-                             "ERROR: 2 PSOs returned with specified criteria.\n"
-                             "ERROR:\n")));
+  EXPECT_RUN_ENDS(
+      ExecuteToEnd(), 1,
+      Eq(Refused("ERROR:\n"
+                 "ERROR: Can only apply a single PSO to an object at a time.\n"
+                 "ERROR: 2 PSOs returned with specified criteria.\n"
+                 "ERROR:\n")));
 }
 
 TEST_F(MembershipTest, NoPsoSelected) {
   config_.psoName = "none";
   Apply("jdoe");
   RunResult run = Execute();
-  EXPECT_EQ(std::string(kHost) +
-                "Retrieving PSOs...\n\nNo PSO found matching specified criteria.\n\n",
-            run.out);
+  EXPECT_EQ(
+      std::string(kHost) +
+          "Retrieving PSOs...\n\nNo PSO found matching specified criteria.\n\n",
+      run.out);
   EXPECT_EQ(0, run.status);
 }
 
 TEST_F(MembershipTest, UnapplyOfAnObjectNotNamedEndsWithTheServersCode) {
   Unapply("jdoe");
   std::string diagnostic = "00002085: AtrErr";
-  EXPECT_RUN_ENDS(ExecuteToEnd(), ldap_result::kNoSuchAttribute,
-                  ::testing::AllOf(
-                      ::testing::StartsWith(std::string(kHost) + "Retrieving PSOs...\nApplying PSO " +
-                                            pso_ + "\nto object " + jdoe_ + "\n" +
-                                            "ERROR: ldap_modify_s (" + pso_ +
-                                            "): : [dc1.corp.example.com] Error 0x10 (16) - " +
-                                            FakeLdapErrorText(16) + "\nExtended Error: " +
-                                            diagnostic),
-                      ::testing::EndsWith(std::string(kFailed) + "\n")));
+  EXPECT_RUN_ENDS(
+      ExecuteToEnd(), ldap_result::kNoSuchAttribute,
+      ::testing::AllOf(
+          ::testing::StartsWith(
+              std::string(kHost) + "Retrieving PSOs...\nApplying PSO " + pso_ +
+              "\nto object " + jdoe_ + "\n" + "ERROR: ldap_modify_s (" + pso_ +
+              "): : [dc1.corp.example.com] Error 0x10 (16) - " +
+              FakeLdapErrorText(16) + "\nExtended Error: " + diagnostic),
+          ::testing::EndsWith(std::string(kFailed) + "\n")));
 }
 
 TEST_F(MembershipTest, ClearRemovesEveryValue) {
@@ -223,7 +235,8 @@ TEST_F(MembershipTest, ClearDryRun) {
   Clear(/*forReal=*/false);
   RunResult run = Execute();
   EXPECT_EQ(std::string(kHost) + "Retrieving PSOs...\n\n" + kNotForReal +
-                "PSO to have clear applied to members from had this been for real.\n  " +
+                "PSO to have clear applied to members from had this been for "
+                "real.\n  " +
                 pso_ + "\n\n",
             run.out);
   EXPECT_THAT(Members(), ElementsAre(jdoe_));
@@ -232,20 +245,24 @@ TEST_F(MembershipTest, ClearDryRun) {
 TEST_F(MembershipTest, ClearOfSeveralPsosIsRefused) {
   config_.psoName = "pso*";
   Clear();
-  EXPECT_RUN_ENDS(ExecuteToEnd(), 1,
-                  Eq(Refused("ERROR:\nERROR: -clearapplied only allowed on single PSO.\n"
-                             "ERROR: More specifically specify a PSO - use DN\nERROR:\n")));
+  EXPECT_RUN_ENDS(
+      ExecuteToEnd(), 1,
+      Eq(Refused("ERROR:\nERROR: -clearapplied only allowed on single PSO.\n"
+                 "ERROR: More specifically specify a PSO - use DN\nERROR:\n")));
 }
 
 TEST_F(MembershipTest, ClearRefusedByTheServer) {
   Corp().SetValues(pso_, "msDS-PSOAppliesTo", {jdoe_});
   Clear();
-  client_.FailNext(FakeOp::kModify, ldap_result::kInsufficientAccess, "no write access");
+  client_.FailNext(FakeOp::kModify, ldap_result::kInsufficientAccess,
+                   "no write access");
   EXPECT_RUN_ENDS(ExecuteToEnd(), 50,
-                  Eq(std::string(kHost) + "Retrieving PSOs...\nClearing PSO " + pso_ + "\n" +
-                     "ERROR: ldap_modify_s (" + pso_ + "): : [dc1.corp.example.com] Error 0x32 "
-                     "(50) - " + FakeLdapErrorText(50) + "\nExtended Error: no write access\n" +
-                     kFailed + "\n"));
+                  Eq(std::string(kHost) + "Retrieving PSOs...\nClearing PSO " +
+                     pso_ + "\n" + "ERROR: ldap_modify_s (" + pso_ +
+                     "): : [dc1.corp.example.com] Error 0x32 "
+                     "(50) - " +
+                     FakeLdapErrorText(50) +
+                     "\nExtended Error: no write access\n" + kFailed + "\n"));
 }
 
 }  // namespace

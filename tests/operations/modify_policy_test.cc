@@ -101,12 +101,6 @@ TEST(PolicyChangeLinesTest, DomainPolicyHasNoPrecedenceAndNothingNamedNoLines) {
   EXPECT_THAT(PolicyChangeLines(PsoChange()), IsEmpty());
 }
 
-TEST(ReplaceFirstRdnValueTest, KeepsTypeAndParentAndEscapesTheValue) {
-  EXPECT_EQ(PsoDnOf("new"), ReplaceFirstRdnValue(PsoDnOf("old"), "new"));
-  EXPECT_EQ(PsoDnOf("a\\,OU\\=x"),
-            ReplaceFirstRdnValue(PsoDnOf("b\\,c"), "a,OU=x"));
-}
-
 class ModifyPolicyTest : public ChangesTest {
  protected:
   PolicyRecord Target(const std::string& dn) {

@@ -35,9 +35,13 @@ struct Settings {
 };
 
 Settings Of(const PolicyRecord& r) {
-  return {r.maxPwdAge(),         r.minPwdAge(),        r.minPwdLength(),
-          r.pwdHistory(),        r.lockoutThreshold(), r.lockoutDuration(),
-          r.lockoutObservation()};
+  return {r.Value(SettingId::kMaxPwdAge),
+          r.Value(SettingId::kMinPwdAge),
+          r.Value(SettingId::kMinPwdLength),
+          r.Value(SettingId::kPwdHistory),
+          r.Value(SettingId::kLockoutThreshold),
+          r.Value(SettingId::kLockoutDuration),
+          r.Value(SettingId::kLockoutObservation)};
 }
 
 bool operator==(const Settings& a, const Settings& b) {

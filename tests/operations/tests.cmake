@@ -2,7 +2,6 @@
 list(APPEND TALVEX_TEST_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/add_test.cc
   ${CMAKE_CURRENT_LIST_DIR}/applied_members_test.cc
-  ${CMAKE_CURRENT_LIST_DIR}/caching_dc_locator_test.cc
   ${CMAKE_CURRENT_LIST_DIR}/delete_test.cc
   ${CMAKE_CURRENT_LIST_DIR}/effective_test.cc
   ${CMAKE_CURRENT_LIST_DIR}/execute_action_test.cc

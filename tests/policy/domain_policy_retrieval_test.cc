@@ -54,13 +54,13 @@ TEST_F(DomainPolicyRetrievalTest, ReadsTheHeadIntoADomainPolicyRecord) {
   EXPECT_EQ("corp", record.adminDisplayName());
   EXPECT_EQ("corp.example.com", record.domain());
   EXPECT_EQ("corp.example.com/", record.canonicalName());
-  EXPECT_EQ(-1, record.maxPwdAge());
-  EXPECT_EQ(30, record.lockoutDuration());
-  EXPECT_EQ(30, record.lockoutObservation());
-  EXPECT_EQ(10, record.lockoutThreshold());
-  EXPECT_EQ(1, record.minPwdAge());
-  EXPECT_EQ(12, record.minPwdLength());
-  EXPECT_EQ(24, record.pwdHistory());
+  EXPECT_EQ(-1, record.Value(SettingId::kMaxPwdAge));
+  EXPECT_EQ(30, record.Value(SettingId::kLockoutDuration));
+  EXPECT_EQ(30, record.Value(SettingId::kLockoutObservation));
+  EXPECT_EQ(10, record.Value(SettingId::kLockoutThreshold));
+  EXPECT_EQ(1, record.Value(SettingId::kMinPwdAge));
+  EXPECT_EQ(12, record.Value(SettingId::kMinPwdLength));
+  EXPECT_EQ(24, record.Value(SettingId::kPwdHistory));
 
   // A base read of the head, from the located writable controller.
   ASSERT_EQ(1u, locator_.Calls().size());
@@ -134,10 +134,11 @@ TEST_F(DomainPolicyRetrievalTest, AllDomainsReadsEachFromItsOwnController) {
 
   ASSERT_TRUE(Read(kCorpDn, true, {kCorpDn, kChildDn, kAlphaDn}));
   ASSERT_EQ(3u, policies_.size());
-  EXPECT_EQ(7, policies_.at("dc=corp,dc=example,dc=com").minPwdLength());
-  EXPECT_EQ(14,
-            policies_.at("dc=child,dc=corp,dc=example,dc=com").minPwdLength());
-  EXPECT_EQ(9, policies_.at("dc=alpha,dc=org").minPwdLength());
+  EXPECT_EQ(7, policies_.at("dc=corp,dc=example,dc=com")
+                   .Value(SettingId::kMinPwdLength));
+  EXPECT_EQ(14, policies_.at("dc=child,dc=corp,dc=example,dc=com")
+                    .Value(SettingId::kMinPwdLength));
+  EXPECT_EQ(9, policies_.at("dc=alpha,dc=org").Value(SettingId::kMinPwdLength));
 
   // No second bind to the main controller; one for each other domain.
   std::vector<std::string> bound;

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "directory/dn_helpers.h"
+#include "directory/distinguished_name.h"
 #include "output_capture.h"
 #include "support/output.h"
 

@@ -4,7 +4,7 @@
 
 #include <random>
 
-#include "directory/dn_helpers.h"
+#include "directory/distinguished_name.h"
 
 namespace talvex {
 namespace {
@@ -42,13 +42,13 @@ TEST(PolicyRecordTest, WithoutDefaultsEverythingIsZero) {
        {PolicyRecord(), PolicyRecord(false), PolicyRecord(false, true)}) {
     EXPECT_FALSE(record.isPSO());
     EXPECT_EQ(0, record.precedence());
-    EXPECT_EQ(0, record.lockoutThreshold());
-    EXPECT_EQ(0, record.lockoutDuration());
-    EXPECT_EQ(0, record.lockoutObservation());
-    EXPECT_EQ(0, record.maxPwdAge());
-    EXPECT_EQ(0, record.minPwdAge());
-    EXPECT_EQ(0, record.minPwdLength());
-    EXPECT_EQ(0, record.pwdHistory());
+    EXPECT_EQ(0, record.Value(SettingId::kLockoutThreshold));
+    EXPECT_EQ(0, record.Value(SettingId::kLockoutDuration));
+    EXPECT_EQ(0, record.Value(SettingId::kLockoutObservation));
+    EXPECT_EQ(0, record.Value(SettingId::kMaxPwdAge));
+    EXPECT_EQ(0, record.Value(SettingId::kMinPwdAge));
+    EXPECT_EQ(0, record.Value(SettingId::kMinPwdLength));
+    EXPECT_EQ(0, record.Value(SettingId::kPwdHistory));
     EXPECT_FALSE(record.complexity());
     EXPECT_FALSE(record.reversible());
     EXPECT_TRUE(record.specified().empty());
@@ -225,8 +225,8 @@ TEST(PolicyRecordTest, EmptyTextChangesTheFieldButMarksNothing) {
   record.SetName("");
   record.SetDN("");
   record.SetFromDirectory(SettingId::kLockoutDuration, "");
-  EXPECT_EQ(0, record.minPwdLength());
-  EXPECT_EQ(0, record.lockoutDuration());
+  EXPECT_EQ(0, record.Value(SettingId::kMinPwdLength));
+  EXPECT_EQ(0, record.Value(SettingId::kLockoutDuration));
   EXPECT_TRUE(record.specified().empty());
 }
 
@@ -240,15 +240,15 @@ TEST(PolicyRecordTest, CountSettersReadTheLeadingInteger) {
   record.SetMinPwdAge("-1");
   record.SetLockoutDuration("30 minutes");
   record.SetLockoutObservation("99999999999");
-  EXPECT_EQ(12, record.lockoutThreshold());
-  EXPECT_EQ(8, record.minPwdLength());
-  EXPECT_EQ(-3, record.pwdHistory());
+  EXPECT_EQ(12, record.Value(SettingId::kLockoutThreshold));
+  EXPECT_EQ(8, record.Value(SettingId::kMinPwdLength));
+  EXPECT_EQ(-3, record.Value(SettingId::kPwdHistory));
   EXPECT_EQ(7, record.precedence());
-  EXPECT_EQ(0, record.maxPwdAge());
-  EXPECT_EQ(-1, record.minPwdAge());
-  EXPECT_EQ(30, record.lockoutDuration());
+  EXPECT_EQ(0, record.Value(SettingId::kMaxPwdAge));
+  EXPECT_EQ(-1, record.Value(SettingId::kMinPwdAge));
+  EXPECT_EQ(30, record.Value(SettingId::kLockoutDuration));
   // Beyond 32 bits the value stops at the limit instead of wrapping.
-  EXPECT_EQ(2147483647, record.lockoutObservation());
+  EXPECT_EQ(2147483647, record.Value(SettingId::kLockoutObservation));
   EXPECT_EQ("-3", record.Text(SettingId::kPwdHistory));
   EXPECT_EQ(
       (std::set<std::string>{"lockoutthreshold", "minpwdlen", "pwdhistory",
@@ -264,10 +264,10 @@ TEST(PolicyRecordTest, DirectoryIntervalsInMinutesAndDays) {
                           "-9223372036854775808");
   record.SetFromDirectory(SettingId::kMaxPwdAge, "-36288000000000");
   record.SetFromDirectory(SettingId::kMinPwdAge, "-864000000000");
-  EXPECT_EQ(30, record.lockoutDuration());
-  EXPECT_EQ(-1, record.lockoutObservation());
-  EXPECT_EQ(42, record.maxPwdAge());
-  EXPECT_EQ(1, record.minPwdAge());
+  EXPECT_EQ(30, record.Value(SettingId::kLockoutDuration));
+  EXPECT_EQ(-1, record.Value(SettingId::kLockoutObservation));
+  EXPECT_EQ(42, record.Value(SettingId::kMaxPwdAge));
+  EXPECT_EQ(1, record.Value(SettingId::kMinPwdAge));
   EXPECT_EQ("-18000000000", record.DirectoryText(SettingId::kLockoutDuration));
   EXPECT_EQ("-9223372036854775808",
             record.DirectoryText(SettingId::kLockoutObservation));
@@ -369,7 +369,7 @@ TEST(PolicyRecordTest, TightenTreatsZeroThresholdAsNoLockout) {
   auto threshold = [](int to, int from) {
     PolicyRecord a = Settings(true, to, 0, 0, 1, 0, 0, 0, false, false);
     Tighten(a, Settings(false, from, 0, 0, 1, 0, 0, 0, false, false));
-    return a.lockoutThreshold();
+    return a.Value(SettingId::kLockoutThreshold);
   };
   EXPECT_EQ(10, threshold(50, 10));
   EXPECT_EQ(10, threshold(10, 0));  // the domain's "no lockout" is ignored
@@ -383,7 +383,7 @@ TEST(PolicyRecordTest, TightenTreatsNeverAsTheLongestDuration) {
   auto maxAge = [](int to, int from) {
     PolicyRecord a = Settings(true, 0, 0, 0, to, 0, 0, 0, false, false);
     Tighten(a, Settings(false, 0, 0, 0, from, 0, 0, 0, false, false));
-    return a.maxPwdAge();
+    return a.Value(SettingId::kMaxPwdAge);
   };
   EXPECT_EQ(35, maxAge(35, -1));
   EXPECT_EQ(42, maxAge(-1, 42));
@@ -394,8 +394,9 @@ TEST(PolicyRecordTest, TightenTreatsNeverAsTheLongestDuration) {
   auto duration = [](int to, int from) {
     PolicyRecord a = Settings(true, 0, to, to, 1, 0, 0, 0, false, false);
     Tighten(a, Settings(false, 0, from, from, 1, 0, 0, 0, false, false));
-    EXPECT_EQ(a.lockoutDuration(), a.lockoutObservation());
-    return a.lockoutDuration();
+    EXPECT_EQ(a.Value(SettingId::kLockoutDuration),
+              a.Value(SettingId::kLockoutObservation));
+    return a.Value(SettingId::kLockoutDuration);
   };
   EXPECT_EQ(-1, duration(5, -1));
   EXPECT_EQ(-1, duration(-1, 30));

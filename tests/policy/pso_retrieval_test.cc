@@ -117,13 +117,13 @@ TEST_F(PsoRetrievalTest, AllPsosUnderTheBase) {
   EXPECT_EQ("corp.example.com/System/Password Settings Container/test2",
             test2.canonicalName());
   EXPECT_EQ(20, test2.precedence());
-  EXPECT_EQ(30, test2.lockoutDuration());
-  EXPECT_EQ(30, test2.lockoutObservation());
-  EXPECT_EQ(0, test2.lockoutThreshold());
-  EXPECT_EQ(42, test2.maxPwdAge());
-  EXPECT_EQ(1, test2.minPwdAge());
-  EXPECT_EQ(8, test2.minPwdLength());
-  EXPECT_EQ(24, test2.pwdHistory());
+  EXPECT_EQ(30, test2.Value(SettingId::kLockoutDuration));
+  EXPECT_EQ(30, test2.Value(SettingId::kLockoutObservation));
+  EXPECT_EQ(0, test2.Value(SettingId::kLockoutThreshold));
+  EXPECT_EQ(42, test2.Value(SettingId::kMaxPwdAge));
+  EXPECT_EQ(1, test2.Value(SettingId::kMinPwdAge));
+  EXPECT_EQ(8, test2.Value(SettingId::kMinPwdLength));
+  EXPECT_EQ(24, test2.Value(SettingId::kPwdHistory));
   EXPECT_TRUE(test2.complexity());
   EXPECT_FALSE(test2.reversible());
 }
@@ -132,11 +132,12 @@ TEST_F(PsoRetrievalTest, AllPsosUnderTheBase) {
 // one warning, never as 0, FALSE or a clamped number.
 TEST_F(PsoRetrievalTest, UnsetAndInvalidSettingsAreShownAsSuch) {
   FakeDirectory& corp = AddDomain(kCorpDc, kCorpDn, "corp.example.com");
-  std::string dn = corp.AddPso(kCorpDn, "odd", 10,
-                               {{"msDS-LockoutThreshold", {"99999999999"}},
-                                {"msDS-MinimumPasswordLength", {"abc"}},
-                                {"msDS-PasswordComplexityEnabled", {"maybe"}},
-                                {"msDS-LockoutDuration", {"-18000000000\x1b"}}});
+  std::string dn =
+      corp.AddPso(kCorpDn, "odd", 10,
+                  {{"msDS-LockoutThreshold", {"99999999999"}},
+                   {"msDS-MinimumPasswordLength", {"abc"}},
+                   {"msDS-PasswordComplexityEnabled", {"maybe"}},
+                   {"msDS-LockoutDuration", {"-18000000000\x1b"}}});
   corp.SetValues(dn, "msDS-PasswordHistoryLength", {});
   corp.SetValues(dn, "msDS-PasswordSettingsPrecedence", {});
   ASSERT_TRUE(Read(MainConnection(kCorpDc), kCorpDn, false, {}));
@@ -149,25 +150,32 @@ TEST_F(PsoRetrievalTest, UnsetAndInvalidSettingsAreShownAsSuch) {
       "    Type               : Policy Settings Object\n"
       "    Domain             : corp.example.com\n"
       "    Policy Precedence  : (unset)\n"
-      "    DN                 : " + dn + "\n"
-      "    Name               : odd\n"
-      "    Canonical Name     : corp.example.com/System/Password Settings Container/odd\n"
-      "    Display Name       : odd\n"
-      "    Lockout Threshold  : (invalid: 99999999999)\n"
-      "    Lockout Duration   : (invalid: -18000000000\\x1b)\n"
-      "    Lockout Observation: 30\n"
-      "    Min Pwd Age        : 1\n"
-      "    Max Pwd Age        : 42\n"
-      "    Min Pwd Length     : (invalid: abc)\n"
-      "    Pwd History        : (unset)\n"
-      "    Pwd Complexity     : (invalid: maybe)\n"
-      "    Pwd Reversible     : FALSE\n"
-      "WARN:\n"
-      "WARN: Settings shown as (unset) are missing from the directory entry, settings\n"
-      "WARN: shown as (invalid: ...) hold text that is not a value of the setting.\n"
-      "WARN: Every PSO holds all its settings: the account of this bind lacks the rights\n"
-      "WARN: to read them (PSOs are readable by domain administrators only).\n"
-      "WARN:\n",
+      "    DN                 : " +
+          dn +
+          "\n"
+          "    Name               : odd\n"
+          "    Canonical Name     : corp.example.com/System/Password Settings "
+          "Container/odd\n"
+          "    Display Name       : odd\n"
+          "    Lockout Threshold  : (invalid: 99999999999)\n"
+          "    Lockout Duration   : (invalid: -18000000000\\x1b)\n"
+          "    Lockout Observation: 30\n"
+          "    Min Pwd Age        : 1\n"
+          "    Max Pwd Age        : 42\n"
+          "    Min Pwd Length     : (invalid: abc)\n"
+          "    Pwd History        : (unset)\n"
+          "    Pwd Complexity     : (invalid: maybe)\n"
+          "    Pwd Reversible     : FALSE\n"
+          "WARN:\n"
+          "WARN: Settings shown as (unset) are missing from the directory "
+          "entry, settings\n"
+          "WARN: shown as (invalid: ...) hold text that is not a value of the "
+          "setting.\n"
+          "WARN: Every PSO holds all its settings: the account of this bind "
+          "lacks the rights\n"
+          "WARN: to read them (PSOs are readable by domain administrators "
+          "only).\n"
+          "WARN:\n",
       capture.Stdout());
   // A record read whole warns of nothing.
   corp.AddPso(kCorpDn, "plain", 20);
@@ -348,7 +356,8 @@ TEST_F(GlobalCatalogPsoTest, EachPsoIsReadAgainFromItsOwnDomain) {
                 Key("other", corp), Key("test1", corp), Key("test2", corp)}),
             Keys());
   // The settings come from the domain controllers, not the catalog.
-  EXPECT_EQ(14, policies_.at(Key("childpso", child)).minPwdLength());
+  EXPECT_EQ(
+      14, policies_.at(Key("childpso", child)).Value(SettingId::kMinPwdLength));
   EXPECT_EQ(5, policies_.at(Key("childpso", child)).precedence());
   EXPECT_EQ("child.corp.example.com",
             policies_.at(Key("childpso", child)).domain());

@@ -406,7 +406,7 @@ int OpenLdapConnection::ContactedRealm(std::string* realm) {
       BervalArrayPtr values(ldap_get_values_len(ld_.get(), entry, attribute));
       if (values != nullptr && values.get()[0] != nullptr) {
         std::string dn(values.get()[0]->bv_val, values.get()[0]->bv_len);
-        std::string name = DnsNameOfDomainDn(dn);
+        std::string name = DNToDNSName(dn);
         if (!name.empty()) {
           *realm = AsciiUpperCase(name);
           return LDAP_SUCCESS;

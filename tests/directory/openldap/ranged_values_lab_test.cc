@@ -61,9 +61,7 @@ class SmallRangeConnection : public LdapConnection {
              bool deleteOldRdn) override {
     return real_.Rename(dn, newRdn, deleteOldRdn);
   }
-  std::string DiagnosticMessage() override {
-    return real_.DiagnosticMessage();
-  }
+  std::string DiagnosticMessage() override { return real_.DiagnosticMessage(); }
   std::string HostName() override { return real_.HostName(); }
 
   int searches = 0;
@@ -94,15 +92,16 @@ class LabRangedValuesTest : public testing::Test {
   }
 
   LdapModification Values(const std::string& attribute,
-                           std::vector<std::string> values) {
+                          std::vector<std::string> values) {
     return {.op = LdapModOp::kAdd, .attribute = attribute, .values = values};
   }
 
   void RemoveProbe() {
     RecordSet children;
-    LdapGetRecs(*admin_, ou_, "one", "objectClass=*", {"1.1"}, {}, 500, 0, 0,
-                &children);
-    for (const Record& child : children) admin_->Delete(FirstValue(child, kDnKey));
+    LdapGetRecs(*admin_, ou_, "one", "objectClass=*", {"1.1"}, {},
+                {.pageSize = 500}, &children);
+    for (const Record& child : children)
+      admin_->Delete(FirstValue(child, kDnKey));
     admin_->Delete(ou_);
   }
 
@@ -113,7 +112,8 @@ class LabRangedValuesTest : public testing::Test {
 };
 
 TEST_F(LabRangedValuesTest, SmallRangesAreWalkedToTheEnd) {
-  ASSERT_EQ(admin_->Add(ou_, {Values("objectClass", {"organizationalUnit"})}), 0);
+  ASSERT_EQ(admin_->Add(ou_, {Values("objectClass", {"organizationalUnit"})}),
+            0);
   std::vector<std::string> members;
   for (int i = 0; i < kMembers; ++i) {
     std::string dn = "CN=tvx-range-" + std::to_string(i) + "," + ou_;
@@ -127,7 +127,7 @@ TEST_F(LabRangedValuesTest, SmallRangesAreWalkedToTheEnd) {
   SmallRangeConnection ranged(*admin_);
   RecordSet records;
   ASSERT_EQ(LdapGetRecs(ranged, ou_, "one", "cn=tvx-range-group", {"member"},
-                        {}, 100, 0, 0, &records),
+                        {}, {.pageSize = 100}, &records),
             0);
   ASSERT_EQ(records.size(), 1u);
   ASSERT_EQ(records[0].count("member"), 1u) << "values under the plain name";

@@ -1,4 +1,4 @@
-#include "directory/open_ldap.h"
+#include "directory/bound_connection.h"
 
 #include <gtest/gtest.h>
 
@@ -18,7 +18,7 @@ class OpenLdapTest : public ::testing::Test {
   }
 
   std::unique_ptr<LdapConnection> Open(const std::string& host, int* selector,
-                                       const OpenLdapOptions& options,
+                                       const BindOptions& options,
                                        int* status) {
     OutputCapture capture;
     auto connection = OpenLDAP(client, host, selector, options, status);
@@ -29,7 +29,7 @@ class OpenLdapTest : public ::testing::Test {
   }
 
   FakeLdapClient client;
-  OpenLdapOptions options;
+  BindOptions options;
   std::string out;
   std::string err;
 };
@@ -363,7 +363,7 @@ TEST_F(OpenLdapTest, TlsAndBindFailuresSayWhatHappened) {
 
   // The hint for a refused simple bind belongs to plain connections only.
   client.FailNext(FakeOp::kSimpleBind, 8, "");
-  options = OpenLdapOptions();
+  options = BindOptions();
   options.simple = true;
   options.ssl = true;
   int selector = 0;
@@ -374,7 +374,7 @@ TEST_F(OpenLdapTest, TlsAndBindFailuresSayWhatHappened) {
   // A security strength that cannot be set ends the open before the bind.
   client.ClearLog();
   client.FailOption(LdapOption::kSaslSecurityMaximum, -12);
-  options = OpenLdapOptions{};
+  options = BindOptions{};
   EXPECT_FALSE(Open("dc1", &selector, options, &status));
   EXPECT_EQ(-12, status);
   EXPECT_EQ(0, client.Count(FakeOp::kNegotiateBind));

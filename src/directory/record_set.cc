@@ -1,4 +1,4 @@
-#include "operations/record_attribute.h"
+#include "directory/record_set.h"
 
 #include "support/text_case.h"
 

@@ -9,11 +9,11 @@
 
 namespace talvex {
 
-struct OpenLdapOptions {
+struct BindOptions {
   bool referrals = false;
   bool version3 = true;
   bool anonymous = false;
-  std::string userId;    // DOMAIN\user, UPN, or DN (simple bind only)
+  std::string userId;  // DOMAIN\user, UPN, or DN (simple bind only)
   std::string password;
   bool simple = false;
   bool encrypt = false;
@@ -41,7 +41,7 @@ struct OpenLdapOptions {
 std::unique_ptr<LdapConnection> OpenLDAP(LdapClient& client,
                                          const std::string& host,
                                          int* portSelector,
-                                         const OpenLdapOptions& options,
+                                         const BindOptions& options,
                                          int* status);
 
 }  // namespace talvex

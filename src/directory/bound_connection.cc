@@ -1,4 +1,4 @@
-#include "directory/open_ldap.h"
+#include "directory/bound_connection.h"
 
 #include <cctype>
 #include <cstdlib>
@@ -59,7 +59,7 @@ int ChoosePort(std::string* host, int selector, bool ssl) {
 }
 
 void DumpParameters(const std::string& host, int port,
-                    const OpenLdapOptions& options, bool simple) {
+                    const BindOptions& options, bool simple) {
   PrintDebugLine("In OpenLDAP... Params:");
   if (!host.empty()) PrintDebugLine("Server:    " + host);
   PrintDebugLine("   SSL: " + FormatBool(options.ssl));
@@ -91,7 +91,7 @@ void SetOneOption(LdapClient& client, LdapConnection& connection,
 }
 
 void SetOptions(LdapClient& client, LdapConnection& connection,
-                const std::string& host, const OpenLdapOptions& options) {
+                const std::string& host, const BindOptions& options) {
   if (options.version3) {
     SetOneOption(client, connection, host, LdapOption::kProtocolVersion, 3,
                  "LDAP_OPTION: Version 3", "LDAP_OPTION (Version3):");
@@ -115,7 +115,7 @@ void SetOptions(LdapClient& client, LdapConnection& connection,
   }
 }
 
-LdapTls TlsOf(const OpenLdapOptions& options) {
+LdapTls TlsOf(const BindOptions& options) {
   if (options.ssl) return LdapTls::kLdaps;
   return options.startTls ? LdapTls::kStartTls : LdapTls::kNone;
 }
@@ -216,12 +216,11 @@ void HintAtBindFailure(LdapConnection& connection, int code, bool simple,
 }
 
 // A negotiated bind takes an account name, not a DN.
-bool IsDnForNegotiatedBind(const OpenLdapOptions& options, bool simple) {
+bool IsDnForNegotiatedBind(const BindOptions& options, bool simple) {
   return !simple && LowerCase(options.userId).find("cn=") != std::string::npos;
 }
 
-int Bind(LdapConnection& connection, const OpenLdapOptions& options,
-         bool simple) {
+int Bind(LdapConnection& connection, const BindOptions& options, bool simple) {
   if (simple) {
     if (options.anonymous) return connection.SimpleBind("", "");
     return connection.SimpleBind(options.userId, options.password);
@@ -252,7 +251,7 @@ int Bind(LdapConnection& connection, const OpenLdapOptions& options,
 std::unique_ptr<LdapConnection> OpenLDAP(LdapClient& client,
                                          const std::string& host,
                                          int* portSelector,
-                                         const OpenLdapOptions& options,
+                                         const BindOptions& options,
                                          int* status) {
   *status = 0;
   std::string server = host;

@@ -1,4 +1,4 @@
-#include "operations/caching_dc_locator.h"
+#include "directory/caching_dc_locator.h"
 
 #include "support/text_case.h"
 

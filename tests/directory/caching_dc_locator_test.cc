@@ -1,4 +1,4 @@
-#include "operations/caching_dc_locator.h"
+#include "directory/caching_dc_locator.h"
 
 #include <gtest/gtest.h>
 
@@ -12,8 +12,9 @@ class CachingDcLocatorTest : public ::testing::Test {
   CachingDcLocatorTest() {
     inner_.AddController("corp.example.com",
                          {.name = "dc1.corp.example.com", .site = "HQ"});
-    inner_.AddController("corp.example.com", {.name = "gc1.corp.example.com",
-                                              .site = "HQ", .globalCatalog = true});
+    inner_.AddController(
+        "corp.example.com",
+        {.name = "gc1.corp.example.com", .site = "HQ", .globalCatalog = true});
   }
   FakeDcLocator inner_;
   CachingDcLocator locator_{inner_};
