@@ -8,7 +8,9 @@ namespace {
 
 bool IsSwitchToken(std::string_view token) {
   if (token.empty()) return false;
-  if (token[0] == '/') return true;
+  // A switch name never holds "/": a token such as /etc/talvex/corp.json is
+  // an absolute path (an argument or a switch's value), not a switch.
+  if (token[0] == '/') return token.find('/', 1) == std::string_view::npos;
   if (token[0] != '-') return false;
   return token.size() < 2 || token[1] < '0' || token[1] > '9';
 }

@@ -44,6 +44,8 @@ const SwitchTable& ApplicationSwitchTable() {
         ":ssl", ":starttls",
         // One JSON document on standard output for the reading actions.
         ":json",
+        // Grading the policies against a baseline profile.
+        "audit",
     });
     return switches;
   }();

@@ -52,6 +52,7 @@ constexpr ActionSection kActionSections[] = {
     {ActionCode::kUnApplyTo, RunApplyTo, false},
     {ActionCode::kClearApplied, RunClearApplied, false},
     {ActionCode::kEffective, RunEffective, true},
+    {ActionCode::kAudit, RunAudit, false},
 };
 
 bool DebugAt(int level) { return Output().debugLevel >= level; }
@@ -287,7 +288,7 @@ int ExecuteAction(RunConfig& config, LdapClient& client, DcLocator& locator) {
   RetrievePsos(state);
 
   RunActionSection(state);
-  return 0;
+  return state.exitCode;
 }
 
 }  // namespace talvex

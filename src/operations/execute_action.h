@@ -8,8 +8,9 @@
 
 namespace talvex {
 
-// Returns 0 when the action ran to its end; fatal failures end the run
-// themselves with the failing call's code.
+// Returns 0 when the action ran to its end (kExitFindings when an audit
+// found something); fatal failures end the run themselves with the failing
+// call's code.
 int ExecuteAction(RunConfig& config, LdapClient& client, DcLocator& locator);
 
 }  // namespace talvex
