@@ -10,7 +10,8 @@ namespace talvex {
 namespace {
 
 using enum SettingId;
-using Json = nlohmann::json;
+// Ordered: the requirements keep the order the file gives them.
+using Json = nlohmann::ordered_json;
 
 constexpr int kOn = 1;
 constexpr int kOff = 0;
