@@ -9,6 +9,7 @@
 #include "operations/object_filter.h"
 #include "operations/record_attribute.h"
 #include "operations/run_failure.h"
+#include "policy/pso_subject.h"
 #include "support/output.h"
 #include "support/text_case.h"
 #include "support/usage_hint.h"
@@ -34,15 +35,22 @@ std::string FindObjectDn(RunState& state, const std::string& value) {
                "subtree", ObjectFilter(value));
 }
 
-// The object's classes, most specific last; empty when they cannot be read.
-std::vector<std::string> ObjectClasses(RunState& state,
-                                       const std::string& objectDn) {
+// The object's classes (most specific last) and group type; empty when
+// they cannot be read.
+struct ObjectType {
+  std::vector<std::string> classes;
+  std::string groupType;
+};
+
+ObjectType ReadObjectType(RunState& state, const std::string& objectDn) {
   Record record;
-  int status = LdapGetRec(*state.mainConnection, objectDn, "base",
-                          "objectClass=*", {"objectClass"}, {}, &record);
+  int status =
+      LdapGetRec(*state.mainConnection, objectDn, "base", "objectClass=*",
+                 {"objectClass", "groupType"}, {}, &record);
   if (status != 0) return {};
   const std::vector<std::string>* classes = FindAttribute(record, "objectClass");
-  return classes == nullptr ? std::vector<std::string>() : *classes;
+  if (classes == nullptr) return {};
+  return {*classes, FirstAttributeValue(record, "groupType")};
 }
 
 // A PSO governs users (inetOrgPerson is one) and groups only; a computer is
@@ -70,6 +78,18 @@ void RefuseUngovernable(const std::string& value,
   PrintLine("ERROR: The object is of class " + VisibleText(classes.back()) +
             "; a PSO applies only to users (including inetOrgPerson) and "
             "groups.");
+  PrintLine("ERROR:");
+  ShowUsageHint();
+}
+
+// The directory takes a link to any group; Windows then ignores it.
+void RefuseIneffectiveGroup(const std::string& value, const PsoSubject& group) {
+  PrintLine("ERROR:");
+  PrintLine("ERROR: " + VisibleText(value) + " is a " + group.kind +
+            "; the PSO would have no effect on it.");
+  PrintLine("ERROR: A PSO applies only to users, inetOrgPersons and global "
+            "security groups.");
+  PrintLine("ERROR: Use -override to link it all the same.");
   PrintLine("ERROR:");
   ShowUsageHint();
 }
@@ -108,9 +128,12 @@ void RunApplyTo(RunState& state) {
   // Removing such a link stays allowed, so that links written by other
   // tools can be cleaned up.
   if (config.action == ActionCode::kApplyTo) {
-    std::vector<std::string> classes = ObjectClasses(state, objectDn);
-    if (!CanBeGoverned(classes))
-      RefuseUngovernable(config.memberTarget, classes);
+    ObjectType type = ReadObjectType(state, objectDn);
+    if (!CanBeGoverned(type.classes))
+      RefuseUngovernable(config.memberTarget, type.classes);
+    PsoSubject subject = ClassifyPsoSubject(type.classes, type.groupType);
+    if (subject.isGroup && !subject.takesEffect && !config.override)
+      RefuseIneffectiveGroup(config.memberTarget, subject);
   }
 
   if (config.forReal) {

@@ -33,6 +33,9 @@ bool HasClass(const std::vector<std::string>& classes, const char* name) {
 }
 
 PsoSubject Group(const std::string& groupType) {
+  // Every group has a type; one that could not be read is left to the
+  // server to judge, as unreadable classes are.
+  if (groupType.empty()) return {true, true, false, "group"};
   const auto bits = static_cast<std::uint32_t>(ToInteger64(groupType));
   std::string scope = "unknown-scope";
   for (const auto& entry : kGroupScopes) {

@@ -22,8 +22,8 @@ struct PsoSubject {
 };
 
 // From the object's classes (most specific last) and its groupType text
-// (a signed decimal); classes empty when they could not be read, which
-// counts as an object that takes effect (the server judges).
+// (a signed decimal); classes or a group's type empty when they could not
+// be read, which counts as an object that takes effect (the server judges).
 PsoSubject ClassifyPsoSubject(const std::vector<std::string>& classes,
                               const std::string& groupType);
 
