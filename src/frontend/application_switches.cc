@@ -15,6 +15,7 @@
 #include "support/run_exit.h"
 #include "support/text_case.h"
 #include "support/usage_hint.h"
+#include "support/visible_text.h"
 
 namespace talvex {
 namespace {
@@ -270,7 +271,8 @@ void ApplyAudit(const CommandLine& commandLine, RunConfig* config) {
     std::string text;
     if (!ReadTextFile(word, &text)) {
       PrintLine("ERROR:");
-      PrintLine("ERROR: Cannot read the audit profile file " + word + ".");
+      PrintLine("ERROR: Cannot read the audit profile file " +
+                VisibleText(word) + ".");
       PrintLine("ERROR: -audit takes cis, stig, msbaseline, nist or a file.");
       PrintLine("ERROR:");
       ShowUsageHint();
@@ -278,8 +280,8 @@ void ApplyAudit(const CommandLine& commandLine, RunConfig* config) {
     std::string place, reason;
     if (!ParseAuditProfile(text, &config->auditProfile, &place, &reason)) {
       PrintLine("ERROR:");
-      PrintLine("ERROR: Bad audit profile file " + word + ".");
-      PrintLine("ERROR: At " + place + ": " + reason + ".");
+      PrintLine("ERROR: Bad audit profile file " + VisibleText(word) + ".");
+      PrintLine("ERROR: At " + VisibleText(place) + ": " + reason + ".");
       PrintLine("ERROR:");
       ShowUsageHint();
     }

@@ -1,11 +1,11 @@
 // The Audit section: every selected policy graded against a baseline
 // profile, then the policies checked against each other. It only reads.
 #include <algorithm>
-#include <map>
 #include <string>
 #include <vector>
 
 #include "directory/binary_value_text.h"
+#include "directory/directory_access.h"
 #include "directory/distinguished_name.h"
 #include "directory/ldap_search.h"
 #include "operations/actions.h"

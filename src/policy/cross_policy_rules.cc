@@ -107,8 +107,8 @@ void PrecedenceTie(const AuditedPolicy& policy,
     if (other == &policy) continue;
     others += (others.empty() ? "" : "; ") + other->record->dn();
   }
-  AuditFinding finding = SettingFinding(record, kPrecedence, "precedenceTie");
-  finding.setting.reset();  // precedence is no setting of the document's
+  // Precedence orders policies; it is no setting of the document's.
+  AuditFinding finding{.dn = record.dn(), .rule = "precedenceTie"};
   finding.picked = picked->record->dn();
   finding.detail = "precedence " + std::to_string(record.precedence()) +
                    " also held by " + others +
