@@ -15,6 +15,7 @@
 #include "policy/audit_profile.h"
 #include "policy/cross_policy_rules.h"
 #include "policy/policy_display.h"
+#include "policy/pso_subject.h"
 #include "support/output.h"
 #include "support/run_exit.h"
 #include "support/text_case.h"
@@ -22,8 +23,6 @@
 
 namespace talvex {
 namespace {
-
-constexpr char kAppliesTo[] = "msDS-PSOAppliesTo";
 
 // The DNS name of the domain that holds the object, lower case: its DC
 // RDNs joined with dots.
@@ -53,13 +52,12 @@ class AuditReader {
     if (!record.isPSO()) return policy;
     LdapConnection& connection = ConnectionFor(policy.domain);
     Record entry;
-    int status =
-        LdapGetRec(connection, record.dn(), "base", "objectClass=*",
-                   {"objectGUID", kAppliesTo}, {}, &entry);
+    int status = LdapGetRec(connection, record.dn(), "base", "objectClass=*",
+                            {"objectGUID", kPsoAppliesToAttribute}, {}, &entry);
     if (status != 0) Fail(record.dn(), status);
     policy.guidBytes =
         GuidTextToBytes(FirstAttributeValue(entry, "objectGUID"));
-    if (const auto* subjects = FindAttribute(entry, kAppliesTo)) {
+    if (const auto* subjects = FindAttribute(entry, kPsoAppliesToAttribute)) {
       for (const std::string& dn : *subjects)
         policy.subjects.push_back(Subject(dn, policy.domain, connection));
     }
@@ -106,8 +104,9 @@ class AuditReader {
   }
 
   [[noreturn]] void Fail(const std::string& dn, int status) {
-    FailLdapCall(state_, "ERROR: ldap_search_s (" + dn + "): ",
-                 state_.config->host, status);
+    FailLdapCall(state_,
+                 "ERROR: ldap_search_s (" + dn + "): ", state_.config->host,
+                 status);
   }
 
   RunState& state_;
@@ -167,8 +166,8 @@ void PrintCrossPolicyFindings(const std::vector<AuditFinding>& findings) {
     PrintLine("  [" + finding.rule + "] " + VisibleText(finding.dn));
     std::string line = "    ";
     if (finding.setting) {
-      line += Setting(*finding.setting).displayLabel + FoundText(finding) +
-              "  ";
+      line +=
+          Setting(*finding.setting).displayLabel + FoundText(finding) + "  ";
     }
     PrintLine(VisibleText(line + finding.detail));
   }
@@ -188,7 +187,8 @@ void RunAudit(RunState& state) {
 
   std::vector<AuditFinding> profileFindings;
   for (const PolicyRecord* record : policies) {
-    std::vector<AuditFinding> found = CheckProfile(config.auditProfile, *record);
+    std::vector<AuditFinding> found =
+        CheckProfile(config.auditProfile, *record);
     profileFindings.insert(profileFindings.end(), found.begin(), found.end());
   }
   const std::vector<AuditFinding> crossFindings =
@@ -204,9 +204,9 @@ void RunAudit(RunState& state) {
     PrintLine("");
     PrintLine("Audited " + std::to_string(policies.size()) + " " +
               (policies.size() == 1 ? "policy" : "policies") + ": " +
-              std::to_string(profileFindings.size()) + " against the profile, " +
-              std::to_string(crossFindings.size()) + " cross-policy, " +
-              std::to_string(total) + " " +
+              std::to_string(profileFindings.size()) +
+              " against the profile, " + std::to_string(crossFindings.size()) +
+              " cross-policy, " + std::to_string(total) + " " +
               (total == 1 ? "finding" : "findings") + " in all.");
   }
   // The run completed either way; 2 tells a script that the audit found

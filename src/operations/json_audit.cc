@@ -29,9 +29,9 @@ JsonDocument ProfileJson(const AuditProfile& profile) {
     item["minimum"] = ProfileValue(requirement.id, requirement.minimum);
     item["maximum"] = ProfileValue(requirement.id, requirement.maximum);
     item["required"] = ProfileValue(requirement.id, requirement.required);
-    item["allowNeverOrOff"] =
-        requirement.allowNeverOrOff ? JsonDocument(*requirement.allowNeverOrOff)
-                                    : JsonDocument(nullptr);
+    item["allowNeverOrOff"] = requirement.allowNeverOrOff
+                                  ? JsonDocument(*requirement.allowNeverOrOff)
+                                  : JsonDocument(nullptr);
     item["text"] = RequirementText(requirement);
     requirements.push_back(std::move(item));
   }
@@ -63,7 +63,8 @@ void PrintAuditDocument(const RunState& state, const AuditProfile& profile,
   JsonDocument document = DocumentHead(state, "audit");
   document["profile"] = ProfileJson(profile);
   JsonDocument& list = document["policies"] = JsonDocument::array();
-  for (const PolicyRecord* record : policies) list.push_back(PolicyJson(*record));
+  for (const PolicyRecord* record : policies)
+    list.push_back(PolicyJson(*record));
   JsonDocument& findings = document["findings"] = JsonDocument::array();
   for (const AuditFinding& finding : profileFindings)
     findings.push_back(FindingJson(finding));

@@ -18,8 +18,6 @@
 namespace talvex {
 namespace {
 
-constexpr char kAppliesTo[] = "msDS-PSOAppliesTo";
-
 // True when there is exactly one PSO to work on; prints the empty-selection
 // text and returns false when there is none.
 bool HasSelectedPso(const RunState& state) {
@@ -140,7 +138,7 @@ void RunApplyTo(RunState& state) {
     PrintLine("Applying PSO " + VisibleText(psoDn));
     PrintLine("to object " + VisibleText(objectDn));
     bool add = config.action == ActionCode::kApplyTo;
-    int status = LdapSetValues(*state.mainConnection, psoDn, kAppliesTo,
+    int status = LdapSetValues(*state.mainConnection, psoDn, kPsoAppliesToAttribute,
                                {objectDn}, add);
     if (status != 0) FailModify(state, psoDn, status);
     PrintLine("PSO successfully updated.");
@@ -168,7 +166,7 @@ void RunClearApplied(RunState& state) {
 
   if (config.forReal) {
     PrintLine("Clearing PSO " + VisibleText(psoDn));
-    int status = LdapClearAttribs(*state.mainConnection, psoDn, {kAppliesTo});
+    int status = LdapClearAttribs(*state.mainConnection, psoDn, {kPsoAppliesToAttribute});
     if (status != 0) FailModify(state, psoDn, status);
     PrintLine("PSO successfully updated.");
   } else {

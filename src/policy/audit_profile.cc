@@ -158,8 +158,9 @@ bool ReadValue(const PolicySetting& setting, const Json& json,
     return true;
   }
   if (!json.is_number_integer()) {
-    *failure = {place, IsDuration(setting) ? "expected a whole number or \"never\""
-                                           : "expected a whole number"};
+    *failure = {place, IsDuration(setting)
+                           ? "expected a whole number or \"never\""
+                           : "expected a whole number"};
     return false;
   }
   const std::int64_t number = json.get<std::int64_t>();
@@ -213,9 +214,9 @@ bool ReadRequirement(const PolicySetting& setting, const Json& json,
       return false;
     }
   }
-  if (requirement->required &&
-      (requirement->minimum || requirement->maximum)) {
-    *failure = {place, "\"required\" cannot be given with a minimum or maximum"};
+  if (requirement->required && (requirement->minimum || requirement->maximum)) {
+    *failure = {place,
+                "\"required\" cannot be given with a minimum or maximum"};
     return false;
   }
   if (requirement->minimum && requirement->maximum &&
@@ -337,9 +338,9 @@ std::vector<AuditFinding> CheckProfile(const AuditProfile& profile,
         findings.push_back({.dn = record.dn(),
                             .setting = id,
                             .rule = profile.name,
-                            .found = readable ? std::optional<int>(
-                                                    record.Value(id))
-                                              : std::nullopt,
+                            .found = readable
+                                         ? std::optional<int>(record.Value(id))
+                                         : std::nullopt,
                             .required = RequirementText(requirement),
                             .detail = readable ? "" : SettingText(record, id)});
       }

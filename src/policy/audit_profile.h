@@ -66,7 +66,7 @@ std::string SettingValueText(SettingId id, int value);
 // order. A setting the directory did not hold readably misses every
 // requirement on it: the audit cannot show it is met.
 std::vector<AuditFinding> CheckProfile(const AuditProfile& profile,
-                                         const PolicyRecord& record);
+                                       const PolicyRecord& record);
 
 // Reads a profile from the JSON text of a file. On failure returns false
 // with *place (a JSON pointer, or "line L, column C" for a syntax error)

@@ -64,8 +64,10 @@ void LockoutOff(const AuditedPolicy& policy, const std::vector<AuditedPolicy>&,
   const PolicyRecord& record = *policy.record;
   if (!Readable(record, kLockoutThreshold) || record.lockoutThreshold() != 0)
     return;
-  AuditFinding finding = SettingFinding(record, kLockoutThreshold, "lockoutOff");
-  finding.detail = "account lockout is off: passwords can be guessed without limit";
+  AuditFinding finding =
+      SettingFinding(record, kLockoutThreshold, "lockoutOff");
+  finding.detail =
+      "account lockout is off: passwords can be guessed without limit";
   out->push_back(std::move(finding));
 }
 
@@ -152,8 +154,9 @@ void IneffectiveSubject(const AuditedPolicy& policy,
             "; a PSO acts only on users, inetOrgPersons and global security "
             "groups";
       if (subject.type.universalSecurityGroup)
-        why += " (Samba 4.17 counts universal security groups too, Windows "
-               "does not)";
+        why +=
+            " (Samba 4.17 counts universal security groups too, Windows "
+            "does not)";
     } else {
       continue;
     }
@@ -166,8 +169,8 @@ void IneffectiveSubject(const AuditedPolicy& policy,
 // Windows refuses these values when they are written (an observation
 // window longer than the lockout, a minimum age above the maximum); Samba
 // accepts them, so a directory may hold them.
-void WindowsRule(const AuditedPolicy& policy,
-                 const std::vector<AuditedPolicy>&, Findings* out) {
+void WindowsRule(const AuditedPolicy& policy, const std::vector<AuditedPolicy>&,
+                 Findings* out) {
   const PolicyRecord& record = *policy.record;
   // The lockout duration's order: never is the longest.
   if (Readable(record, kLockoutObservation) &&
@@ -179,10 +182,9 @@ void WindowsRule(const AuditedPolicy& policy,
     finding.required =
         SettingValueText(kLockoutDuration, record.lockoutDuration()) +
         " or less";
-    finding.detail = "observation window longer than the lockout duration (" +
-                     SettingValueText(kLockoutDuration,
-                                      record.lockoutDuration()) +
-                     ")";
+    finding.detail =
+        "observation window longer than the lockout duration (" +
+        SettingValueText(kLockoutDuration, record.lockoutDuration()) + ")";
     out->push_back(std::move(finding));
   }
   // A maximum age of never (or 0) sets no maximum.
@@ -199,8 +201,8 @@ void WindowsRule(const AuditedPolicy& policy,
 
 using Rule = void (*)(const AuditedPolicy&, const std::vector<AuditedPolicy>&,
                       Findings*);
-constexpr Rule kRules[] = {WeakerThanDomain, LockoutOff,   ReversibleOn,
-                           PrecedenceTie,    Unused,       IneffectiveSubject,
+constexpr Rule kRules[] = {WeakerThanDomain, LockoutOff, ReversibleOn,
+                           PrecedenceTie,    Unused,     IneffectiveSubject,
                            WindowsRule};
 
 }  // namespace

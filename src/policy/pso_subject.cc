@@ -45,10 +45,11 @@ PsoSubject Group(const std::string& groupType) {
     }
   }
   const bool security = (bits & kSecurityEnabled) != 0;
-  return {.takesEffect = security && (bits & kGlobal) != 0,
-          .isGroup = true,
-          .universalSecurityGroup = security && (bits & kUniversal) != 0,
-          .kind = scope + (security ? " security group" : " distribution group")};
+  return {
+      .takesEffect = security && (bits & kGlobal) != 0,
+      .isGroup = true,
+      .universalSecurityGroup = security && (bits & kUniversal) != 0,
+      .kind = scope + (security ? " security group" : " distribution group")};
 }
 
 }  // namespace
@@ -59,9 +60,9 @@ PsoSubject ClassifyPsoSubject(const std::vector<std::string>& classes,
   if (HasClass(classes, "group")) return Group(groupType);
   // A computer is a user by class but takes the domain policy.
   if (HasClass(classes, "user") && !HasClass(classes, "computer"))
-    return {true, false, false, LowerCase(classes.back()) == "inetorgperson"
-                                    ? "inetOrgPerson"
-                                    : "user"};
+    return {true, false, false,
+            LowerCase(classes.back()) == "inetorgperson" ? "inetOrgPerson"
+                                                         : "user"};
   return {false, false, false, classes.back()};
 }
 

@@ -10,6 +10,9 @@
 
 namespace talvex {
 
+// The PSO's list of the objects it applies to.
+inline constexpr char kPsoAppliesToAttribute[] = "msDS-PSOAppliesTo";
+
 struct PsoSubject {
   bool takesEffect = true;
   bool isGroup = false;

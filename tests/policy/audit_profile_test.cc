@@ -65,10 +65,9 @@ TEST(AuditProfileTest, BuiltInProfilesPassTheirBoundaryAndFailOneStepPast) {
   for (const auto& c : kCases) {
     const AuditProfile* profile = FindBuiltInProfile(c.profile);
     ASSERT_NE(profile, nullptr) << c.profile;
-    const std::string where = std::string(c.profile) + " " +
-                              Setting(c.id).jsonKey + " " +
-                              std::to_string(c.passes) + "/" +
-                              std::to_string(c.fails);
+    const std::string where =
+        std::string(c.profile) + " " + Setting(c.id).jsonKey + " " +
+        std::to_string(c.passes) + "/" + std::to_string(c.fails);
     for (int value : {c.passes, c.fails}) {
       PolicyRecord record(true);
       record.SetDN("CN=p");
