@@ -20,6 +20,7 @@ if(WIN32)
   install(TARGETS talvex RUNTIME DESTINATION .)
   install(FILES ${CMAKE_BINARY_DIR}/docs/talvex.txt
                 ${CMAKE_SOURCE_DIR}/docs/talvex-output.schema.json
+                ${CMAKE_SOURCE_DIR}/docs/talvex-audit-profile.schema.json
           DESTINATION . OPTIONAL)
   set(CPACK_GENERATOR ZIP)
   set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)
@@ -33,6 +34,7 @@ else()
           RENAME talvex)
   if(EXISTS ${CMAKE_SOURCE_DIR}/docs/talvex-output.schema.json)
     install(FILES ${CMAKE_SOURCE_DIR}/docs/talvex-output.schema.json
+                  ${CMAKE_SOURCE_DIR}/docs/talvex-audit-profile.schema.json
             DESTINATION ${CMAKE_INSTALL_DATADIR}/talvex)
   endif()
 

@@ -29,6 +29,19 @@ std::string GuidText(std::string_view b, bool upper) {
   return text;
 }
 
+// Where each stored byte's two hex digits are in the text of GuidText: the
+// first three groups are little-endian numbers, the rest in stored order.
+constexpr std::size_t kGuidTextDigits[kGuidLength] = {
+    6, 4, 2, 0, 11, 9, 16, 14, 19, 21, 24, 26, 28, 30, 32, 34};
+constexpr std::size_t kGuidTextLength = 36;
+
+int HexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
 }  // namespace
 
 std::size_t SidLength(std::string_view bytes) {
@@ -77,6 +90,25 @@ std::string GuidToText(std::string_view bytes) {
 std::string GuidToLowerText(std::string_view bytes) {
   if (bytes.size() < kGuidLength) return std::string();
   return GuidText(bytes, false);
+}
+
+std::string GuidTextToBytes(std::string_view text) {
+  if (text.size() == kGuidTextLength + 2 && text.front() == '{' &&
+      text.back() == '}') {
+    text = text.substr(1, kGuidTextLength);
+  }
+  if (text.size() != kGuidTextLength) return std::string();
+  for (std::size_t dash : {8, 13, 18, 23}) {
+    if (text[dash] != '-') return std::string();
+  }
+  std::string bytes(kGuidLength, '\0');
+  for (std::size_t i = 0; i < kGuidLength; ++i) {
+    const int high = HexDigit(text[kGuidTextDigits[i]]);
+    const int low = HexDigit(text[kGuidTextDigits[i] + 1]);
+    if (high < 0 || low < 0) return std::string();
+    bytes[i] = static_cast<char>(high * 16 + low);
+  }
+  return bytes;
 }
 
 }  // namespace talvex

@@ -19,5 +19,8 @@ std::string SidToText(std::string_view bytes);
 std::string GuidToText(std::string_view bytes);
 // The same GUID without braces, in lower case (the SDDL form).
 std::string GuidToLowerText(std::string_view bytes);
+// The 16 bytes as stored of a GUID text of either form (braces optional,
+// any case); "" when the text is no GUID.
+std::string GuidTextToBytes(std::string_view text);
 
 }  // namespace talvex

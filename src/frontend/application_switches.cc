@@ -7,12 +7,15 @@
 #include "frontend/policy_fields.h"
 #include "frontend/standard_switches.h"
 #include "frontend/switch_table.h"
+#include "frontend/text_file.h"
+#include "policy/audit_profile.h"
 #include "support/decimal_integer.h"
 #include "support/output.h"
 #include "support/password_prompt.h"
 #include "support/run_exit.h"
 #include "support/text_case.h"
 #include "support/usage_hint.h"
+#include "support/visible_text.h"
 
 namespace talvex {
 namespace {
@@ -254,6 +257,45 @@ void ApplyEffective(const CommandLine& commandLine, RunConfig* config) {
   }
 }
 
+// A built-in profile by its word, else a profile file; a file that cannot
+// be read or is no profile ends the run here, before the directory is
+// contacted.
+void ApplyAudit(const CommandLine& commandLine, RunConfig* config) {
+  config->action = ActionCode::kAudit;
+  const std::string word = commandLine.SwitchValue("audit", "");
+  if (word.empty()) {
+    Fail(
+        {"ERROR: Must specify a profile for -audit: cis, stig, msbaseline, "
+         "nist or a profile file."});
+  }
+  if (const AuditProfile* builtIn = FindBuiltInProfile(word)) {
+    config->auditProfile = *builtIn;
+  } else {
+    std::string text;
+    if (!ReadTextFile(word, &text)) {
+      PrintLine("ERROR:");
+      PrintLine("ERROR: Cannot read the audit profile file " +
+                VisibleText(word) + ".");
+      PrintLine("ERROR: -audit takes cis, stig, msbaseline, nist or a file.");
+      PrintLine("ERROR:");
+      ShowUsageHint();
+    }
+    std::string place, reason;
+    if (!ParseAuditProfile(text, &config->auditProfile, &place, &reason)) {
+      PrintLine("ERROR:");
+      PrintLine("ERROR: Bad audit profile file " + VisibleText(word) + ".");
+      PrintLine("ERROR: At " + VisibleText(place) + ": " + reason + ".");
+      PrintLine("ERROR:");
+      ShowUsageHint();
+    }
+  }
+  // Without selection switches the audit grades everything of the domain.
+  if (!config->domainPolicySelected && !config->psoSelected) {
+    config->domainPolicySelected = true;
+    config->psoSelected = true;
+  }
+}
+
 // An action rule runs when any of its switches was given. The order only
 // decides which message appears first.
 struct ActionRule {
@@ -274,6 +316,7 @@ const std::vector<ActionRule>& ActionRules() {
       {{"clearapplied"}, ApplyClearApplied, false},
       {{"applyto", "unapplyto"}, ApplyMembership, false},
       {{"effective"}, ApplyEffective, true},
+      {{"audit"}, ApplyAudit, true},
   };
   return rules;
 }

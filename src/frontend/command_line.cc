@@ -8,7 +8,9 @@ namespace {
 
 bool IsSwitchToken(std::string_view token) {
   if (token.empty()) return false;
-  if (token[0] == '/') return true;
+  // A switch name never holds "/": a token such as /etc/talvex/corp.json is
+  // an absolute path (an argument or a switch's value), not a switch.
+  if (token[0] == '/') return token.find('/', 1) == std::string_view::npos;
   if (token[0] != '-') return false;
   return token.size() < 2 || token[1] < '0' || token[1] > '9';
 }
@@ -83,8 +85,7 @@ int CommandLine::ValidateSwitches(const SwitchTable& table) {
   return unknownCount + missingCount;
 }
 
-CommandLine BuildCommandLine(int argc, const char* const* argv,
-                             bool keepCase) {
+CommandLine BuildCommandLine(int argc, const char* const* argv, bool keepCase) {
   CommandLine commandLine;
   commandLine.keepCase = keepCase;
   if (argv == nullptr || argc < 1) return commandLine;

@@ -45,7 +45,8 @@ struct CommandLine {
 };
 
 // Sorts the tokens argv[1..argc-1], as the shell split them, into switches
-// and arguments. A token is a switch when it starts with "/", or with "-"
+// and arguments. A token is a switch when it starts with "/" and holds no
+// further "/" (so /tmp/p.json is a value), or with "-"
 // not followed by a decimal digit (so -5 is a value); a switch takes the
 // token directly after it as its value unless that token is a switch.
 CommandLine BuildCommandLine(int argc, const char* const* argv, bool keepCase);

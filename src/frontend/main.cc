@@ -7,6 +7,7 @@
 #include "operations/execute_action.h"
 #include "operations/run_config.h"
 #include "support/output.h"
+#include "support/run_exit.h"
 
 int main(int argc, char** argv) {
   using namespace talvex;
@@ -23,9 +24,11 @@ int main(int argc, char** argv) {
   int status = ExecuteAction(config, &config.password, *client, *locator);
 
   // With -json the document alone tells a script that the run succeeded.
-  if (status != 0 || !Output().jsonDocument) {
-    PrintLine(status == 0 ? "\nThe command completed successfully.\n"
-                          : "\nThe command did not complete successfully.\n");
+  // An audit with findings completed too.
+  const bool completed = status == 0 || status == kExitFindings;
+  if (!completed || !Output().jsonDocument) {
+    PrintLine(completed ? "\nThe command completed successfully.\n"
+                        : "\nThe command did not complete successfully.\n");
   }
   return status;
 }

@@ -59,6 +59,8 @@ const SwitchTable& ApplicationSwitchTable() {
             ":starttls",
             // One JSON document on standard output for the reading actions.
             ":json",
+            // Grading the policies against a baseline profile.
+            "audit",
         });
     return switches;
   }();

@@ -38,6 +38,11 @@ constexpr char kUsageBody[] = R"usage(
                  -alldoms switch. This could be useful for domain collapse.
    -effective xxx  Display effective policy information for user xxx. The
                    xxx value could be specified as SAM Name, UPN, or DN.
+   -audit xxx    Grade the selected policies (all PSOs and the domain policy
+                 unless selection criteria say otherwise) against profile
+                 xxx: cis, stig, msbaseline, nist, or a JSON profile file.
+                 Also checks the policies against each other. Writes
+                 nothing. Exit code 0: no findings; 2: findings.
    -applyto xxx  Apply policy specified with criteria to object specified
                  in xxx, could be SAM Name, UPN, or DN.  
    -unapplyto xxx  Same as -applyto but unapplies.
@@ -278,6 +283,15 @@ Examples:
 
        talvex /effective keluser
           Show applied policies and the effective policy of keluser.
+
+   Audit Examples
+
+       talvex /audit cis
+          Grade all PSOs and the domain policy of the default domain
+          against the CIS benchmark.
+
+       talvex /audit /etc/talvex/corp.json /pso /json
+          Grade all PSOs against a profile file, as a JSON document.
 
 
 )usage";

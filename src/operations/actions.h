@@ -17,5 +17,6 @@ void RunQuickStart(RunState& state);
 void RunApplyTo(RunState& state);  // applyto and unapplyto
 void RunClearApplied(RunState& state);
 void RunEffective(RunState& state);
+void RunAudit(RunState& state);
 
 }  // namespace talvex

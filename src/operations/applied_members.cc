@@ -36,6 +36,18 @@ std::string TypeField(const Record& member) {
 
 }  // namespace
 
+PsoSubject Subject(const Record& member) {
+  const std::vector<std::string>* classes =
+      FindAttribute(member, "objectClass");
+  return ClassifyPsoSubject(classes ? *classes : std::vector<std::string>(),
+                            FirstAttributeValue(member, "groupType"));
+}
+
+bool TakesEffect(const Record& member) {
+  const PsoSubject subject = Subject(member);
+  return !subject.isGroup || subject.takesEffect;
+}
+
 std::optional<bool> ResultantIsPso(const Record& member,
                                    const std::string& psoDn) {
   const std::vector<std::string>* resultant =
@@ -58,6 +70,8 @@ std::string FormatMemberLine(const Record& member, const std::string& psoDn) {
   }
   if (FindAttribute(member, "member") != nullptr)
     line += " ***Nesting Detected***";
+  if (!TakesEffect(member))
+    line += " ***No Effect: " + Subject(member).kind + "***";
   return line;
 }
 
@@ -92,8 +106,8 @@ int WalkAppliedMembers(LdapConnection& connection,
   std::map<std::string, const std::string*> wanted;
   for (const std::string& dn : psoDns) wanted.emplace(LowerCase(dn), &dn);
   static const AttributeSet kAttributes = {
-      "objectClass", "samaccountname",    "userprincipalname",
-      "member",      "msDS-ResultantPSO", "msDS-PSOApplied"};
+      "objectClass",       "samaccountname",  "userprincipalname", "member",
+      "msDS-ResultantPSO", "msDS-PSOApplied", "groupType"};
   std::size_t read = 0;
   return LdapGetRecPages(
       connection, searchBase, "subtree", AppliedFilter(psoDns), kAttributes,

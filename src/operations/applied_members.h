@@ -9,8 +9,16 @@
 
 #include "directory/ldap_client.h"
 #include "directory/record_set.h"
+#include "policy/pso_subject.h"
 
 namespace talvex {
+
+// What the member is, as a PSO's subject (its classes and group type).
+PsoSubject Subject(const Record& member);
+// False for a group the PSO has no effect on (not a global security
+// group); other objects count as taking effect here, the link having been
+// refused for them when it was made.
+bool TakesEffect(const Record& member);
 
 // Whether the member's resultant PSO is this PSO; empty when the member has
 // none (objects that are not users).
@@ -19,7 +27,8 @@ std::optional<bool> ResultantIsPso(const Record& member,
 
 // One member line: the resultant flag ("+" this PSO wins for the user, "-"
 // another one does, " " not a user), "[class]" padded to 18, the DN, the
-// account name and UPN in parentheses, and a mark for groups with members.
+// account name and UPN in parentheses, a mark for groups with members and
+// one for groups the PSO has no effect on.
 std::string FormatMemberLine(const Record& member, const std::string& psoDn);
 
 // The objects whose msDS-PSOApplied names the PSO, one member line each, in

@@ -47,6 +47,7 @@ constexpr ActionSection kActionSections[] = {
     {ActionCode::kUnApplyTo, RunApplyTo, false},
     {ActionCode::kClearApplied, RunClearApplied, false},
     {ActionCode::kEffective, RunEffective, true},
+    {ActionCode::kAudit, RunAudit, false},
 };
 
 bool DebugAt(int level) { return Output().debugLevel >= level; }
@@ -257,7 +258,7 @@ int ExecuteAction(const RunConfig& config, std::string* password,
   RetrievePsos(state);
 
   RunActionSection(state);
-  return 0;
+  return state.exitCode;
 }
 
 }  // namespace talvex

@@ -10,10 +10,10 @@
 
 namespace talvex {
 
-// Returns 0 when the action ran to its end; fatal failures end the run
-// themselves with the failing call's code. The password (-up) is taken
-// into the run, which wipes it after its last bind; *password is wiped at
-// once.
+// Returns 0 when the action ran to its end (kExitFindings when an audit
+// found something); fatal failures end the run themselves with the failing
+// call's code. The password (-up) is taken into the run, which wipes it
+// after its last bind; *password is wiped at once.
 int ExecuteAction(const RunConfig& config, std::string* password,
                   LdapClient& client, DcLocator& locator);
 

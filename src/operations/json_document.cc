@@ -51,23 +51,22 @@ JsonDocument PolicyJson(const PolicyRecord& record) {
   policy["displayName"] = record.displayName();
   policy["precedence"] = record.precedence();
   JsonDocument& settings = policy["settings"] = JsonDocument::object();
-  for (SettingId id : ListedSettings()) {
-    const PolicySetting& setting = Setting(id);
-    int value = record.Value(id);
-    switch (setting.unit) {
-      case SettingUnit::kCount:
-        settings[setting.jsonKey] = value;
-        break;
-      case SettingUnit::kDays:
-      case SettingUnit::kMinutes:
-        settings[setting.jsonKey] = Duration(value);
-        break;
-      case SettingUnit::kBoolean:
-        settings[setting.jsonKey] = value != 0;
-        break;
-    }
-  }
+  for (SettingId id : ListedSettings())
+    settings[Setting(id).jsonKey] = SettingJson(id, record.Value(id));
   return policy;
+}
+
+JsonDocument SettingJson(SettingId id, int value) {
+  switch (Setting(id).unit) {
+    case SettingUnit::kCount:
+      return value;
+    case SettingUnit::kDays:
+    case SettingUnit::kMinutes:
+      return Duration(value);
+    case SettingUnit::kBoolean:
+      return value != 0;
+  }
+  return value;
 }
 
 void PrintJsonDocument(const JsonDocument& document) {

@@ -23,6 +23,10 @@ JsonDocument DocumentHead(const RunState& state, const std::string& action);
 // unit their key names, the never value as null.
 JsonDocument PolicyJson(const PolicyRecord& record);
 
+// A setting's value as "settings" carries it: durations in their unit and
+// never as null, booleans as true/false, counts as numbers.
+JsonDocument SettingJson(SettingId id, int value);
+
 // A text, or null when it is empty (the directory has no such value).
 JsonDocument TextOrNull(const std::string& text);
 

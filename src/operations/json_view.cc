@@ -27,6 +27,9 @@ JsonDocument SubjectJson(const Record& member, const std::string& psoDn) {
       resultant ? JsonDocument(*resultant) : JsonDocument(nullptr);
   // A group with members of its own: the PSO reaches further than listed.
   subject["nestedMembers"] = FindAttribute(member, "member") != nullptr;
+  // A group that is not a global security group: linked, and ignored. Only
+  // such subjects carry the key.
+  if (!TakesEffect(member)) subject["noEffect"] = Subject(member).kind;
   return subject;
 }
 

@@ -9,6 +9,7 @@
 #include "operations/actions.h"
 #include "operations/object_filter.h"
 #include "operations/run_failure.h"
+#include "policy/pso_subject.h"
 #include "support/output.h"
 #include "support/text_case.h"
 #include "support/usage_hint.h"
@@ -16,8 +17,6 @@
 
 namespace talvex {
 namespace {
-
-constexpr char kAppliesTo[] = "msDS-PSOAppliesTo";
 
 // True when there is exactly one PSO to work on; prints the empty-selection
 // text and returns false when there is none.
@@ -34,16 +33,23 @@ std::string FindObjectDn(RunState& state, const std::string& value) {
                "subtree", ObjectFilter(value));
 }
 
-// The object's classes, most specific last; empty when they cannot be read.
-std::vector<std::string> ObjectClasses(RunState& state,
-                                       const std::string& objectDn) {
+// The object's classes (most specific last) and group type; empty when
+// they cannot be read.
+struct ObjectType {
+  std::vector<std::string> classes;
+  std::string groupType;
+};
+
+ObjectType ReadObjectType(RunState& state, const std::string& objectDn) {
   Record record;
-  int status = LdapGetRec(*state.mainConnection, objectDn, "base",
-                          "objectClass=*", {"objectClass"}, {}, &record);
+  int status =
+      LdapGetRec(*state.mainConnection, objectDn, "base", "objectClass=*",
+                 {"objectClass", "groupType"}, {}, &record);
   if (status != 0) return {};
   const std::vector<std::string>* classes =
       FindAttribute(record, "objectClass");
-  return classes == nullptr ? std::vector<std::string>() : *classes;
+  if (classes == nullptr) return {};
+  return {*classes, FirstAttributeValue(record, "groupType")};
 }
 
 // A PSO governs users (inetOrgPerson is one) and groups only; a computer is
@@ -71,6 +77,19 @@ void RefuseUngovernable(const std::string& value,
   PrintLine("ERROR: The object is of class " + VisibleText(classes.back()) +
             "; a PSO applies only to users (including inetOrgPerson) and "
             "groups.");
+  PrintLine("ERROR:");
+  ShowUsageHint();
+}
+
+// The directory takes a link to any group; Windows then ignores it.
+void RefuseIneffectiveGroup(const std::string& value, const PsoSubject& group) {
+  PrintLine("ERROR:");
+  PrintLine("ERROR: " + VisibleText(value) + " is a " + group.kind +
+            "; the PSO would have no effect on it.");
+  PrintLine(
+      "ERROR: A PSO applies only to users, inetOrgPersons and global "
+      "security groups.");
+  PrintLine("ERROR: Use -override to link it all the same.");
   PrintLine("ERROR:");
   ShowUsageHint();
 }
@@ -109,17 +128,20 @@ void RunApplyTo(RunState& state) {
   // Removing such a link stays allowed, so that links written by other
   // tools can be cleaned up.
   if (config.action == ActionCode::kApplyTo) {
-    std::vector<std::string> classes = ObjectClasses(state, objectDn);
-    if (!CanBeGoverned(classes))
-      RefuseUngovernable(config.memberTarget, classes);
+    ObjectType type = ReadObjectType(state, objectDn);
+    if (!CanBeGoverned(type.classes))
+      RefuseUngovernable(config.memberTarget, type.classes);
+    PsoSubject subject = ClassifyPsoSubject(type.classes, type.groupType);
+    if (subject.isGroup && !subject.takesEffect && !config.override)
+      RefuseIneffectiveGroup(config.memberTarget, subject);
   }
 
   if (config.forReal) {
     PrintLine("Applying PSO " + VisibleText(psoDn));
     PrintLine("to object " + VisibleText(objectDn));
     bool add = config.action == ActionCode::kApplyTo;
-    int status = LdapSetValues(*state.mainConnection, psoDn, kAppliesTo,
-                               {objectDn}, add);
+    int status = LdapSetValues(*state.mainConnection, psoDn,
+                               kPsoAppliesToAttribute, {objectDn}, add);
     if (status != 0) FailModify(state, psoDn, status);
     PrintLine("PSO successfully updated.");
   } else {
@@ -146,7 +168,8 @@ void RunClearApplied(RunState& state) {
 
   if (config.forReal) {
     PrintLine("Clearing PSO " + VisibleText(psoDn));
-    int status = LdapClearAttribs(*state.mainConnection, psoDn, {kAppliesTo});
+    int status = LdapClearAttribs(*state.mainConnection, psoDn,
+                                  {kPsoAppliesToAttribute});
     if (status != 0) FailModify(state, psoDn, status);
     PrintLine("PSO successfully updated.");
   } else {

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 
+#include "policy/audit_profile.h"
 #include "policy/policy_record.h"
 
 namespace talvex {
@@ -23,6 +24,7 @@ enum class ActionCode : std::int32_t {
   kUnApplyTo = 2048,
   kClearApplied = 4096,
   kEffective = 8192,
+  kAudit = 16384,
 };
 
 struct RunConfig {
@@ -52,6 +54,7 @@ struct RunConfig {
   std::string renameTo;
   std::string memberTarget;
   std::string effectiveUser;
+  AuditProfile auditProfile;  // -audit: read before any directory contact
   PolicyRecord addSpec{true};
   PolicyRecord modSpec{false, true};
 };

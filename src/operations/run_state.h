@@ -36,6 +36,9 @@ struct RunState {
   std::vector<std::string> domainList;
   DomainNameTable domainNames;
   PolicyList policies;
+  // The exit code of a run that completed: 0, or kExitFindings after an
+  // audit that found something.
+  int exitCode = 0;
 };
 
 }  // namespace talvex

@@ -7,4 +7,10 @@ namespace talvex {
 // so an LDAP result code such as 32 or 49 survives and -1 reads 255.
 [[noreturn]] void EndRun(int exitCode);
 
+// The exit code of an audit that ran to its end and found something (as
+// diff and terraform plan -detailed-exitcode answer). A failed run never
+// ends with it unless an LDAP call failed with result 2 (protocolError),
+// and that run prints an error report and no audit.
+inline constexpr int kExitFindings = 2;
+
 }  // namespace talvex

@@ -8,3 +8,7 @@ foreach(module IN ITEMS test_view test_view_applied test_membership test_effecti
     test_json test_directory_values test_add test_modify test_delete test_quickstart)
   talvex_e2e_test(e2e_${module} SUITE ${module} LAB SERIAL)
 endforeach()
+
+# -audit grades the suite's own PSOs and the domain policy, and checks that
+# an audit writes nothing (the objects' uSNChanged).
+talvex_e2e_test(e2e_test_audit SUITE test_audit LAB SERIAL)

@@ -62,6 +62,13 @@ TEST(CommandLineTest, DashDigitIsAValueSlashDigitASwitch) {
   EXPECT_EQ(0, commandLine.ArgumentCount());
 }
 
+TEST(CommandLineTest, SlashTokenHoldingAnotherSlashIsAPathValue) {
+  CommandLine commandLine = Parse({"/audit", "/etc/talvex/corp.json", "/pso"});
+  EXPECT_EQ("/etc/talvex/corp.json", commandLine.SwitchValue("audit", ""));
+  EXPECT_TRUE(commandLine.HasSwitch("pso"));
+  EXPECT_EQ(2, commandLine.SwitchCount());
+}
+
 TEST(CommandLineTest, LoneDashOrSlashIsASwitchWithEmptyName) {
   CommandLine commandLine = Parse({"-", "x"});
   EXPECT_TRUE(commandLine.HasSwitch(""));
@@ -130,13 +137,14 @@ TEST(CommandLineTest, RequiredSwitchesAreReportedMissing) {
 TEST(CommandLineTest, ApplicationTableDeclaresFortyThreeSwitchesFirst) {
   const SwitchTable& table = ApplicationSwitchTable();
   // The 43 switches of the tool, then the connection security flags, then
-  // -json.
-  ASSERT_EQ(46u, table.size());
+  // -json, then -audit.
+  ASSERT_EQ(47u, table.size());
   EXPECT_EQ(":?", table.front());
   EXPECT_EQ("effective", table[42]);
   EXPECT_EQ(":ssl", table[43]);
   EXPECT_EQ(":starttls", table[44]);
   EXPECT_EQ(":json", table[45]);
+  EXPECT_EQ("audit", table[46]);
   int flags = 0;
   for (const std::string& entry : table) {
     SwitchDeclaration declaration = ReadSwitchDeclaration(entry);

@@ -114,9 +114,10 @@ CommandLine Build(const std::vector<std::string>& tokens) {
   return BuildCommandLine(static_cast<int>(argv.size()), argv.data(), false);
 }
 
+// A "/" token with a further "/" is an absolute path, not a switch.
 bool IsSwitchToken(const std::string& token) {
   return !token.empty() &&
-         (token[0] == '/' ||
+         ((token[0] == '/' && token.find('/', 1) == std::string::npos) ||
           (token[0] == '-' &&
            (token.size() < 2 || token[1] < '0' || token[1] > '9')));
 }

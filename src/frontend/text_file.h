@@ -1,0 +1,12 @@
+// Reading a file named on the command line (an audit profile).
+#pragma once
+
+#include <string>
+
+namespace talvex {
+
+// The whole file into *text; false when it cannot be opened or read. The
+// path is UTF-8, as every command-line text is, on Windows too.
+bool ReadTextFile(const std::string& path, std::string* text);
+
+}  // namespace talvex
