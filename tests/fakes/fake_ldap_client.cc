@@ -159,8 +159,10 @@ class FakeLdapState {
       failures.erase(it);
       return true;
     }
+    // The latest failure set for the DN wins.
     std::string normalized = FakeNormalizeDn(dn);
-    for (const auto& failure : dnFailures) {
+    for (auto it = dnFailures.rbegin(); it != dnFailures.rend(); ++it) {
+      const DnFailure& failure = *it;
       if (failure.kind == kind && failure.dn == normalized) {
         *code = failure.code;
         *diagnostic = failure.diagnostic;

@@ -120,7 +120,8 @@ class FakeLdapClient : public LdapClient {
   // server diagnostic, on whatever connection.
   void FailNext(FakeOp kind, int code, const std::string& diagnostic = "",
                 int skip = 0);
-  // Every operation of this kind on this DN (a search: its base) fails.
+  // Every operation of this kind on this DN (a search: its base) fails; a
+  // later call for the same DN and kind replaces the code.
   void FailOnDn(FakeOp kind, const std::string& dn, int code,
                 const std::string& diagnostic = "");
   // Initialize of this host fails with the error.

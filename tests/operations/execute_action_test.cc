@@ -511,6 +511,35 @@ TEST_F(ExecutorTest, DomainPolicyLdapFailureIsFramedAndEndsWithItsCode) {
                      "\nThe command did not complete successfully.\n"));
 }
 
+// A domain list that cannot be read ends the run, never as a success: a
+// code whose low 8 bits are 0 would read as 0 on Linux.
+TEST_F(ExecutorTest, DomainListFailureIsFramedAndNeverEndsAsSuccess) {
+  const struct {
+    int code;
+    int exitCode;
+  } cases[] = {{ldap_result::kUnwillingToPerform, 53}, {256, 1}};
+  for (const auto& c : cases) {
+    client_.FailOnDn(FakeOp::kSearch,
+                     "CN=Partitions,CN=Configuration,DC=corp,DC=example,DC=com",
+                     c.code, "busy");
+    config_.action = ActionCode::kView;
+    config_.domainPolicySelected = true;
+    config_.allDomainsForDomainPolicy = true;
+    char hex[16];
+    std::snprintf(hex, sizeof hex, "%x", c.code);
+    EXPECT_RUN_ENDS(
+        ExecuteToEnd(), c.exitCode,
+        Eq(std::string(kHost) + "ERROR:\n" +
+           "ERROR: GetDomainList (LDAP): : [dc1.corp.example.com] Error 0x" +
+           hex + " (" + std::to_string(c.code) + ") - " +
+           FakeLdapErrorText(c.code) +
+           "\n"
+           "Extended Error: busy\n"
+           "ERROR:\n"
+           "\nThe command did not complete successfully.\n"));
+  }
+}
+
 TEST_F(ForestTest, DomainPolicyLocatorFailureIsASystemError) {
   locator_.SetAnswer("", kAlphaDns, locator_error::kNoSuchDomain);
   config_.action = ActionCode::kView;
