@@ -96,9 +96,10 @@ std::string OneLineDn(std::string dn) {
 // one cookie for every page of a search (its paged_results module names
 // the stored result set, not the position in it), so a cookie seen before
 // is a fault only together with a page the search has had: the same first
-// entry, or none, under the same cookie. AD may send a page without entries
-// when the page's time ran out before a match; a hundred of them in a row
-// is no longer a search that moves on.
+// entry, or none, under the same cookie. A page without entries but with a
+// cookie can be honest (a server may run out of time for a page before it
+// finds a match); a hundred of them in a row is no longer a search that
+// moves on.
 class PagingProgress {
  public:
   // What is wrong with the page ("" when it moves the search on).

@@ -74,8 +74,9 @@ int ReadRemainingRanges(LdapConnection& connection,
     if (code != ldap_result::kSuccess) return code;
     ValueRange answered;
     LdapAttribute* attribute =
-        entries.empty() ? nullptr
-                        : FindRanged(entries.front(), range.baseName, &answered);
+        entries.empty()
+            ? nullptr
+            : FindRanged(entries.front(), range.baseName, &answered);
     // No values left: the attribute shrank since the first read.
     if (attribute == nullptr) return ldap_result::kSuccess;
     // Following such a range would read the same values again, for ever.
@@ -131,8 +132,7 @@ int CompleteRangedValues(LdapConnection& connection,
     if (!range.present) continue;
     attribute.name = range.baseName;
     int code = ReadRemainingRanges(connection, serverControls, entry->dn,
-                                   std::move(range), limits,
-                                   &attribute.values);
+                                   std::move(range), limits, &attribute.values);
     if (code != ldap_result::kSuccess) return code;
   }
   return ldap_result::kSuccess;

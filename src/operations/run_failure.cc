@@ -72,8 +72,8 @@ void FailDomainPolicyRetrieval(RunState& state, int ldapError,
 }
 
 void FailDomainListRetrieval(RunState& state, int ldapError) {
-  FailRetrieval(state, "ERROR: GetDomainList (LDAP): ",
-                "ERROR: GetDomainList ", ldapError, 0);
+  FailRetrieval(state, "ERROR: GetDomainList (LDAP): ", "ERROR: GetDomainList ",
+                ldapError, 0);
 }
 
 }  // namespace talvex

@@ -200,9 +200,8 @@ TEST_F(LdapSearchTest, PagingThatNeverEndsIsGivenUp) {
     EXPECT_EQ(c.pages, client.PageCount()) << c.problem;
     EXPECT_EQ(c.records, records.size()) << c.problem;
     EXPECT_EQ(std::string("ERROR:\nERROR: The server dc1.corp.example.com ") +
-                  c.problem +
-                  " for the search of (objectClass=user) under \"" + kUsers +
-                  "\"; the search is given up.\nERROR:\n",
+                  c.problem + " for the search of (objectClass=user) under \"" +
+                  kUsers + "\"; the search is given up.\nERROR:\n",
               capture.Stdout());
   }
 }

@@ -126,10 +126,14 @@ TEST_F(RangedSearchTest, LyingRangesEndWithAReportNamingTheProblem) {
     int rangeReads;
     std::string problem;
   } cases[] = {
-      {FakeLie::kEndlessRanges, {.values = 1000, .reads = 5}, 5,
+      {FakeLie::kEndlessRanges,
+       {.values = 1000, .reads = 5},
+       5,
        "sent more than 5 ranges" + what + givenUp},
       // 3 + 10 + 10 + 10 values are more than 25.
-      {FakeLie::kEndlessRanges, {.values = 25, .reads = 1000}, 3,
+      {FakeLie::kEndlessRanges,
+       {.values = 25, .reads = 1000},
+       3,
        "sent more than 25 values" + what + givenUp},
       {FakeLie::kBackwardRanges, kRangeReadLimits, 1,
        "answered the read of the values 3-*" + what +
@@ -148,9 +152,9 @@ TEST_F(RangedSearchTest, LyingRangesEndWithAReportNamingTheProblem) {
     client.Lie(c.lie);
     client.ClearLog();
     OutputCapture capture;
-    EXPECT_EQ(ldap_result::kLocalError,
-              CompleteRangedValues(*connection, {}, &entries.front(),
-                                   c.limits));
+    EXPECT_EQ(
+        ldap_result::kLocalError,
+        CompleteRangedValues(*connection, {}, &entries.front(), c.limits));
     capture.Stop();
     client.Lie(FakeLie::kNone);
     EXPECT_EQ(c.rangeReads, client.Count(FakeOp::kSearch)) << c.problem;

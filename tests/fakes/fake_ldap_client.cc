@@ -360,9 +360,8 @@ class FakeLdapConnection : public LdapConnection {
     if ((lie == FakeLie::kEndlessRanges || lie == FakeLie::kBackwardRanges) &&
         range.present) {
       long long low = lie == FakeLie::kEndlessRanges ? range.low : 0;
-      LdapAttribute attribute{range.baseName + ";range=" +
-                                  std::to_string(low) + "-" +
-                                  std::to_string(low + 9),
+      LdapAttribute attribute{range.baseName + ";range=" + std::to_string(low) +
+                                  "-" + std::to_string(low + 9),
                               {}};
       for (int i = 0; i < 10; ++i)
         attribute.values.push_back("v" + std::to_string(low + i));

@@ -17,21 +17,32 @@ TEST(PolicyEntryTest, SecondValueOfASettingIsInvalid) {
     SettingId id;
     const char* shown;
   } cases[] = {
-      {true, "msDS-LockoutThreshold", {"5", "7"}, SettingId::kLockoutThreshold,
+      {true,
+       "msDS-LockoutThreshold",
+       {"5", "7"},
+       SettingId::kLockoutThreshold,
        "(invalid: 5, 7)"},
-      {true, "msDS-LockoutThreshold", {"5"}, SettingId::kLockoutThreshold,
-       "5"},
-      {false, "minPwdLength", {"7", "8"}, SettingId::kMinPwdLength,
+      {true, "msDS-LockoutThreshold", {"5"}, SettingId::kLockoutThreshold, "5"},
+      {false,
+       "minPwdLength",
+       {"7", "8"},
+       SettingId::kMinPwdLength,
        "(invalid: 7, 8)"},
-      {false, "pwdProperties", {"1", "0"}, SettingId::kComplexity,
+      {false,
+       "pwdProperties",
+       {"1", "0"},
+       SettingId::kComplexity,
        "(invalid: 1, 0)"},
-      {false, "pwdProperties", {"1", "0"}, SettingId::kReversible,
+      {false,
+       "pwdProperties",
+       {"1", "0"},
+       SettingId::kReversible,
        "(invalid: 1, 0)"},
   };
   for (const auto& c : cases) {
     Record entry = {{kDnKey, {"CN=p"}}, {c.attribute, c.values}};
-    PolicyRecord record = c.pso ? PsoFromEntry(entry)
-                                : DomainPolicyFromEntry(entry);
+    PolicyRecord record =
+        c.pso ? PsoFromEntry(entry) : DomainPolicyFromEntry(entry);
     EXPECT_EQ(c.shown, SettingText(record, c.id)) << c.attribute;
     EXPECT_EQ(c.values.size() > 1, record.InvalidText(c.id) != nullptr)
         << c.attribute;

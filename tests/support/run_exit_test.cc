@@ -11,8 +11,8 @@ TEST(RunExitTest, FailureCodesNeverEndAsSuccessOnLinux) {
     int code;
     int status;
   } cases[] = {
-      {0, 0},       {1, 1},     {32, 32}, {49, 49},   {-1, -1},
-      {1355, 1355}, {256, 1},   {512, 1}, {-256, 1},  {0x10000, 1},
+      {0, 0},       {1, 1},   {32, 32}, {49, 49},  {-1, -1},
+      {1355, 1355}, {256, 1}, {512, 1}, {-256, 1}, {0x10000, 1},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(c.status, ProcessExitStatus(c.code)) << c.code;
