@@ -32,4 +32,10 @@ void ReportLdapError(LdapClient& client, const std::string& label,
   PrintErrorText("Extended Error: " + VisibleText(diagnostic) + "\n", false);
 }
 
+void ReportServerFault(const std::string& problem) {
+  PrintLine("ERROR:");
+  PrintLine("ERROR: " + VisibleText(problem));
+  PrintLine("ERROR:");
+}
+
 }  // namespace talvex

@@ -15,4 +15,10 @@ void ReportLdapError(LdapClient& client, const std::string& label,
                      const std::string& server, int code,
                      LdapConnection* connection);
 
+// An answer that breaks the protocol's rules (ranges that go backwards, a
+// search that never ends) in a block of its own: "ERROR:", "ERROR: " +
+// problem, "ERROR:". The operation then fails with the local-error code,
+// which its caller reports as it reports every failed call.
+void ReportServerFault(const std::string& problem);
+
 }  // namespace talvex

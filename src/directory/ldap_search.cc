@@ -1,5 +1,9 @@
 #include "directory/ldap_search.h"
 
+#include <set>
+#include <utility>
+
+#include "directory/ldap_error_report.h"
 #include "directory/ldap_filter.h"
 #include "directory/ranged_values.h"
 #include "directory/search_controls.h"
@@ -88,6 +92,37 @@ std::string OneLineDn(std::string dn) {
   return dn;
 }
 
+// Tells a paged search that moves on from one that never ends. Samba sends
+// one cookie for every page of a search (its paged_results module names
+// the stored result set, not the position in it), so a cookie seen before
+// is a fault only together with a page the search has had: the same first
+// entry, or none, under the same cookie. A page without entries but with a
+// cookie can be honest (a server may run out of time for a page before it
+// finds a match); a hundred of them in a row is no longer a search that
+// moves on.
+class PagingProgress {
+ public:
+  // What is wrong with the page ("" when it moves the search on).
+  std::string Check(const std::string& cookie,
+                    const std::vector<LdapEntry>& entries) {
+    std::string first = entries.empty() ? std::string() : entries.front().dn;
+    if (!seen_.emplace(cookie, std::move(first)).second) {
+      return "sent a page it had sent before (the same paging cookie)";
+    }
+    emptyRun_ = entries.empty() ? emptyRun_ + 1 : 0;
+    if (emptyRun_ == kMaxEmptyPages) {
+      return "sent " + std::to_string(kMaxEmptyPages) +
+             " pages without entries in a row";
+    }
+    return std::string();
+  }
+
+ private:
+  static constexpr int kMaxEmptyPages = 100;
+  std::set<std::pair<std::string, std::string>> seen_;
+  int emptyRun_ = 0;
+};
+
 }  // namespace
 
 std::vector<std::string> SetLDAPAttribs(const AttributeSet& attributes) {
@@ -158,9 +193,20 @@ int LdapGetRecPages(LdapConnection& connection, const std::string& base,
   std::vector<LdapEntry> entries;
   RecordSet page;
   SearchValueConverter converter;
+  PagingProgress progress;
   do {
     entries.clear();
     code = connection.Search(request, paging.pageSize, &cookie, &entries);
+    if (code == ldap_result::kSuccess && paging.pageSize > 0 &&
+        !cookie.empty()) {
+      std::string fault = progress.Check(cookie, entries);
+      if (!fault.empty()) {
+        ReportServerFault("The server " + connection.HostName() + " " + fault +
+                          " for the search of " + request.filter + " under \"" +
+                          request.base + "\"; the search is given up.");
+        code = ldap_result::kLocalError;
+      }
+    }
     if (code == ldap_result::kSuccess ||
         code == ldap_result::kSizeLimitExceeded) {
       page.clear();

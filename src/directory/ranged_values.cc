@@ -3,6 +3,7 @@
 #include <charconv>
 #include <utility>
 
+#include "directory/ldap_error_report.h"
 #include "support/text_case.h"
 
 namespace talvex {
@@ -36,13 +37,30 @@ LdapAttribute* FindRanged(LdapEntry& entry, const std::string& baseName,
   return nullptr;
 }
 
+std::string RangeText(const ValueRange& range) {
+  return std::to_string(range.low) + "-" +
+         (range.last ? std::string("*") : std::to_string(range.high));
+}
+
 // Reads the ranges after `range` of one attribute into *values.
 int ReadRemainingRanges(LdapConnection& connection,
                         const std::vector<LdapControl>& serverControls,
                         const std::string& dn, ValueRange range,
+                        const RangeReadLimits& limits,
                         std::vector<std::string>* values) {
+  int reads = 0;
   while (!range.last) {
     const long long next = range.high + 1;
+    if (reads == limits.reads || values->size() > limits.values) {
+      ReportServerFault(
+          "The server " + connection.HostName() + " sent more than " +
+          (reads == limits.reads ? std::to_string(limits.reads) + " ranges"
+                                 : std::to_string(limits.values) + " values") +
+          " of " + range.baseName + " of " + dn +
+          " without coming to the last; the values are not read further.");
+      return ldap_result::kLocalError;
+    }
+    ++reads;
     LdapSearchRequest request;
     request.base = dn;
     request.scope = LdapScope::kBase;
@@ -56,12 +74,21 @@ int ReadRemainingRanges(LdapConnection& connection,
     if (code != ldap_result::kSuccess) return code;
     ValueRange answered;
     LdapAttribute* attribute =
-        entries.empty() ? nullptr
-                        : FindRanged(entries.front(), range.baseName, &answered);
+        entries.empty()
+            ? nullptr
+            : FindRanged(entries.front(), range.baseName, &answered);
     // No values left: the attribute shrank since the first read.
     if (attribute == nullptr) return ldap_result::kSuccess;
-    if (!answered.last && (answered.low != next || answered.high < next)) {
-      return ldap_result::kLocalError;  // would read the same range forever
+    // Following such a range would read the same values again, for ever.
+    if ((answered.present && answered.low != next) ||
+        (!answered.last && answered.high < next)) {
+      ReportServerFault("The server " + connection.HostName() +
+                        " answered the read of the values " +
+                        std::to_string(next) + "-* of " + range.baseName +
+                        " of " + dn + " with the values " +
+                        RangeText(answered) +
+                        "; ranges that do not move on are not followed.");
+      return ldap_result::kLocalError;
     }
     for (std::string& value : attribute->values)
       values->push_back(std::move(value));
@@ -99,13 +126,13 @@ ValueRange ReadValueRange(std::string_view description) {
 
 int CompleteRangedValues(LdapConnection& connection,
                          const std::vector<LdapControl>& serverControls,
-                         LdapEntry* entry) {
+                         LdapEntry* entry, const RangeReadLimits& limits) {
   for (LdapAttribute& attribute : entry->attributes) {
     ValueRange range = ReadValueRange(attribute.name);
     if (!range.present) continue;
     attribute.name = range.baseName;
     int code = ReadRemainingRanges(connection, serverControls, entry->dn,
-                                   std::move(range), &attribute.values);
+                                   std::move(range), limits, &attribute.values);
     if (code != ldap_result::kSuccess) return code;
   }
   return ldap_result::kSuccess;

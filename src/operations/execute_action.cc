@@ -143,12 +143,14 @@ void FixDomainDn(RunState& state) {
       IsDn(domain) ? domain : state.serverInfo.defaultNamingContext;
 }
 
-// A failed read leaves the list empty and the run goes on: -alldoms then
-// reads no domain policy and no global catalog is chosen.
+// A failed read ends the run: going on with an empty list would show
+// "No PSO's to display" for -alldoms and end as a success, and every later
+// read of a server that stopped answering would wait out its own timeout.
 void ReadDomainList(RunState& state) {
   if (Output().verboseLevel != 0) PrintLine("Retrieving forest domain list...");
-  GetDomainList(&state.domainList, &state.domainNames, *state.mainConnection,
-                state.serverInfo);
+  int status = GetDomainList(&state.domainList, &state.domainNames,
+                             *state.mainConnection, state.serverInfo);
+  if (status != 0) FailDomainListRetrieval(state, status);
   if (!DebugAt(1)) return;
   for (const std::string& domain : state.domainList)
     PrintLine("Domain: " + VisibleText(domain));

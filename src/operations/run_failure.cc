@@ -71,4 +71,9 @@ void FailDomainPolicyRetrieval(RunState& state, int ldapError,
                 ldapError, systemError);
 }
 
+void FailDomainListRetrieval(RunState& state, int ldapError) {
+  FailRetrieval(state, "ERROR: GetDomainList (LDAP): ", "ERROR: GetDomainList ",
+                ldapError, 0);
+}
+
 }  // namespace talvex

@@ -31,5 +31,8 @@ void PrintNotForRealBanner();
                                    bool treatNoSuchObjectAsNoMatch = true);
 [[noreturn]] void FailDomainPolicyRetrieval(RunState& state, int ldapError,
                                             int systemError);
+// The same framed report for the forest domain list (label
+// "ERROR: GetDomainList (LDAP): "), ending with the LDAP code.
+[[noreturn]] void FailDomainListRetrieval(RunState& state, int ldapError);
 
 }  // namespace talvex

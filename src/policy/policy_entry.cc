@@ -56,6 +56,31 @@ SettingSyntax SyntaxOf(const PolicySetting& setting) {
   return SettingSyntax::kText;
 }
 
+// Every setting is single-valued in the schema; a second value (a broken
+// or hostile server) leaves it unclear which one is in force, so the
+// setting shows all of them as invalid ("5, 7") rather than the first.
+std::string JoinedValues(const std::vector<std::string>& values) {
+  std::string text;
+  for (const std::string& value : values) {
+    if (!text.empty()) text += ", ";
+    text += value;
+  }
+  return text;
+}
+
+// Marks the setting invalid unless the attribute, which the entry has,
+// holds one value of the syntax.
+void CheckValues(const Record& entry, const char* attribute,
+                 SettingSyntax syntax, SettingId id, PolicyRecord* record) {
+  const std::vector<std::string>& values = *FindAttribute(entry, attribute);
+  const std::string& first = *FirstValueIfAny(entry, attribute);
+  if (values.size() > 1) {
+    record->MarkInvalid(id, JoinedValues(values));
+  } else if (!IsValidSettingText(first, syntax)) {
+    record->MarkInvalid(id, first);
+  }
+}
+
 void SetSetting(const Record& entry, const PolicySetting& setting,
                 const char* attribute, PolicyRecord* record) {
   const std::string* value = FirstValueIfAny(entry, attribute);
@@ -64,9 +89,7 @@ void SetSetting(const Record& entry, const PolicySetting& setting,
     return;
   }
   record->SetFromDirectory(setting.id, *value);
-  if (!IsValidSettingText(*value, SyntaxOf(setting))) {
-    record->MarkInvalid(setting.id, *value);
-  }
+  CheckValues(entry, attribute, SyntaxOf(setting), setting.id, record);
 }
 
 }  // namespace
@@ -125,9 +148,8 @@ PolicyRecord DomainPolicyFromEntry(const Record& entry) {
     } else {
       record.SetSetting(setting.id,
                         (bits & setting.propertiesBit) ? "TRUE" : "FALSE");
-      if (!IsValidSettingText(*properties, SettingSyntax::kInteger)) {
-        record.MarkInvalid(setting.id, *properties);
-      }
+      CheckValues(entry, kPwdPropertiesAttribute, SettingSyntax::kInteger,
+                  setting.id, &record);
     }
   }
   return record;

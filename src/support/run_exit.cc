@@ -4,6 +4,6 @@
 
 namespace talvex {
 
-void EndRun(int exitCode) { std::exit(exitCode); }
+void EndRun(int exitCode) { std::exit(ProcessExitStatus(exitCode)); }
 
 }  // namespace talvex

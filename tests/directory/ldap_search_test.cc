@@ -171,6 +171,41 @@ TEST_F(LdapSearchTest, RecPagesHandsOverEachPageAsItArrives) {
   EXPECT_EQ((std::vector<std::vector<std::string>>{{"u0", "u1"}}), pages);
 }
 
+// A paged search that never ends (the same page again, or empty pages
+// without end) is given up with the local error and a report naming the
+// server and the search; the pages before it stay handed over.
+TEST_F(LdapSearchTest, PagingThatNeverEndsIsGivenUp) {
+  for (int i = 0; i < 5; ++i) {
+    directory->AddUser(kUsers, "u" + std::to_string(i), "corp.example.com");
+  }
+  const struct {
+    FakeLie lie;
+    int pages;
+    std::size_t records;
+    const char* problem;
+  } cases[] = {
+      {FakeLie::kRepeatedPages, 2, 2,
+       "sent a page it had sent before (the same paging cookie)"},
+      {FakeLie::kEmptyPages, 100, 0, "sent 100 pages without entries in a row"},
+  };
+  for (const auto& c : cases) {
+    client.Lie(c.lie);
+    client.ClearLog();
+    OutputCapture capture;
+    RecordSet records;
+    EXPECT_EQ(ldap_result::kLocalError,
+              LdapGetRecs(*connection, kUsers, "one", "objectClass=user", {},
+                          {}, {.pageSize = 2}, &records));
+    capture.Stop();
+    EXPECT_EQ(c.pages, client.PageCount()) << c.problem;
+    EXPECT_EQ(c.records, records.size()) << c.problem;
+    EXPECT_EQ(std::string("ERROR:\nERROR: The server dc1.corp.example.com ") +
+                  c.problem + " for the search of (objectClass=user) under \"" +
+                  kUsers + "\"; the search is given up.\nERROR:\n",
+              capture.Stdout());
+  }
+}
+
 TEST_F(LdapSearchTest, DeletedObjectDnStaysOnOneLine) {
   directory->AddEntry("CN=gone\nDEL:1234,CN=Users,DC=corp,DC=example,DC=com",
                       {{"objectClass", {"user"}}, {"isDeleted", {"TRUE"}}});

@@ -4,6 +4,7 @@
 
 #include "directory/ldap_search.h"
 #include "fakes/fake_ldap_client.h"
+#include "output_capture.h"
 
 namespace talvex {
 namespace {
@@ -110,6 +111,57 @@ TEST_F(RangedSearchTest, FailedRangeReadFailsTheSearch) {
             LdapGetRec(*connection, pso, "base", "", {"msDS-PSOAppliesTo"}, {},
                        &one));
   EXPECT_TRUE(one.empty());
+}
+
+// Ranges that never end, or that go backwards, end the read with the local
+// error and a report naming the server, the attribute and the entry.
+TEST_F(RangedSearchTest, LyingRangesEndWithAReportNamingTheProblem) {
+  directory->SetMaxValRange(3);  // the first read: values 0-2
+  const std::string what = " of msDS-PSOAppliesTo of " + pso;
+  const std::string givenUp =
+      " without coming to the last; the values are not read further.";
+  const struct {
+    FakeLie lie;
+    RangeReadLimits limits;
+    int rangeReads;
+    std::string problem;
+  } cases[] = {
+      {FakeLie::kEndlessRanges,
+       {.values = 1000, .reads = 5},
+       5,
+       "sent more than 5 ranges" + what + givenUp},
+      // 3 + 10 + 10 + 10 values are more than 25.
+      {FakeLie::kEndlessRanges,
+       {.values = 25, .reads = 1000},
+       3,
+       "sent more than 25 values" + what + givenUp},
+      {FakeLie::kBackwardRanges, kRangeReadLimits, 1,
+       "answered the read of the values 3-*" + what +
+           " with the values 0-9; ranges that do not move on are not "
+           "followed."},
+  };
+  for (const auto& c : cases) {
+    LdapSearchRequest read;
+    read.base = pso;
+    read.scope = LdapScope::kBase;
+    read.filter = "(objectClass=*)";
+    read.attributes = {"msDS-PSOAppliesTo"};
+    std::vector<LdapEntry> entries;
+    std::string cookie;
+    ASSERT_EQ(0, connection->Search(read, 0, &cookie, &entries));
+    client.Lie(c.lie);
+    client.ClearLog();
+    OutputCapture capture;
+    EXPECT_EQ(
+        ldap_result::kLocalError,
+        CompleteRangedValues(*connection, {}, &entries.front(), c.limits));
+    capture.Stop();
+    client.Lie(FakeLie::kNone);
+    EXPECT_EQ(c.rangeReads, client.Count(FakeOp::kSearch)) << c.problem;
+    EXPECT_EQ("ERROR:\nERROR: The server dc1.corp.example.com " + c.problem +
+                  "\nERROR:\n",
+              capture.Stdout());
+  }
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <deque>
 
+#include "directory/ranged_values.h"
 #include "support/text_case.h"
 
 namespace talvex {
@@ -143,6 +144,9 @@ class FakeLdapState {
   std::map<std::string, std::pair<int, std::string>> bindFailures;
   std::map<LdapOption, int> optionFailures;
 
+  FakeLie lie = FakeLie::kNone;
+  int lieCount = 0;  // pages sent under the lie, for new cookies
+
   std::vector<FakeRequest> log;
 
   // An injected failure for this operation, if any.
@@ -159,8 +163,10 @@ class FakeLdapState {
       failures.erase(it);
       return true;
     }
+    // The latest failure set for the DN wins.
     std::string normalized = FakeNormalizeDn(dn);
-    for (const auto& failure : dnFailures) {
+    for (auto it = dnFailures.rbegin(); it != dnFailures.rend(); ++it) {
+      const DnFailure& failure = *it;
       if (failure.kind == kind && failure.dn == normalized) {
         *code = failure.code;
         *diagnostic = failure.diagnostic;
@@ -255,6 +261,8 @@ class FakeLdapConnection : public LdapConnection {
       request.result = kOperationsError;
       diagnostic = kFakeBindRequiredDiagnostic;
       if (cookie != nullptr) cookie->clear();
+    } else if (Lies(search, pageSize, cookie, entries)) {
+      request.entriesReturned = entries->size();
     } else {
       std::size_t before = entries->size();
       request.result =
@@ -340,6 +348,38 @@ class FakeLdapConnection : public LdapConnection {
     *code = it->second.first;
     *diagnostic = it->second.second;
     return true;
+  }
+
+  // Answers the search with the client's lie, when it concerns it.
+  bool Lies(const LdapSearchRequest& search, int pageSize, std::string* cookie,
+            std::vector<LdapEntry>* entries) {
+    const FakeLie lie = state_->lie;
+    ValueRange range = search.attributes.size() == 1
+                           ? ReadValueRange(search.attributes.front())
+                           : ValueRange{};
+    if ((lie == FakeLie::kEndlessRanges || lie == FakeLie::kBackwardRanges) &&
+        range.present) {
+      long long low = lie == FakeLie::kEndlessRanges ? range.low : 0;
+      LdapAttribute attribute{range.baseName + ";range=" + std::to_string(low) +
+                                  "-" + std::to_string(low + 9),
+                              {}};
+      for (int i = 0; i < 10; ++i)
+        attribute.values.push_back("v" + std::to_string(low + i));
+      entries->push_back(LdapEntry{search.base, {std::move(attribute)}});
+      return true;
+    }
+    if (pageSize <= 0 || cookie == nullptr) return false;
+    if (lie == FakeLie::kRepeatedPages) {
+      std::string first, diagnostic;
+      directory_->Search(search, pageSize, &first, entries, &diagnostic);
+      *cookie = "fake-repeated";
+      return true;
+    }
+    if (lie == FakeLie::kEmptyPages) {
+      *cookie = "fake-empty:" + std::to_string(++state_->lieCount);
+      return true;
+    }
+    return false;
   }
 
   // False (with the code set) when the write must not reach the directory.
@@ -560,6 +600,8 @@ void FakeLdapClient::FailBind(const std::string& host, int code,
 void FakeLdapClient::FailOption(LdapOption option, int code) {
   state_->optionFailures[option] = code;
 }
+
+void FakeLdapClient::Lie(FakeLie lie) { state_->lie = lie; }
 
 const std::vector<FakeRequest>& FakeLdapClient::Requests() const {
   return state_->log;

@@ -38,6 +38,15 @@ enum class FakeOp {
   kRename,
 };
 
+// Ways a broken or hostile server lies (FakeLdapClient::Lie).
+enum class FakeLie {
+  kNone,
+  kEndlessRanges,   // "attr;range=N-*" answered with N-(N+9), never the last
+  kBackwardRanges,  // "attr;range=N-*" answered with 0-9
+  kRepeatedPages,   // every page is the first again, under one cookie
+  kEmptyPages,      // every page without entries, under a new cookie
+};
+
 // One request as the fake received it, with the result it gave.
 struct FakeRequest {
   FakeOp kind = FakeOp::kInitialize;
@@ -120,7 +129,8 @@ class FakeLdapClient : public LdapClient {
   // server diagnostic, on whatever connection.
   void FailNext(FakeOp kind, int code, const std::string& diagnostic = "",
                 int skip = 0);
-  // Every operation of this kind on this DN (a search: its base) fails.
+  // Every operation of this kind on this DN (a search: its base) fails; a
+  // later call for the same DN and kind replaces the code.
   void FailOnDn(FakeOp kind, const std::string& dn, int code,
                 const std::string& diagnostic = "");
   // Initialize of this host fails with the error.
@@ -130,6 +140,9 @@ class FakeLdapClient : public LdapClient {
                 const std::string& diagnostic = "");
   // Setting this option fails with the code on every connection.
   void FailOption(LdapOption option, int code);
+  // From now on every connection answers searches with the lie (reads of
+  // ranges, or pages of a paged search, as the lie concerns).
+  void Lie(FakeLie lie);
 
   // ---- What was asked
   // -----------------------------------------------------------

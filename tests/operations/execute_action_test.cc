@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "operations/executor_fixture.h"
+#include "support/run_exit.h"
 #include "support/system_message.h"
 
 namespace talvex::executor_test {
@@ -509,6 +510,33 @@ TEST_F(ExecutorTest, DomainPolicyLdapFailureIsFramedAndEndsWithItsCode) {
                      "Extended Error: 00002098: no read access\n"
                      "ERROR:\n"
                      "\nThe command did not complete successfully.\n"));
+}
+
+// A domain list that cannot be read ends the run, never as a success: a
+// code whose low 8 bits are 0 ends as the platform maps it (Linux: 1,
+// RunExitTest; Windows: the code itself).
+TEST_F(ExecutorTest, DomainListFailureIsFramedAndNeverEndsAsSuccess) {
+  for (int code : {ldap_result::kUnwillingToPerform, 256}) {
+    EXPECT_NE(0, ExitStatusOf(ProcessExitStatus(code)));
+    client_.FailOnDn(FakeOp::kSearch,
+                     "CN=Partitions,CN=Configuration,DC=corp,DC=example,DC=com",
+                     code, "busy");
+    config_.action = ActionCode::kView;
+    config_.domainPolicySelected = true;
+    config_.allDomainsForDomainPolicy = true;
+    char hex[16];
+    std::snprintf(hex, sizeof hex, "%x", code);
+    EXPECT_RUN_ENDS(
+        ExecuteToEnd(), ProcessExitStatus(code),
+        Eq(std::string(kHost) + "ERROR:\n" +
+           "ERROR: GetDomainList (LDAP): : [dc1.corp.example.com] Error 0x" +
+           hex + " (" + std::to_string(code) + ") - " +
+           FakeLdapErrorText(code) +
+           "\n"
+           "Extended Error: busy\n"
+           "ERROR:\n"
+           "\nThe command did not complete successfully.\n"));
+  }
 }
 
 TEST_F(ForestTest, DomainPolicyLocatorFailureIsASystemError) {

@@ -4,6 +4,7 @@ list(APPEND TALVEX_TEST_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/domain_list_test.cc
   ${CMAKE_CURRENT_LIST_DIR}/domain_policy_retrieval_test.cc
   ${CMAKE_CURRENT_LIST_DIR}/policy_display_test.cc
+  ${CMAKE_CURRENT_LIST_DIR}/policy_entry_test.cc
   ${CMAKE_CURRENT_LIST_DIR}/policy_record_test.cc
   ${CMAKE_CURRENT_LIST_DIR}/policy_rules_test.cc
   ${CMAKE_CURRENT_LIST_DIR}/policy_settings_test.cc

@@ -16,7 +16,9 @@ if(WIN32)
 else()
   list(APPEND TALVEX_TEST_SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/../output_capture.cc
+    ${CMAKE_CURRENT_LIST_DIR}/output_writer_test.cc
     ${CMAKE_CURRENT_LIST_DIR}/password_prompt_test.cc
+    ${CMAKE_CURRENT_LIST_DIR}/run_exit_test.cc
     ${CMAKE_CURRENT_LIST_DIR}/system_message_test.cc
   )
 endif()

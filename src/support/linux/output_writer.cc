@@ -2,6 +2,7 @@
 // stream, one write(2) per call.
 #include "support/output.h"
 
+#include <signal.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -32,6 +33,14 @@ bool WriteText(std::string_view text, OutputStream stream, bool addLineEnd) {
   int fd = stream == OutputStream::kStandardError ? STDERR_FILENO
                                                   : STDOUT_FILENO;
   if (WriteAll(fd, buffer.data(), buffer.size())) return true;
+
+  // The run ignores SIGPIPE for the sake of its LDAP sockets. A reader that
+  // went away (talvex ... | head) still ends the run quietly, as the signal
+  // would have, rather than with a report per line.
+  if (errno == EPIPE) {
+    signal(SIGPIPE, SIG_DFL);
+    raise(SIGPIPE);
+  }
 
   // Report the failure once. The report goes to standard error directly,
   // never through this writer again, so a failing report cannot recurse.

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <chrono>
 
+#include "directory/ldap_search.h"
 #include "directory/openldap/openldap_client.h"
 #include "directory/openldap/platform_lab.h"
 
@@ -280,6 +281,18 @@ TEST_F(LabOpenLdapClientTest, PagedSearchReturnsEveryEntry) {
   EXPECT_EQ(std::unique(names.begin(), names.end()), names.end());
   EXPECT_EQ(names.front(), "bulk-contact-0001");
   EXPECT_EQ(names.back(), "bulk-contact-0260");
+}
+
+// Samba sends one paging cookie for every page of a search: the guard
+// against servers that send the same page again lets it through.
+TEST_F(LabOpenLdapClientTest, PagedRecordSearchReadsEverySambaPage) {
+  std::unique_ptr<LdapConnection> connection = AdminConnection();
+  RecordSet records;
+  EXPECT_EQ(
+      LdapGetRecs(*connection, Lab("LAB_BULK_DN"), "one", "objectClass=contact",
+                  {"cn"}, {}, {.pageSize = 100}, &records),
+      0);
+  EXPECT_EQ(records.size(), 260u);
 }
 
 TEST_F(LabOpenLdapClientTest, SubtreeSearchSkipsReferencesAndReturnsRawValues) {

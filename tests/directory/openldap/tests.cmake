@@ -7,6 +7,7 @@ list(APPEND TALVEX_TEST_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/dns_srv_lookup_test.cc
   ${CMAKE_CURRENT_LIST_DIR}/krb5_password_ticket_test.cc
   ${CMAKE_CURRENT_LIST_DIR}/netlogon_response_test.cc
+  ${CMAKE_CURRENT_LIST_DIR}/platform_client_test.cc
   ${CMAKE_CURRENT_LIST_DIR}/tls_failure_reason_test.cc
   ${CMAKE_CURRENT_LIST_DIR}/platform_lab.cc
   ${CMAKE_CURRENT_LIST_DIR}/dns_dc_locator_lab_test.cc

@@ -1,0 +1,29 @@
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <cstdlib>
+
+#include "support/output.h"
+
+namespace talvex {
+namespace {
+
+// The run ignores SIGPIPE for its sockets; a standard output whose reader
+// went away (talvex ... | head) still ends the run as the signal does.
+TEST(OutputWriterTest, ClosedStandardOutputEndsTheRunAsSigpipe) {
+  EXPECT_EXIT(
+      {
+        signal(SIGPIPE, SIG_IGN);
+        int fds[2];
+        if (pipe(fds) != 0) std::exit(2);
+        close(fds[0]);
+        dup2(fds[1], STDOUT_FILENO);
+        WriteText("line", OutputStream::kStandardOutput, true);
+        std::exit(0);
+      },
+      ::testing::KilledBySignal(SIGPIPE), "");
+}
+
+}  // namespace
+}  // namespace talvex
