@@ -6,6 +6,7 @@
 #include "policy/domain_policy_retrieval.h"
 #include "policy/policy_display.h"
 #include "policy/policy_rules.h"
+#include "policy/policy_settings.h"
 #include "policy/pso_retrieval.h"
 #include "support/output.h"
 #include "support/usage_hint.h"
@@ -52,6 +53,29 @@ void WarnGroupPolicyOwnsDomainPolicy() {
       "is kept in that GPO:");
   PrintLine("WARN: change it there to make the change last.");
   PrintLine("WARN:");
+}
+
+// The settings the server answered the change with success for but still
+// holds as before, each as "label (written X, read back Y)". A setting that
+// reads back unset or invalid cannot be compared and is left out.
+std::vector<std::string> UnchangedSettings(const PolicyRecord& written,
+                                           const PolicyRecord& readBack) {
+  std::vector<std::string> unchanged;
+  for (const PolicySetting& setting : PolicySettings()) {
+    const bool held = written.isPSO() ? setting.psoAttribute != nullptr
+                                      : (setting.domainAttribute != nullptr ||
+                                         setting.propertiesBit != 0);
+    if (!held || !written.IsSpecified(setting.id) ||
+        readBack.IsUnset(setting.id) ||
+        readBack.InvalidText(setting.id) != nullptr ||
+        written.Value(setting.id) == readBack.Value(setting.id)) {
+      continue;
+    }
+    unchanged.push_back(std::string(setting.label) + " (written " +
+                        written.Text(setting.id) + ", read back " +
+                        readBack.Text(setting.id) + ")");
+  }
+  return unchanged;
 }
 
 }  // namespace
@@ -130,6 +154,20 @@ void RunModify(RunState& state) {
     WarnUnsetOrInvalidSettings({&fresh.begin()->second});
   }
   PrintLine("");
+  // A server may answer a modification with success and keep the old
+  // values; the run must not end as a success then.
+  if (config.forReal && !fresh.empty()) {
+    std::vector<std::string> unchanged =
+        UnchangedSettings(specification, fresh.begin()->second);
+    if (!unchanged.empty()) {
+      PrintLine("ERROR:");
+      PrintLine("ERROR: The server reported the change as made, but " +
+                VisibleText(specification.dn()) + " still holds:");
+      for (const std::string& line : unchanged) PrintLine("ERROR:   " + line);
+      PrintLine("ERROR:");
+      FailRun(ldap_result::kLocalError);
+    }
+  }
 }
 
 }  // namespace talvex

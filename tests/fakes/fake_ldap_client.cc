@@ -290,7 +290,8 @@ class FakeLdapConnection : public LdapConnection {
     request.dn = dn;
     request.modifications = modifications;
     std::string diagnostic;
-    if (Writable(FakeOp::kModify, dn, &request.result, &diagnostic)) {
+    if (Writable(FakeOp::kModify, dn, &request.result, &diagnostic) &&
+        state_->lie != FakeLie::kIgnoredWrites) {
       request.result = directory_->Modify(dn, modifications, &diagnostic);
     }
     return Finish(request, diagnostic);

@@ -45,6 +45,7 @@ enum class FakeLie {
   kBackwardRanges,  // "attr;range=N-*" answered with 0-9
   kRepeatedPages,   // every page is the first again, under one cookie
   kEmptyPages,      // every page without entries, under a new cookie
+  kIgnoredWrites,   // a modification answered with success, not made
 };
 
 // One request as the fake received it, with the result it gave.

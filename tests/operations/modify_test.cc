@@ -85,7 +85,8 @@ TEST_F(ModifyActionTest, ForRealWritesRenamesAndShowsTheNewDn) {
 // settings at every refresh: said after the change and in the dry run.
 constexpr char kGroupPolicyWarning[] =
     "WARN:\n"
-    "WARN: The Default Domain Policy GPO rewrites these settings at every Group "
+    "WARN: The Default Domain Policy GPO rewrites these settings at every "
+    "Group "
     "Policy refresh;\n"
     "WARN: a change made here is reverted then. The domain password policy is "
     "kept in that GPO:\n"
@@ -143,6 +144,37 @@ TEST_F(ModifyActionTest, RefusedChangeEndsWithItsCodeAndNoRename) {
          "): : [dc1.corp.example.com] Error 0x15 (21) - Invalid syntax\n"
          "Extended Error: objectclass_attrs: invalid value\n"
          "\nThe command did not complete successfully.\n\n"));
+}
+
+// A server that answers the change with success and keeps the old values
+// ends the run as a failure naming each setting that did not change.
+TEST_F(ModifyActionTest, ChangeTheServerDidNotMakeEndsAsAFailure) {
+  const std::string pso = corp_.AddPso(kCorpDn, "lied", 5);
+  corp_.SetValues(pso, "msDS-LockoutThreshold", {"3"});
+  corp_.SetValues(kCorpDn, "lockoutThreshold", {"3"});
+  corp_.SetValues(kCorpDn, "pwdProperties", {"1"});
+  client_.Lie(FakeLie::kIgnoredWrites);
+  for (const std::string& dn : {pso, std::string(kCorpDn)}) {
+    SCOPED_TRACE(dn);
+    state_.policies.clear();
+    config_.modSpec = PolicyRecord(false, true);
+    config_.modSpec.SetIsPSO(dn == pso);
+    config_.modSpec.SetLockoutThreshold("7");
+    config_.modSpec.SetComplexity("FALSE");
+    config_.forReal = true;
+    if (dn == pso) {
+      LoadPsos({.name = "lied"});
+    } else {
+      LoadDomainPolicies();
+    }
+    EXPECT_RUN_ENDS(
+        RunModify(state_), ldap_result::kLocalError,
+        HasSubstr("ERROR: The server reported the change as made, but " + dn +
+                  " still holds:\n"
+                  "ERROR:   lockout threshold (written 7, read back 3)\n"
+                  "ERROR:   complexity (written FALSE, read back TRUE)\n"
+                  "ERROR:\n\nThe command did not complete successfully.\n"));
+  }
 }
 
 TEST_F(ModifyActionTest, NothingSelectedAndTwoSelected) {
