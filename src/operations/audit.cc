@@ -1,6 +1,7 @@
 // The Audit section: every selected policy graded against a baseline
 // profile, then the policies checked against each other. It only reads.
 #include <algorithm>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -10,6 +11,7 @@
 #include "directory/ldap_search.h"
 #include "directory/record_set.h"
 #include "operations/actions.h"
+#include "operations/applied_members.h"
 #include "operations/json_audit.h"
 #include "operations/run_failure.h"
 #include "policy/audit_profile.h"
@@ -46,8 +48,11 @@ class AuditReader {
     policy.guidBytes =
         GuidTextToBytes(FirstAttributeValue(entry, "objectGUID"));
     if (const auto* subjects = FindAttribute(entry, kPsoAppliesToAttribute)) {
-      for (const std::string& dn : *subjects)
-        policy.subjects.push_back(Subject(dn, policy.domain, connection));
+      const RecordSet& linked =
+          LinkedObjects(policy.domain, connection)[LowerCase(record.dn())];
+      for (const std::string& dn : *subjects) {
+        policy.subjects.push_back(Subject(dn, policy.domain, linked));
+      }
     }
     return policy;
   }
@@ -68,26 +73,53 @@ class AuditReader {
     return *connection;
   }
 
+  // The objects every PSO of the domain applies to, read once per domain
+  // in one paged search (the search -applied makes), never one read per
+  // subject.
+  AppliedMemberRecordsByPso& LinkedObjects(const std::string& domain,
+                                           LdapConnection& connection) {
+    auto found = linkedByDomain_.find(domain);
+    if (found != linkedByDomain_.end()) return found->second;
+    std::vector<std::string> psoDns;
+    std::string domainDn;
+    for (const auto& [key, record] : state_.policies) {
+      if (!record.isPSO() || DomainOf(record.dn()) != domain) continue;
+      psoDns.push_back(record.dn());
+      domainDn = DomainDnOf(record.dn());
+    }
+    AppliedMemberRecordsByPso& linked = linkedByDomain_[domain];
+    int status = GetAppliedMemberRecords(connection, domainDn, psoDns, &linked);
+    if (status != 0) Fail(domainDn, status);
+    return linked;
+  }
+
   // Objects of another domain are not read: the link has no effect
-  // whatever they are.
-  AuditedSubject Subject(const std::string& dn, const std::string& psoDomain,
-                         LdapConnection& connection) {
+  // whatever they are. An object the search did not return (the bind may
+  // not read it) is of no known type.
+  static AuditedSubject Subject(const std::string& dn,
+                                const std::string& psoDomain,
+                                const RecordSet& linked) {
     AuditedSubject subject{.dn = dn};
     subject.otherDomain = DomainOf(dn) != psoDomain;
-    if (subject.otherDomain) {
+    const Record* entry = nullptr;
+    if (!subject.otherDomain) {
+      for (const Record& object : linked) {
+        if (LowerCase(FirstValue(object, kDnKey)) == LowerCase(dn)) {
+          entry = &object;
+          break;
+        }
+      }
+    }
+    if (entry == nullptr) {
       subject.type = ClassifyPsoSubject({}, "");
       return subject;
     }
-    Record entry;
-    int status = LdapGetRec(connection, dn, "base", "objectClass=*",
-                            {"objectClass", "groupType", "msDS-ResultantPSO"},
-                            {}, &entry);
     const std::vector<std::string>* classes =
-        status == 0 ? FindAttribute(entry, "objectClass") : nullptr;
+        FindAttribute(*entry, "objectClass");
     subject.type =
         ClassifyPsoSubject(classes ? *classes : std::vector<std::string>(),
-                           FirstAttributeValue(entry, "groupType"));
-    subject.resultantPso = FirstAttributeValue(entry, "msDS-ResultantPSO");
+                           FirstAttributeValue(*entry, "groupType"));
+    subject.resultantPso = FirstAttributeValue(*entry, "msDS-ResultantPSO");
     return subject;
   }
 
@@ -99,6 +131,7 @@ class AuditReader {
 
   RunState& state_;
   std::string mainDomain_;
+  std::map<std::string, AppliedMemberRecordsByPso> linkedByDomain_;
 };
 
 std::vector<const PolicyRecord*> ListingOrder(const RunState& state) {
