@@ -31,8 +31,7 @@ constexpr std::size_t kGroupsPerSearch = 50;
 constexpr char kInChainRule[] = "1.2.840.113556.1.4.1941";
 // Users and inetOrgPersons (a subclass of user); computers are users by
 // class but always take the domain policy.
-constexpr char kAccountFilter[] =
-    "(objectClass=user)(!(objectClass=computer))";
+constexpr char kAccountFilter[] = "(objectClass=user)(!(objectClass=computer))";
 
 // userAccountControl bits (MS-ADTS 2.2.16) that change what a policy
 // means for the account, and the one without which the directory gives an
@@ -60,14 +59,15 @@ std::string Rid(const std::string& sidText) {
   std::size_t dash = sidText.rfind('-');
   if (dash == std::string::npos) return "";
   std::string rid = sidText.substr(dash + 1);
-  return !rid.empty() && rid.find_first_not_of("0123456789") ==
-                             std::string::npos
+  return !rid.empty() &&
+                 rid.find_first_not_of("0123456789") == std::string::npos
              ? rid
              : "";
 }
 
 bool IsAccount(const Record& record) {
-  const std::vector<std::string>* classes = FindAttribute(record, "objectClass");
+  const std::vector<std::string>* classes =
+      FindAttribute(record, "objectClass");
   if (classes == nullptr) return false;
   bool user = false, computer = false;
   for (const std::string& name : *classes) {
@@ -78,7 +78,8 @@ bool IsAccount(const Record& record) {
 }
 
 bool IsGroup(const Record& record) {
-  const std::vector<std::string>* classes = FindAttribute(record, "objectClass");
+  const std::vector<std::string>* classes =
+      FindAttribute(record, "objectClass");
   if (classes == nullptr) return false;
   for (const std::string& name : *classes) {
     if (LowerCase(name) == "group") return true;
@@ -127,9 +128,8 @@ class CoverageReader {
   // The tie-breaker no listing shows: objectGUID, in one search.
   int ReadPsoIdentities() {
     RecordSet found;
-    int status = Search(scope_.domainDn,
-                        "objectClass=msDS-PasswordSettings", {"objectGUID"},
-                        &found);
+    int status = Search(scope_.domainDn, "objectClass=msDS-PasswordSettings",
+                        {"objectGUID"}, &found);
     for (const Record& record : found) {
       const std::string dn = FirstValue(record, kDnKey);
       auto known = psoIndex_.find(LowerCase(dn));
@@ -146,17 +146,15 @@ class CoverageReader {
   // for Samba; any other group has no effect and is left out.
   int ReadLinkedGroups() {
     RecordSet found;
-    int status = Search(scope_.domainDn,
-                        "&(objectClass=group)(msDS-PSOApplied=*)",
-                        {"objectClass", "groupType", "objectSid",
-                         "msDS-PSOApplied"},
-                        &found);
+    int status = Search(
+        scope_.domainDn, "&(objectClass=group)(msDS-PSOApplied=*)",
+        {"objectClass", "groupType", "objectSid", "msDS-PSOApplied"}, &found);
     for (const Record& record : found) {
       const std::vector<std::string>* classes =
           FindAttribute(record, "objectClass");
-      PsoSubject subject = ClassifyPsoSubject(
-          classes ? *classes : std::vector<std::string>(),
-          FirstAttributeValue(record, "groupType"));
+      PsoSubject subject =
+          ClassifyPsoSubject(classes ? *classes : std::vector<std::string>(),
+                             FirstAttributeValue(record, "groupType"));
       if (!subject.takesEffect && !subject.universalSecurityGroup) continue;
       LinkedGroup group{.dn = FirstValue(record, kDnKey),
                         .universal = !subject.takesEffect,
@@ -185,8 +183,7 @@ class CoverageReader {
     std::string membership = "(memberOf:" + std::string(kInChainRule) +
                              ":=" + EscapeFilterValue(group.dn, false) + ")";
     if (!group.rid.empty())
-      membership =
-          "(|" + membership + "(primaryGroupID=" + group.rid + "))";
+      membership = "(|" + membership + "(primaryGroupID=" + group.rid + "))";
     return Pages(scope_.base, "&" + std::string(kAccountFilter) + membership,
                  {"1.1"}, [&](RecordSet& page) {
                    for (const Record& member : page)
@@ -308,9 +305,9 @@ class CoverageReader {
     const GoverningPso& computed = account->governing;
     if (computed.undetermined) {
       account->check = CoverageCheck::kUnreadable;
-    } else if (computed.psoDn.empty() ? account->directoryPso.empty()
-                                      : SameDn(computed.psoDn,
-                                               account->directoryPso)) {
+    } else if (computed.psoDn.empty()
+                   ? account->directoryPso.empty()
+                   : SameDn(computed.psoDn, account->directoryPso)) {
       account->check = CoverageCheck::kAgrees;
     } else if (account->directoryPso.empty() && !Readable(computed.psoDn)) {
       // The directory may withhold an answer naming a PSO the bind cannot
@@ -350,16 +347,16 @@ class CoverageReader {
         ++coverage_.psos[PsoIndex(account.governing.psoDn)].accounts;
       }
     }
-    std::stable_sort(
-        coverage_.psos.begin(), coverage_.psos.end(),
-        [](const CoveredPso& a, const CoveredPso& b) {
-          if ((a.record == nullptr) != (b.record == nullptr))
-            return a.record != nullptr;
-          if (a.record == nullptr) return LowerCase(a.dn) < LowerCase(b.dn);
-          if (a.record->precedence() != b.record->precedence())
-            return a.record->precedence() < b.record->precedence();
-          return LowerGuid(a.guidBytes, b.guidBytes);
-        });
+    std::stable_sort(coverage_.psos.begin(), coverage_.psos.end(),
+                     [](const CoveredPso& a, const CoveredPso& b) {
+                       if ((a.record == nullptr) != (b.record == nullptr))
+                         return a.record != nullptr;
+                       if (a.record == nullptr)
+                         return LowerCase(a.dn) < LowerCase(b.dn);
+                       if (a.record->precedence() != b.record->precedence())
+                         return a.record->precedence() < b.record->precedence();
+                       return LowerGuid(a.guidBytes, b.guidBytes);
+                     });
     psoIndex_.clear();
     std::stable_sort(coverage_.accounts.begin(), coverage_.accounts.end(),
                      [](const CoveredAccount& a, const CoveredAccount& b) {

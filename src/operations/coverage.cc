@@ -54,10 +54,10 @@ void PrintAccount(const CoveredAccount& account) {
   if (!marks.empty()) line += " | " + marks;
   PrintLine(VisibleText(line));
   if (!governing.outranked.empty()) {
-    PrintLine(VisibleText(
-        std::string(governing.undetermined ? "        one of: "
-                                           : "        outranks: ") +
-        Joined(governing.outranked)));
+    PrintLine(
+        VisibleText(std::string(governing.undetermined ? "        one of: "
+                                                       : "        outranks: ") +
+                    Joined(governing.outranked)));
   }
   if (account.check == CoverageCheck::kAgrees) return;
   std::string directory =
@@ -100,8 +100,9 @@ void PrintBlocks(const DomainCoverage& coverage) {
   });
   if (coverage.undetermined != 0) {
     PrintLine("");
-    PrintLine("  Undetermined: PSOs that cannot be read with the rights of this "
-              "account compete");
+    PrintLine(
+        "  Undetermined: PSOs that cannot be read with the rights of this "
+        "account compete");
     PrintLine("    Accounts: " + std::to_string(coverage.undetermined));
     PrintAccountsWhere(coverage, [](const CoveredAccount& account) {
       return account.governing.undetermined;
@@ -138,10 +139,9 @@ void PrintSummary(const DomainCoverage& coverage) {
                               account.governing.psoDn.empty() &&
                               !account.governing.undetermined;
                      });
-  PrintNamedAccounts("Decided by a precedence tie", coverage,
-                     [](const CoveredAccount& account) {
-                       return account.governing.tie;
-                     });
+  PrintNamedAccounts(
+      "Decided by a precedence tie", coverage,
+      [](const CoveredAccount& account) { return account.governing.tie; });
   std::size_t counts[3] = {0, 0, 0};
   for (const CoveredAccount& account : coverage.accounts)
     ++counts[static_cast<int>(account.check)];
@@ -177,9 +177,9 @@ void PrintCoverage(const DomainCoverage& coverage) {
   PrintLine("");
   PrintBlocks(coverage);
   PrintSummary(coverage);
-  const std::size_t covered =
-      coverage.accounts.size() - coverage.domainPolicyAccounts -
-      coverage.undetermined;
+  const std::size_t covered = coverage.accounts.size() -
+                              coverage.domainPolicyAccounts -
+                              coverage.undetermined;
   PrintLine("");
   PrintLine("Covered " + std::to_string(coverage.accounts.size()) +
             " accounts: " + std::to_string(covered) + " by a PSO, " +

@@ -65,7 +65,8 @@ void PrintCoverageDocument(const RunState& state,
                       {"dnsName", DNToDNSName(coverage.domainDn)}};
     item["base"] = coverage.base;
     JsonDocument& policies = item["policies"] = JsonDocument::array();
-    for (const CoveredPso& pso : coverage.psos) policies.push_back(PsoJson(pso));
+    for (const CoveredPso& pso : coverage.psos)
+      policies.push_back(PsoJson(pso));
     policies.push_back(DomainPolicyJson(coverage));
     item["undetermined"] = coverage.undetermined;
     JsonDocument& accounts = item["accounts"] = JsonDocument::array();

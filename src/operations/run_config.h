@@ -55,7 +55,8 @@ struct RunConfig {
   std::string renameTo;
   std::string memberTarget;
   std::string effectiveUser;
-  std::string coverageBase;  // -base: the subtree whose accounts -coverage reads
+  // -base: the subtree whose accounts -coverage reads.
+  std::string coverageBase;
   AuditProfile auditProfile;  // -audit: read before any directory contact
   PolicyRecord addSpec{true};
   PolicyRecord modSpec{false, true};
