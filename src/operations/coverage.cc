@@ -17,10 +17,14 @@
 namespace talvex {
 namespace {
 
-// Windows Server 2003 and later (LDAP_CAP_ACTIVE_DIRECTORY_V51_OID), and
-// Samba, evaluate the in-chain matching rule; PSOs need a later level
-// still, so a controller without it is walked level by level.
-constexpr char kInChainCapability[] = "1.2.840.113556.1.4.1670";
+// The in-chain matching rule names a group's members through any nesting
+// in one search. Samba 4.17 answers it but evaluates it entry by entry
+// under the base (in the lab about 200 ms a search over 1,700 accounts,
+// against 10 ms for an indexed memberOf equality), so a controller that
+// does not advertise the Windows Server 2012 capability
+// (LDAP_CAP_ACTIVE_DIRECTORY_W8_OID), as Samba does not, is walked level by
+// level instead.
+constexpr char kInChainCapability[] = "1.2.840.113556.1.4.2237";
 
 std::string DomainPolicyName(const DomainCoverage& coverage) {
   return "Domain Policy " + DNToDNSName(coverage.domainDn);
