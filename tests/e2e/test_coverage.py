@@ -106,7 +106,7 @@ class CoverageTest(LabTestCase):
 
     def coverage_json(self, *args):
         out, err, code = self.talvex("-q", "-json", "-coverage", *args)
-        self.assertEqual(0, code, out + err)
+        self.assertEqual((0, ""), (code, err), out)
         document = json.loads(out)
         VALIDATOR.validate(document)
         return document
