@@ -105,8 +105,12 @@ class CoverageReader {
     ReadDomainPolicies();
     int status = ReadPsoIdentities();
     if (status == 0) status = ReadLinkedGroups();
-    for (std::size_t i = 0; status == 0 && i < groups_.size(); ++i)
-      status = scope_.inChain ? ReadMembersInChain(i) : WalkMembers(i);
+    if (!scope_.inChain) {
+      if (status == 0) status = WalkMembers();
+    } else {
+      for (std::size_t i = 0; status == 0 && i < groups_.size(); ++i)
+        status = ReadMembersInChain(i);
+    }
     if (status == 0) status = ReadAccounts(progress);
     if (status != 0) return status;
     Finish();
@@ -191,34 +195,70 @@ class CoverageReader {
                  });
   }
 
-  // Without the in-chain rule: one search per nesting level (a few groups
-  // at a time), each group read once, so that a membership loop ends.
-  int WalkMembers(std::size_t index) {
-    const LinkedGroup& group = groups_[index];
-    std::set<std::string> seen = {LowerCase(group.dn)};
-    std::vector<std::string> level = {group.dn};
+  // Without the in-chain rule: every linked group's nesting walked at once,
+  // one search per level (a few dozen groups at a time). A member's
+  // memberOf names the groups of the level it was found through, and so
+  // the linked groups it reaches; a group is searched again only when it
+  // leads to a linked group it did not before, so that a loop ends.
+  int WalkMembers() {
+    // Lower-cased group DN to the linked groups (indices) it belongs to.
+    std::map<std::string, std::set<std::size_t>> leadsTo;
+    std::map<std::string, std::size_t> byRid;  // first level only
+    std::vector<std::string> level;
+    for (std::size_t i = 0; i < groups_.size(); ++i) {
+      if (leadsTo[LowerCase(groups_[i].dn)].insert(i).second &&
+          leadsTo[LowerCase(groups_[i].dn)].size() == 1)
+        level.push_back(groups_[i].dn);
+      if (!groups_[i].rid.empty()) byRid.emplace(groups_[i].rid, i);
+    }
     bool first = true;
     while (!level.empty()) {
       std::vector<std::string> next;
+      std::set<std::string> queued;
       for (std::size_t at = 0; at < level.size(); at += kGroupsPerSearch) {
+        const std::size_t end = std::min(level.size(), at + kGroupsPerSearch);
+        std::set<std::string> searched;
         std::string terms;
-        for (std::size_t i = at;
-             i < std::min(level.size(), at + kGroupsPerSearch); ++i)
+        for (std::size_t i = at; i < end; ++i) {
+          searched.insert(LowerCase(level[i]));
           terms += "(memberOf=" + EscapeFilterValue(level[i], false) + ")";
-        if (first && !group.rid.empty())
-          terms += "(primaryGroupID=" + group.rid + ")";
-        int status = Pages(scope_.domainDn, "|" + terms, {"objectClass"},
-                           [&](RecordSet& page) {
-                             for (const Record& member : page) {
-                               std::string dn = FirstValue(member, kDnKey);
-                               if (IsAccount(member)) {
-                                 AddMember(dn, index);
-                               } else if (IsGroup(member) &&
-                                          seen.insert(LowerCase(dn)).second) {
-                                 next.push_back(dn);
-                               }
-                             }
-                           });
+          for (std::size_t linked : leadsTo[LowerCase(level[i])]) {
+            if (first && !groups_[linked].rid.empty() &&
+                SameDn(groups_[linked].dn, level[i]))
+              terms += "(primaryGroupID=" + groups_[linked].rid + ")";
+          }
+        }
+        int status = Pages(
+            scope_.domainDn, "|" + terms,
+            {"objectClass", "memberOf", "primaryGroupID"},
+            [&](RecordSet& page) {
+              for (const Record& member : page) {
+                std::set<std::size_t> reached;
+                if (const auto* parents = FindAttribute(member, "memberOf")) {
+                  for (const std::string& parent : *parents) {
+                    const std::string key = LowerCase(parent);
+                    if (searched.count(key) != 0)
+                      reached.insert(leadsTo[key].begin(), leadsTo[key].end());
+                  }
+                }
+                auto primary =
+                    byRid.find(FirstAttributeValue(member, "primaryGroupID"));
+                if (first && primary != byRid.end() &&
+                    searched.count(LowerCase(groups_[primary->second].dn)))
+                  reached.insert(primary->second);
+                const std::string dn = FirstValue(member, kDnKey);
+                if (IsAccount(member)) {
+                  for (std::size_t linked : reached) AddMember(dn, linked);
+                } else if (IsGroup(member)) {
+                  std::set<std::size_t>& known = leadsTo[LowerCase(dn)];
+                  const std::size_t before = known.size();
+                  known.insert(reached.begin(), reached.end());
+                  if (known.size() != before &&
+                      queued.insert(LowerCase(dn)).second)
+                    next.push_back(dn);
+                }
+              }
+            });
         if (status != 0) return status;
       }
       level = std::move(next);
@@ -228,9 +268,7 @@ class CoverageReader {
   }
 
   void AddMember(const std::string& dn, std::size_t groupIndex) {
-    std::vector<std::size_t>& groups = memberships_[LowerCase(dn)];
-    if (groups.empty() || groups.back() != groupIndex)
-      groups.push_back(groupIndex);
+    memberships_[LowerCase(dn)].insert(groupIndex);
   }
 
   int ReadAccounts(const CoverageProgress& progress) {
@@ -392,7 +430,8 @@ class CoverageReader {
   std::map<std::string, std::size_t> psoIndex_;  // lower-cased DN
   std::vector<LinkedGroup> groups_;
   // Lower-cased account DN to the linked groups it belongs to.
-  std::unordered_map<std::string, std::vector<std::size_t>> memberships_;
+  // In the linked groups' order (global groups first).
+  std::unordered_map<std::string, std::set<std::size_t>> memberships_;
 };
 
 }  // namespace
