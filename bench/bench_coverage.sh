@@ -59,11 +59,14 @@ trap 'exit 130' INT TERM
 now_ms() { lab_now_ms; }
 
 # ---- seeding ------------------------------------------------------------------
+# In batches of 1,000 entries: one ldapadd of them all can outlast the lab
+# tools' 10-minute timeout on a busy controller.
+user_entry() {
+  printf 'dn: CN=benchcov-u%05d,%s\nobjectClass: user\nsAMAccountName: benchcov-u%05d\n\n' "$1" "$ou" "$1"
+}
+printf 'dn: %s\nobjectClass: organizationalUnit\n\n' "$ou" >"$work/seed-00000.ldif"
+for u in $(seq 1 "$users"); do user_entry "$u" >>"$work/seed-$(printf '%05d' $(((u + 999) / 1000))).ldif"; done
 {
-  printf 'dn: %s\nobjectClass: organizationalUnit\n\n' "$ou"
-  for u in $(seq 1 "$users"); do
-    printf 'dn: CN=benchcov-u%05d,%s\nobjectClass: user\nsAMAccountName: benchcov-u%05d\n\n' "$u" "$ou" "$u"
-  done
   for g in $(seq 1 "$groups"); do
     printf 'dn: CN=benchcov-g%03d,%s\nobjectClass: group\nsAMAccountName: benchcov-g%03d\ngroupType: -2147483646\n' "$g" "$ou" "$g"
     for u in $(seq "$g" "$groups" "$users"); do printf 'member: CN=benchcov-u%05d,%s\n' "$u" "$ou"; done
@@ -78,9 +81,11 @@ now_ms() { lab_now_ms; }
     for g in $(seq "$p" "$psos" "$groups"); do printf 'msDS-PSOAppliesTo: CN=benchcov-g%03d,%s\n' "$g" "$ou"; done
     printf '\n'
   done
-} >"$work/seed.ldif"
+} >"$work/seed-99999.ldif"
 started=$(now_ms)
-lab_ldap_tool ldapadd "$LAB_DC_IP" -f "$work/seed.ldif" >/dev/null || lab_die "seeding failed"
+for file in "$work"/seed-*.ldif; do
+  lab_ldap_tool ldapadd "$LAB_DC_IP" -f "$file" >/dev/null || lab_die "seeding failed ($file)"
+done
 lab_log "seeded $users users, $groups groups, $psos PSOs in $(($(now_ms) - started)) ms"
 
 # ---- the two reads ------------------------------------------------------------
