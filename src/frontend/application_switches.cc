@@ -296,6 +296,22 @@ void ApplyAudit(const CommandLine& commandLine, RunConfig* config) {
   }
 }
 
+// The policies of one domain as a document: a run over several domains
+// would mix their PSOs, which no single domain can be made to match.
+void ApplyExport(const CommandLine&, RunConfig* config) {
+  config->action = ActionCode::kExport;
+  config->json = true;
+  if (AnyAllDomains(*config)) {
+    Fail({"ERROR: -export works on one domain: -alldoms is not valid with "
+          "it."});
+  }
+  // Without selection switches: every PSO and the domain policy.
+  if (!config->domainPolicySelected && !config->psoSelected) {
+    config->domainPolicySelected = true;
+    config->psoSelected = true;
+  }
+}
+
 // An action rule runs when any of its switches was given. The order only
 // decides which message appears first.
 struct ActionRule {
@@ -317,6 +333,7 @@ const std::vector<ActionRule>& ActionRules() {
       {{"applyto", "unapplyto"}, ApplyMembership, false},
       {{"effective"}, ApplyEffective, true},
       {{"audit"}, ApplyAudit, true},
+      {{"export"}, ApplyExport, true},
   };
   return rules;
 }

@@ -61,6 +61,8 @@ const SwitchTable& ApplicationSwitchTable() {
             ":json",
             // Grading the policies against a baseline profile.
             "audit",
+            // The selected policies as one document to keep and edit.
+            ":export",
         });
     return switches;
   }();

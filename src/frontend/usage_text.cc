@@ -43,6 +43,10 @@ constexpr char kUsageBody[] = R"usage(
                  xxx: cis, stig, msbaseline, nist, or a JSON profile file.
                  Also checks the policies against each other. Writes
                  nothing. Exit code 0: no findings; 2: findings.
+   -export       Print the selected policies (all PSOs and the domain policy
+                 unless selection criteria say otherwise) as one JSON
+                 document to keep and edit: settings, precedence,
+                 objectGUID and the objects each PSO applies to.
    -applyto xxx  Apply policy specified with criteria to object specified
                  in xxx, could be SAM Name, UPN, or DN.  
    -unapplyto xxx  Same as -applyto but unapplies.

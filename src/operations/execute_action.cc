@@ -48,6 +48,7 @@ constexpr ActionSection kActionSections[] = {
     {ActionCode::kClearApplied, RunClearApplied, false},
     {ActionCode::kEffective, RunEffective, true},
     {ActionCode::kAudit, RunAudit, false},
+    {ActionCode::kExport, RunExport, false},
 };
 
 bool DebugAt(int level) { return Output().debugLevel >= level; }

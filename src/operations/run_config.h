@@ -25,6 +25,7 @@ enum class ActionCode : std::int32_t {
   kClearApplied = 4096,
   kEffective = 8192,
   kAudit = 16384,
+  kExport = 32768,
 };
 
 struct RunConfig {

@@ -12,3 +12,7 @@ endforeach()
 # -audit grades the suite's own PSOs and the domain policy, and checks that
 # an audit writes nothing (the objects' uSNChanged).
 talvex_e2e_test(e2e_test_audit SUITE test_audit LAB SERIAL)
+
+# Policies as code: -export of the suite's own PSOs, compared with the
+# directory read back; an export writes nothing.
+talvex_e2e_test(e2e_test_policy_code SUITE test_policy_code LAB SERIAL)
