@@ -63,6 +63,8 @@ const SwitchTable& ApplicationSwitchTable() {
             "audit",
             // The selected policies as one document to keep and edit.
             ":export",
+            // Making the domain match such a document.
+            "sync",
         });
     return switches;
   }();

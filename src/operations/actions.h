@@ -19,5 +19,6 @@ void RunClearApplied(RunState& state);
 void RunEffective(RunState& state);
 void RunAudit(RunState& state);
 void RunExport(RunState& state);
+void RunSync(RunState& state);
 
 }  // namespace talvex

@@ -49,6 +49,7 @@ constexpr ActionSection kActionSections[] = {
     {ActionCode::kEffective, RunEffective, true},
     {ActionCode::kAudit, RunAudit, false},
     {ActionCode::kExport, RunExport, false},
+    {ActionCode::kSync, RunSync, false},
 };
 
 bool DebugAt(int level) { return Output().debugLevel >= level; }

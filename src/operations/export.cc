@@ -13,6 +13,7 @@
 #include "operations/actions.h"
 #include "operations/applied_members.h"
 #include "operations/json_document.h"
+#include "operations/pso_guids.h"
 #include "operations/run_failure.h"
 #include "support/text_case.h"
 
@@ -20,30 +21,6 @@ namespace talvex {
 namespace {
 
 constexpr int kPoliciesFormatVersion = 1;
-constexpr int kPageSize = 1000;
-
-// The objectGUID of every PSO of the domain, by lower-cased DN, with one
-// search: the retrieval does not read it.
-std::map<std::string, std::string> ReadPsoGuids(RunState& state) {
-  const std::string& base = state.serverInfo.defaultNamingContext;
-  std::map<std::string, std::string> guids;
-  int status = LdapGetRecPages(
-      *state.mainConnection, base, "subtree",
-      "objectCategory=msDS-PasswordSettings", {"objectGUID"}, ControlMap(),
-      {.pageSize = kPageSize}, [&guids](RecordSet& page) {
-        for (const Record& entry : page) {
-          guids[LowerCase(FirstValue(entry, kDnKey))] =
-              FirstAttributeValue(entry, "objectGUID");
-        }
-      });
-  if (status != 0) {
-    FailLdapCall(state,
-                 "ERROR: ldap_search_s (" + base + "): ", state.controllerName,
-                 status);
-  }
-  return guids;
-}
-
 // One object a PSO applies to, by every name a sync can find it again by:
 // its SID in the same domain, its DN, its account name in another domain.
 JsonDocument SubjectJson(const Record& member) {

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "policy/audit_profile.h"
+#include "policy/policy_code.h"
 #include "policy/policy_record.h"
 
 namespace talvex {
@@ -26,6 +27,7 @@ enum class ActionCode : std::int32_t {
   kEffective = 8192,
   kAudit = 16384,
   kExport = 32768,
+  kSync = 65536,
 };
 
 struct RunConfig {
@@ -56,6 +58,8 @@ struct RunConfig {
   std::string memberTarget;
   std::string effectiveUser;
   AuditProfile auditProfile;  // -audit: read before any directory contact
+  std::string syncFile;       // -sync: the document's path, "-" for stdin
+  PolicyCode policyCode;      // -sync: read before any directory contact
   PolicyRecord addSpec{true};
   PolicyRecord modSpec{false, true};
 };

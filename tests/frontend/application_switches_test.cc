@@ -254,6 +254,18 @@ TEST_F(ApplicationSwitchesTest, ExportSelection) {
               CapturedText("ERROR: Only one Action switch can be specified."));
 }
 
+// -sync plans the whole domain against a file read before any contact;
+// the messages are checked on the binary (tests/e2e/test_policy_code.py).
+TEST_F(ApplicationSwitchesTest, SyncRefusals) {
+  for (const Strings& tokens :
+       {Strings{"-sync", "f", "-forreal"}, Strings{"-sync", "f", "-pso", "p"},
+        Strings{"-sync", "f", "-alldoms"}, Strings{"-sync"},
+        Strings{"-sync", "/nonexistent/p.json"}}) {
+    EXPECT_EXIT(Process(tokens), testing::ExitedWithCode(1), "")
+        << tokens.back();
+  }
+}
+
 TEST_F(ApplicationSwitchesTest, RefusalsEndWithExitCodeOne) {
   EXPECT_EXIT(Process({"-pso"}), testing::ExitedWithCode(1), "");
   EXPECT_EXIT(Process({"-view", "-pso", "-add", "x"}),
