@@ -9,6 +9,7 @@
 #include "frontend/switch_table.h"
 #include "frontend/text_file.h"
 #include "policy/audit_profile.h"
+#include "policy/policy_code.h"
 #include "support/decimal_integer.h"
 #include "support/output.h"
 #include "support/password_prompt.h"
@@ -315,6 +316,75 @@ void ApplyCoverage(const CommandLine& commandLine, RunConfig* config) {
   }
 }
 
+// The policies of one domain as a document: a run over several domains
+// would mix their PSOs, which no single domain can be made to match.
+void ApplyExport(const CommandLine&, RunConfig* config) {
+  config->action = ActionCode::kExport;
+  config->json = true;
+  if (AnyAllDomains(*config)) {
+    Fail({"ERROR: -export works on one domain: -alldoms is not valid with "
+          "it."});
+  }
+  // Without selection switches: every PSO and the domain policy.
+  if (!config->domainPolicySelected && !config->psoSelected) {
+    config->domainPolicySelected = true;
+    config->psoSelected = true;
+  }
+}
+
+// The document -sync makes the domain match, read and checked before the
+// directory is contacted: its syntax, its types, Windows' rules.
+void ApplySync(const CommandLine& commandLine, RunConfig* config) {
+  config->action = ActionCode::kSync;
+  if (AnyAllDomains(*config)) {
+    Fail({"ERROR: -sync works on one domain: -alldoms is not valid with it."});
+  }
+  for (const char* name : {"pso", "dompol", "allpwdpols", "used", "unused"}) {
+    if (commandLine.HasSwitch(name)) {
+      Fail(
+          {"ERROR: -sync takes its policies from the file: -pso, -dompol, "
+           "-allpwdpols, -used and -unused are not valid with it."});
+    }
+  }
+  if (config->forReal) {
+    Fail(
+        {"ERROR: -sync only plans in this version: run it without -forreal "
+         "and make the changes it lists with -add, -mod, -rename, -applyto "
+         "and -unapplyto."});
+  }
+  config->syncFile = commandLine.SwitchValue("sync", "");
+  const std::string& file = config->syncFile;
+  if (file.empty()) {
+    Fail({"ERROR: Must specify a policy file for -sync (- reads standard "
+          "input)."});
+  }
+  std::string text;
+  if (!(file == "-" ? ReadStandardInput(&text) : ReadTextFile(file, &text))) {
+    PrintLine("ERROR:");
+    PrintLine("ERROR: Cannot read the policy file " + VisibleText(file) + ".");
+    PrintLine("ERROR:");
+    ShowUsageHint();
+  }
+  std::string place, reason;
+  if (!ParsePolicyCode(text, &config->policyCode, &place, &reason)) {
+    PrintLine("ERROR:");
+    PrintLine("ERROR: Bad policy file " + VisibleText(file) + ".");
+    PrintLine("ERROR: At " + VisibleText(place) + ": " + reason + ".");
+    PrintLine("ERROR:");
+    ShowUsageHint();
+  }
+  std::vector<std::string> broken = CheckPolicyCodeRules(config->policyCode);
+  if (!broken.empty()) {
+    PrintLine("ERROR:");
+    PrintLine("ERROR: Bad policy file " + VisibleText(file) + ".");
+    for (const std::string& line : broken) PrintLine(line);
+    PrintLine("ERROR:");
+    ShowUsageHint();
+  }
+  config->psoSelected = true;
+  config->domainPolicySelected = config->policyCode.hasDomainPolicy;
+}
+
 // An action rule runs when any of its switches was given. The order only
 // decides which message appears first.
 struct ActionRule {
@@ -337,6 +407,8 @@ const std::vector<ActionRule>& ActionRules() {
       {{"effective"}, ApplyEffective, true},
       {{"audit"}, ApplyAudit, true},
       {{"coverage"}, ApplyCoverage, true},
+      {{"export"}, ApplyExport, true},
+      {{"sync"}, ApplySync, false},
   };
   return rules;
 }

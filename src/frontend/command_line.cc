@@ -15,6 +15,13 @@ bool IsSwitchToken(std::string_view token) {
   return token.size() < 2 || token[1] < '0' || token[1] > '9';
 }
 
+// Switches whose value is a path: the token after them is their value
+// whatever it starts with, so that "/policies.json" is no switch and "-"
+// (standard input) no lone dash.
+bool TakesAnyToken(const std::string& pending) {
+  return LowerCase(pending) == "sync";
+}
+
 std::string SwitchKey(std::string_view name, bool keepCase) {
   return keepCase ? std::string(name) : LowerCase(name);
 }
@@ -96,7 +103,10 @@ CommandLine BuildCommandLine(int argc, const char* const* argv, bool keepCase) {
   std::string pending;
   for (int i = 1; i < argc && argv[i] != nullptr; ++i) {
     std::string_view token = argv[i];
-    if (IsSwitchToken(token)) {
+    if (!pending.empty() && TakesAnyToken(pending)) {
+      commandLine.switches[pending].assign(token);
+      pending.clear();
+    } else if (IsSwitchToken(token)) {
       pending = SwitchKey(token.substr(1), keepCase);
       commandLine.switches[pending].clear();  // a repeat loses its value
     } else if (!pending.empty()) {

@@ -19,7 +19,9 @@ void SetOutputLevels(const CommandLine& commandLine) {
   output.quiet = commandLine.HasSwitch("q");
   // Set before anything is written, so that not even the banner or a switch
   // error reaches a standard output that a script reads as JSON.
-  output.jsonDocument = commandLine.HasSwitch("json");
+  // -export answers with a document whatever else is asked.
+  output.jsonDocument =
+      commandLine.HasSwitch("json") || commandLine.HasSwitch("export");
   if (commandLine.HasSwitch("v")) {
     output.verboseLevel =
         ToInteger(commandLine.SwitchValue("v", ""), kDefaultVerboseLevel);

@@ -64,6 +64,10 @@ const SwitchTable& ApplicationSwitchTable() {
             // Which policy governs every account, and the subtree read.
             ":coverage",
             "base",
+            // The selected policies as one document to keep and edit.
+            ":export",
+            // Making the domain match such a document.
+            "sync",
         });
     return switches;
   }();

@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <iterator>
 
 namespace talvex {
@@ -17,6 +18,12 @@ bool ReadTextFile(const std::string& path, std::string* text) {
   text->assign(std::istreambuf_iterator<char>(file),
                std::istreambuf_iterator<char>());
   return !file.bad();
+}
+
+bool ReadStandardInput(std::string* text) {
+  text->assign(std::istreambuf_iterator<char>(std::cin),
+               std::istreambuf_iterator<char>());
+  return !std::cin.bad();
 }
 
 }  // namespace talvex

@@ -1,4 +1,5 @@
-// Reading a file named on the command line (an audit profile).
+// Reading a file named on the command line (an audit profile, a policy
+// document).
 #pragma once
 
 #include <string>
@@ -8,5 +9,8 @@ namespace talvex {
 // The whole file into *text; false when it cannot be opened or read. The
 // path is UTF-8, as every command-line text is, on Windows too.
 bool ReadTextFile(const std::string& path, std::string* text);
+
+// Standard input to its end into *text; false when it cannot be read.
+bool ReadStandardInput(std::string* text);
 
 }  // namespace talvex

@@ -47,6 +47,15 @@ constexpr char kUsageBody[] = R"usage(
                  and why: named by a PSO, through a group, or the domain
                  policy; beside the directory's own msDS-ResultantPSO.
                  Writes nothing.
+   -export       Print the selected policies (all PSOs and the domain policy
+                 unless selection criteria say otherwise) as one JSON
+                 document to keep and edit: settings, precedence,
+                 objectGUID and the objects each PSO applies to.
+   -sync xxx     Plan what it takes to make the domain match policy file xxx
+                 (written by -export; - reads standard input): PSOs to create
+                 or rename, settings old -> new, subjects + and -. PSOs the
+                 file does not name are listed and left alone. Writes
+                 nothing. Exit code 0: the domain matches; 2: changes.
    -applyto xxx  Apply policy specified with criteria to object specified
                  in xxx, could be SAM Name, UPN, or DN.  
    -unapplyto xxx  Same as -applyto but unapplies.

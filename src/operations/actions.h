@@ -19,5 +19,7 @@ void RunClearApplied(RunState& state);
 void RunEffective(RunState& state);
 void RunAudit(RunState& state);
 void RunCoverage(RunState& state);
+void RunExport(RunState& state);
+void RunSync(RunState& state);
 
 }  // namespace talvex

@@ -99,7 +99,8 @@ int WalkAppliedMembers(LdapConnection& connection,
                        const std::string& searchBase,
                        const std::vector<std::string>& psoDns,
                        const FileMember& file,
-                       const AppliedProgress& progress) {
+                       const AppliedProgress& progress,
+                       const AttributeSet& extraAttributes = {}) {
   if (psoDns.empty()) return 0;
   // Lower-cased DN of each PSO asked for, to the DN as given, for the
   // resultant flag.
@@ -108,9 +109,11 @@ int WalkAppliedMembers(LdapConnection& connection,
   static const AttributeSet kAttributes = {
       "objectClass",       "samaccountname",  "userprincipalname", "member",
       "msDS-ResultantPSO", "msDS-PSOApplied", "groupType"};
+  AttributeSet attributes = kAttributes;
+  attributes.insert(extraAttributes.begin(), extraAttributes.end());
   std::size_t read = 0;
   return LdapGetRecPages(
-      connection, searchBase, "subtree", AppliedFilter(psoDns), kAttributes,
+      connection, searchBase, "subtree", AppliedFilter(psoDns), attributes,
       ControlMap(), {.pageSize = kPageSize}, [&](RecordSet& page) {
         for (const Record& member : page) {
           // Asked for one PSO by name, the server's match says it all.
@@ -149,12 +152,13 @@ int GetAppliedMembers(LdapConnection& connection, const std::string& searchBase,
 int GetAppliedMemberRecords(LdapConnection& connection,
                             const std::string& searchBase,
                             const std::vector<std::string>& psoDns,
-                            AppliedMemberRecordsByPso* members) {
+                            AppliedMemberRecordsByPso* members,
+                            const AttributeSet& extraAttributes) {
   return WalkAppliedMembers(
       connection, searchBase, psoDns,
       [members](const Record& member, const std::string& psoKey,
                 const std::string&) { (*members)[psoKey].push_back(member); },
-      nullptr);
+      nullptr, extraAttributes);
 }
 
 int GetAppliedMembers(LdapConnection& connection, const std::string& searchBase,

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "directory/ldap_client.h"
+#include "directory/ldap_search.h"
 #include "directory/record_set.h"
 #include "policy/pso_subject.h"
 
@@ -53,11 +54,13 @@ int GetAppliedMembers(LdapConnection& connection, const std::string& searchBase,
                       AppliedMembersByPso* members,
                       const AppliedProgress& progress = nullptr);
 
-// The same objects as records, for callers that format them themselves.
+// The same objects as records, for callers that format them themselves;
+// extraAttributes are read beside those the member line needs.
 using AppliedMemberRecordsByPso = std::map<std::string, RecordSet>;
 int GetAppliedMemberRecords(LdapConnection& connection,
                             const std::string& searchBase,
                             const std::vector<std::string>& psoDns,
-                            AppliedMemberRecordsByPso* members);
+                            AppliedMemberRecordsByPso* members,
+                            const AttributeSet& extraAttributes = {});
 
 }  // namespace talvex

@@ -50,6 +50,8 @@ constexpr ActionSection kActionSections[] = {
     {ActionCode::kEffective, RunEffective, true},
     {ActionCode::kAudit, RunAudit, false},
     {ActionCode::kCoverage, RunCoverage, true},
+    {ActionCode::kExport, RunExport, false},
+    {ActionCode::kSync, RunSync, false},
 };
 
 bool DebugAt(int level) { return Output().debugLevel >= level; }

@@ -50,10 +50,15 @@ JsonDocument PolicyJson(const PolicyRecord& record) {
   policy["canonicalName"] = record.canonicalName();
   policy["displayName"] = record.displayName();
   policy["precedence"] = record.precedence();
-  JsonDocument& settings = policy["settings"] = JsonDocument::object();
+  policy["settings"] = SettingsJson(record);
+  return policy;
+}
+
+JsonDocument SettingsJson(const PolicyRecord& record) {
+  JsonDocument settings = JsonDocument::object();
   for (SettingId id : ListedSettings())
     settings[Setting(id).jsonKey] = SettingJson(id, record.Value(id));
-  return policy;
+  return settings;
 }
 
 JsonDocument SettingJson(SettingId id, int value) {

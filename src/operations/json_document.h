@@ -23,6 +23,9 @@ JsonDocument DocumentHead(const RunState& state, const std::string& action);
 // unit their key names, the never value as null.
 JsonDocument PolicyJson(const PolicyRecord& record);
 
+// The "settings" object of a policy: the nine settings by their JSON keys.
+JsonDocument SettingsJson(const PolicyRecord& record);
+
 // A setting's value as "settings" carries it: durations in their unit and
 // never as null, booleans as true/false, counts as numbers.
 JsonDocument SettingJson(SettingId id, int value);

@@ -39,22 +39,6 @@ PolicyList ReadBack(RunState& state, const PolicyRecord& specification) {
   return fresh;
 }
 
-// On a Windows domain the password settings of the domain head are written
-// by the Default Domain Policy GPO at every Group Policy refresh, so a
-// change made over LDAP is silently reverted within the next refresh.
-void WarnGroupPolicyOwnsDomainPolicy() {
-  PrintLine("");
-  PrintLine("WARN:");
-  PrintLine(
-      "WARN: The Default Domain Policy GPO rewrites these settings at every "
-      "Group Policy refresh;");
-  PrintLine(
-      "WARN: a change made here is reverted then. The domain password policy "
-      "is kept in that GPO:");
-  PrintLine("WARN: change it there to make the change last.");
-  PrintLine("WARN:");
-}
-
 // The settings the server answered the change with success for but still
 // holds as before, each as "label (written X, read back Y)". A setting that
 // reads back unset or invalid cannot be compared and is left out.
@@ -79,6 +63,22 @@ std::vector<std::string> UnchangedSettings(const PolicyRecord& written,
 }
 
 }  // namespace
+
+// On a Windows domain the password settings of the domain head are written
+// by the Default Domain Policy GPO at every Group Policy refresh, so a
+// change made over LDAP is silently reverted within the next refresh.
+void WarnGroupPolicyOwnsDomainPolicy() {
+  PrintLine("");
+  PrintLine("WARN:");
+  PrintLine(
+      "WARN: The Default Domain Policy GPO rewrites these settings at every "
+      "Group Policy refresh;");
+  PrintLine(
+      "WARN: a change made here is reverted then. The domain password policy "
+      "is kept in that GPO:");
+  PrintLine("WARN: change it there to make the change last.");
+  PrintLine("WARN:");
+}
 
 void RunModify(RunState& state) {
   const RunConfig& config = *state.config;

@@ -23,4 +23,8 @@ std::vector<std::string> PolicyChangeLines(const PolicyRecord& record);
 int ModifyPolicy(PolicyRecord& record, LdapClient& client,
                  LdapConnection& connection);
 
+// The warning of a change to a domain's policy: on Windows the Default
+// Domain Policy GPO owns those settings (defined with the modify action).
+void WarnGroupPolicyOwnsDomainPolicy();
+
 }  // namespace talvex

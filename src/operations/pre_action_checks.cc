@@ -39,7 +39,8 @@ void AdamTest(const ServerInfo& serverInfo) {
 
 // Reading policies, and the domain policy on its own, work on any level.
 bool OverrideApplies(const RunConfig& config) {
-  if (config.action == ActionCode::kView) {
+  if (config.action == ActionCode::kView ||
+      config.action == ActionCode::kExport) {
     PrintVerbose("  View/Export Mode Override.", true);
     return true;
   }

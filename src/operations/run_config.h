@@ -5,6 +5,7 @@
 #include <string>
 
 #include "policy/audit_profile.h"
+#include "policy/policy_code.h"
 #include "policy/policy_record.h"
 
 namespace talvex {
@@ -26,6 +27,8 @@ enum class ActionCode : std::int32_t {
   kEffective = 8192,
   kAudit = 16384,
   kCoverage = 32768,
+  kExport = 65536,
+  kSync = 131072,
 };
 
 struct RunConfig {
@@ -58,6 +61,8 @@ struct RunConfig {
   // -base: the subtree whose accounts -coverage reads.
   std::string coverageBase;
   AuditProfile auditProfile;  // -audit: read before any directory contact
+  std::string syncFile;       // -sync: the document's path, "-" for stdin
+  PolicyCode policyCode;      // -sync: read before any directory contact
   PolicyRecord addSpec{true};
   PolicyRecord modSpec{false, true};
 };

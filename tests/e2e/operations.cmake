@@ -16,3 +16,6 @@ talvex_e2e_test(e2e_test_audit SUITE test_audit LAB SERIAL)
 # -coverage: the suite's own accounts, groups and PSOs, every row against
 # msDS-ResultantPSO, a plain user's bind; a run writes nothing.
 talvex_e2e_test(e2e_test_coverage SUITE test_coverage LAB SERIAL)
+# Policies as code: -export of the suite's own PSOs, compared with the
+# directory read back; an export writes nothing.
+talvex_e2e_test(e2e_test_policy_code SUITE test_policy_code LAB SERIAL)

@@ -59,7 +59,7 @@ endforeach()
 # credentials.
 set(TALVEX_WINE_LAB_SUITES test_view test_view_applied test_membership
   test_effective test_add test_modify test_delete test_quickstart test_audit
-  test_coverage)
+  test_coverage test_policy_code)
 foreach(variant simple negotiate)
   if(variant STREQUAL "simple")
     set(host "")

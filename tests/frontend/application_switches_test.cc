@@ -220,6 +220,52 @@ TEST_F(ApplicationSwitchesTest, JsonGoesWithTheReadingActionsOnly) {
   }
 }
 
+// -export answers with a document, of everything unless selected, of one
+// domain only.
+TEST_F(ApplicationSwitchesTest, ExportSelection) {
+  struct Case {
+    Strings tokens;
+    bool domainPolicy;
+    bool psos;
+    std::string psoName;
+  };
+  for (const Case& c : {Case{{"-export"}, true, true, ""},
+                        Case{{"-export", "-pso", "p"}, false, true, "p"},
+                        Case{{"-export", "-dompol"}, true, false, ""},
+                        Case{{"-export", "-alldoms", "-domain", "x"}, true,
+                             true, ""}}) {
+    testing::internal::CaptureStderr();
+    RunConfig config = Process(c.tokens);
+    CapturedStderrText();
+    EXPECT_EQ(ActionCode::kExport, config.action);
+    EXPECT_TRUE(config.json);
+    EXPECT_TRUE(Output().jsonDocument);
+    EXPECT_EQ("", shown);
+    EXPECT_EQ(c.domainPolicy, config.domainPolicySelected) << c.tokens.size();
+    EXPECT_EQ(c.psos, config.psoSelected) << c.tokens.size();
+    EXPECT_EQ(c.psoName, config.psoName);
+    Output() = OutputSettings();
+  }
+  EXPECT_EXIT(Process({"-export", "-alldoms"}), testing::ExitedWithCode(1),
+              CapturedText("ERROR: -export works on one domain: -alldoms is "
+                           "not valid with it."));
+  EXPECT_EXIT(Process({"-export", "-view", "-pso"}),
+              testing::ExitedWithCode(1),
+              CapturedText("ERROR: Only one Action switch can be specified."));
+}
+
+// -sync plans the whole domain against a file read before any contact;
+// the messages are checked on the binary (tests/e2e/test_policy_code.py).
+TEST_F(ApplicationSwitchesTest, SyncRefusals) {
+  for (const Strings& tokens :
+       {Strings{"-sync", "f", "-forreal"}, Strings{"-sync", "f", "-pso", "p"},
+        Strings{"-sync", "f", "-alldoms"}, Strings{"-sync"},
+        Strings{"-sync", "/nonexistent/p.json"}}) {
+    EXPECT_EXIT(Process(tokens), testing::ExitedWithCode(1), "")
+        << tokens.back();
+  }
+}
+
 TEST_F(ApplicationSwitchesTest, RefusalsEndWithExitCodeOne) {
   EXPECT_EXIT(Process({"-pso"}), testing::ExitedWithCode(1), "");
   EXPECT_EXIT(Process({"-view", "-pso", "-add", "x"}),

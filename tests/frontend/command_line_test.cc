@@ -19,6 +19,18 @@ CommandLine Parse(const Strings& tokens) {
                           /*keepCase=*/false);
 }
 
+// -sync names a file: the token after it is its value whatever it starts
+// with; after any other switch a switch-like token stays a switch.
+TEST(CommandLineTest, SyncTakesTheNextTokenWhateverItStartsWith) {
+  for (const char* value : {"/p.json", "-", "-x", "/etc/p.json"}) {
+    CommandLine commandLine = Parse({"-sync", value, "-q"});
+    EXPECT_EQ(value, commandLine.SwitchValue("sync", "(absent)"));
+    EXPECT_TRUE(commandLine.HasSwitch("q")) << value;
+    EXPECT_TRUE(commandLine.arguments.empty()) << value;
+  }
+  EXPECT_EQ("", Parse({"-audit", "/p.json"}).SwitchValue("audit", "(absent)"));
+}
+
 TEST(CommandLineTest, ProgramPathIsNeverAnArgument) {
   CommandLine commandLine = Parse({});
   EXPECT_EQ("/usr/bin/talvex", commandLine.programPath);
@@ -137,8 +149,9 @@ TEST(CommandLineTest, RequiredSwitchesAreReportedMissing) {
 TEST(CommandLineTest, ApplicationTableDeclaresFortyThreeSwitchesFirst) {
   const SwitchTable& table = ApplicationSwitchTable();
   // The 43 switches of the tool, then the connection security flags, then
-  // -json, then -audit, then -coverage and its -base.
-  ASSERT_EQ(49u, table.size());
+  // -json, then -audit, then -coverage and its -base, then -export and
+  // -sync.
+  ASSERT_EQ(51u, table.size());
   EXPECT_EQ(":?", table.front());
   EXPECT_EQ("effective", table[42]);
   EXPECT_EQ(":ssl", table[43]);
@@ -147,13 +160,15 @@ TEST(CommandLineTest, ApplicationTableDeclaresFortyThreeSwitchesFirst) {
   EXPECT_EQ("audit", table[46]);
   EXPECT_EQ(":coverage", table[47]);
   EXPECT_EQ("base", table[48]);
+  EXPECT_EQ(":export", table[49]);
+  EXPECT_EQ("sync", table[50]);
   int flags = 0;
   for (const std::string& entry : table) {
     SwitchDeclaration declaration = ReadSwitchDeclaration(entry);
     EXPECT_NE(SwitchKind::kRequiredValue, declaration.kind) << entry;
     if (declaration.kind == SwitchKind::kFlag) ++flags;
   }
-  EXPECT_EQ(24, flags);
+  EXPECT_EQ(25, flags);
 }
 
 }  // namespace

@@ -73,16 +73,19 @@ TEST_F(ValidationTestsTest, ApplicationModeIsRefusedForEveryAction) {
          std::string(kUsageHint)));
 }
 
-TEST_F(ValidationTestsTest, ViewOverridesTheLevelTests) {
+TEST_F(ValidationTestsTest, ViewAndExportOverrideTheLevelTests) {
   LevelTwoController();
   server_.domainFunctionality = 0;
   Output().verboseLevel = 1;
-  config_.action = ActionCode::kView;
-  EXPECT_EQ(
-      "Performing validation tests...\n"
-      "  ADAM/ADLDS Test: Passed.\n"
-      "  View/Export Mode Override.\n",
-      Run());
+  for (ActionCode action : {ActionCode::kView, ActionCode::kExport}) {
+    config_.action = action;
+    EXPECT_EQ(
+        "Performing validation tests...\n"
+        "  ADAM/ADLDS Test: Passed.\n"
+        "  View/Export Mode Override.\n",
+        Run())
+        << static_cast<int>(action);
+  }
 }
 
 TEST_F(ValidationTestsTest, DomainPolicyOnlyModifyOverridesTheLevelTests) {

@@ -6,6 +6,7 @@ list(APPEND TALVEX_TEST_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/delete_test.cc
   ${CMAKE_CURRENT_LIST_DIR}/effective_test.cc
   ${CMAKE_CURRENT_LIST_DIR}/execute_action_test.cc
+  ${CMAKE_CURRENT_LIST_DIR}/export_test.cc
   ${CMAKE_CURRENT_LIST_DIR}/json_document_test.cc
   ${CMAKE_CURRENT_LIST_DIR}/membership_test.cc
   ${CMAKE_CURRENT_LIST_DIR}/modify_policy_test.cc

@@ -1,6 +1,7 @@
 # Unit tests of src/policy.
 list(APPEND TALVEX_TEST_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/audit_profile_test.cc
+  ${CMAKE_CURRENT_LIST_DIR}/policy_code_test.cc
   ${CMAKE_CURRENT_LIST_DIR}/domain_list_test.cc
   ${CMAKE_CURRENT_LIST_DIR}/domain_policy_retrieval_test.cc
   ${CMAKE_CURRENT_LIST_DIR}/governing_pso_test.cc

@@ -1,0 +1,20 @@
+// What the JSON files a user writes for the tool share: settings named by
+// the keys of the -json output, and places of syntax errors.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+#include "policy/policy_settings.h"
+
+namespace talvex {
+
+// The row of a setting by its key in a document's "settings", or null.
+const PolicySetting* SettingOfJsonKey(std::string_view key);
+// Every settings key, comma-separated, for the message of an unknown one.
+std::string SettingKeys();
+// "line L, column C" of the byte a JSON parser stopped at.
+std::string LineAndColumn(std::string_view text, std::size_t byte);
+
+}  // namespace talvex
