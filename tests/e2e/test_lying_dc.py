@@ -79,14 +79,17 @@ BIND = ["-u", n.ADMIN_DN, "-up", n.ADMIN_PASSWORD, "-simple"]
 SIGNALLED = {124, 134, 137, 139, 141}
 
 Case = collections.namedtuple(
-    "Case", "item name lie args code seconds memory_mb writes shared",
-    defaults=(None, 20, None, (), True))
+    "Case", "item name lie args code seconds memory_mb writes shared switches",
+    defaults=(None, 20, None, (), True, None))
 # code: the exit status, or None for any failure (non-zero); seconds and
 # memory_mb: bounds on wall time and peak memory; writes: the write
 # operations the fake may see (none by default); shared: the fault is in
-# code both builds share, so the case runs under Wine too.
+# code both builds share, so the case runs under Wine too; switches: how to
+# reach the fake, when not connection_switches().
 CASES = [
     Case(1, "redirect", "cldap-redirect", ["-view", "-pso"], shared=False),
+    Case(1, "redirect-located", "cldap-redirect", ["-view", "-pso"], shared=False,
+         switches=["-domain", n.DOMAIN]),
     Case(1, "alias", "honest", ["-view", "-pso"], code=0, shared=False),
     Case(2, "starttls-silent", "starttls-silent", ["-starttls", "-view", "-pso"],
          seconds=TLS_WAIT_SECONDS + 10, shared=False),
@@ -119,7 +122,8 @@ CASES = [
          shared=False),
 ]
 # The expected name of each case's fragments, where it is not the case's own.
-FRAGMENTS_OF = {"domain-list-silent": "domain-list", "paging-cycle": "paging-repeated"}
+FRAGMENTS_OF = {"domain-list-silent": "domain-list", "paging-cycle": "paging-repeated",
+                "redirect-located": "redirect"}
 
 # ---- Running talvex in the fake's namespace ------------------------------------
 
@@ -193,7 +197,8 @@ class LyingControllerTest(unittest.TestCase):
 
     def check(self, case):
         self.network.start(case.lie)
-        args = list(case.args) + BIND + connection_switches()
+        switches = connection_switches() if case.switches is None else case.switches
+        args = list(case.args) + BIND + switches
         run = run_talvex(self.network, args, case.seconds)
         record_figures(case, run)
         shown = run.out + run.err
@@ -228,7 +233,7 @@ class LyingControllerTest(unittest.TestCase):
 def _add_case(case):
     def test(self):
         run, events = self.check(case)
-        if case.name == "redirect":
+        if case.name.startswith("redirect"):
             self.assertEqual([], [e for e in events if e["event"] == "bind"],
                              "a bind before the redirect was refused")
         if case.name == "outside-delete":
