@@ -194,6 +194,11 @@ class LyingControllerTest(unittest.TestCase):
         cls.network = FakeNetwork()
         cls.network.create()
         cls.addClassCleanup(cls.network.destroy)
+        if talvex_process.is_windows():
+            # The prefix and the Wine server start before the first case's
+            # clock does.
+            subprocess.run(cls.network.command(
+                talvex_process.command(["-?"])), capture_output=True, timeout=300)
 
     def check(self, case):
         self.network.start(case.lie)
@@ -214,7 +219,7 @@ class LyingControllerTest(unittest.TestCase):
             self.assertNotEqual(0, run.code, note)
         else:
             self.assertEqual(case.code, run.code, note)
-        for fragment in EXPECTED[FRAGMENTS_OF.get(case.name, case.name)]:
+        for fragment in EXPECTED.get(FRAGMENTS_OF.get(case.name, case.name), []):
             self.assertIn(fragment, shown, note)
         for fragment in NEVER.get(case.name, []):
             self.assertNotIn(fragment, shown, note)

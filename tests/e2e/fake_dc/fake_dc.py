@@ -208,9 +208,7 @@ class Connection:
             if cookie:
                 self.send(lm.result(mid, lm.SEARCH_DONE, 0, controls=lm.paged_control(b"")))
                 return True
-            for dn, attributes in lies.big_page_entries():
-                self.send(lm.entry(mid, dn, directory.selected(attributes,
-                                                               message["attributes"])))
+            self.send(lies.big_page(mid, message["attributes"]))
             self.send(lm.result(mid, lm.SEARCH_DONE, 0, controls=lm.paged_control(b"1")))
             return True
         if lie == "paging-empty":

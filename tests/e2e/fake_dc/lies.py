@@ -7,6 +7,8 @@ applied here, to the entries an honest search found.
 Standard library only.
 """
 
+import directory
+import ldap_messages as lm
 import names as n
 from directory import pso
 
@@ -45,10 +47,14 @@ def is_pso_search(message):
     return "msds-passwordsettings" in repr(message["filter"]).lower()
 
 
-def big_page_entries():
-    """100,000 PSOs, each an honest one under its own name."""
-    for i in range(BIG_PAGE_ENTRIES):
-        yield pso(f"bulk-{i:06}", 100 + i, 12, 5)
+def big_page(message_id, requested):
+    """100,000 PSO entries, each an honest one under its own name: one
+    entry encoded, the others made from it by a name of the same length."""
+    template = "bulk-000000"
+    dn, attributes = pso(template, 100, 12, 5)
+    encoded = lm.entry(message_id, dn, directory.selected(attributes, requested))
+    return b"".join(encoded.replace(template.encode(), f"bulk-{i:06}".encode())
+                    for i in range(BIG_PAGE_ENTRIES))
 
 
 def _other_case(name):
