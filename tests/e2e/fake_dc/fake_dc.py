@@ -156,7 +156,10 @@ class Connection:
         self.log("starttls")
         if self.lie == "starttls-refused-close":
             self.send(lm.extended_result(mid, 52, diagnostic="TLS is not available"))
-            self.sock.shutdown(socket.SHUT_RDWR)
+            # Once the client has read the refusal, the connection is reset:
+            # its next write (the unbind) meets a closed socket.
+            time.sleep(0.2)
+            self.sock.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
             return False
         self.send(lm.extended_result(mid, 0, lm.START_TLS_OID))
         if self.lie == "starttls-silent":
