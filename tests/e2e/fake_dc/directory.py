@@ -5,7 +5,6 @@ the writes it is sent.
 Standard library only.
 """
 
-import fnmatch
 import re
 
 import names as n
