@@ -321,6 +321,7 @@ class FakeDc:
         return locator_answers.ping_reply(message_id, netlogon)
 
     def dns(self, data, address):
+        self.log.write("dns", address, query=data.hex())
         return locator_answers.dns_reply(data, {k.lower(): v for k, v in n.HOSTS.items()})
 
     def run(self):

@@ -71,6 +71,16 @@ def srv_names():
     return {name.lower() for name in names}
 
 
+def compressed_target(question_name):
+    """The DC's name as its first label and a pointer to the domain's name
+    in the question (RFC 1035 4.1.4), as Samba answers: Wine 8's DNS
+    parser refuses an uncompressed name that ends the packet."""
+    labels = question_name.split(".")
+    offset = 12 + sum(1 + len(label) for label in labels[:-len(n.DOMAIN.split("."))])
+    first = n.DC_HOST.split(".")[0]
+    return bytes([len(first)]) + first.encode() + struct.pack("!H", 0xC000 | offset)
+
+
 def dns_reply(packet, hosts):
     """The answer to one query: SRV for the domain's locator names, A for
     the hosts, otherwise no such name."""
@@ -81,7 +91,7 @@ def dns_reply(packet, hosts):
     answers = []
     if qtype == TYPE_SRV and key in srv_names():
         port = 3268 if ".gc." in key else 389
-        target = dns_name(n.DC_HOST)
+        target = compressed_target(name)
         data = struct.pack("!HHH", 0, 100, port) + target
         answers.append(struct.pack("!HHHIH", 0xC00C, TYPE_SRV, 1, 60, len(data)) + data)
     elif qtype == TYPE_A and key in hosts:
@@ -89,8 +99,8 @@ def dns_reply(packet, hosts):
         answers.append(struct.pack("!HHHIH", 0xC00C, TYPE_A, 1, 60, 4) + data)
     known = key in srv_names() or key in hosts
     rcode = 0 if known else 3
-    # QR, opcode 0, AA, RD as asked, RA.
-    reply_flags = 0x8000 | 0x0400 | (flags & 0x0100) | 0x0080 | rcode
+    # QR, opcode 0, AA, RD as asked; no recursion.
+    reply_flags = 0x8000 | 0x0400 | (flags & 0x0100) | rcode
     header = struct.pack("!HHHHHH", ident, reply_flags, 1, len(answers), 0, 0)
     return header + packet[12:end] + b"".join(answers)
 

@@ -80,11 +80,11 @@ class FakeNetwork:
             source = os.path.join(self.certificates, name)
             if os.path.exists(source):
                 shutil.copy(source, self.state)
-        self.fake = subprocess.Popen(
-            ["ip", "netns", "exec", self.name, "python3",
-             os.path.join(HERE, "fake_dc.py"), self.state, lie],
-            stdout=subprocess.DEVNULL, stderr=open(os.path.join(self.state, "stderr"), "w"),
-            start_new_session=True)
+        with open(os.path.join(self.state, "stderr"), "w") as errors:
+            self.fake = subprocess.Popen(
+                ["ip", "netns", "exec", self.name, "python3",
+                 os.path.join(HERE, "fake_dc.py"), self.state, lie],
+                stdout=subprocess.DEVNULL, stderr=errors, start_new_session=True)
         deadline = time.monotonic() + 30
         while not os.path.exists(os.path.join(self.state, "ready")):
             if self.fake.poll() is not None or time.monotonic() > deadline:
