@@ -195,10 +195,21 @@ class LyingControllerTest(unittest.TestCase):
         cls.network.create()
         cls.addClassCleanup(cls.network.destroy)
         if talvex_process.is_windows():
-            # The prefix and the Wine server start before the first case's
-            # clock does.
+            # The Wine server opens every socket of its programs, in the
+            # namespace it was started in: a server left from an earlier run
+            # (in a namespace now gone) is waited for, and this run's own is
+            # ended with the class. The prefix is this suite's alone. The
+            # prefix and the server start before the first case's clock does.
+            cls.wine_server(["-w"])
+            cls.addClassCleanup(cls.wine_server, ["-k"])
             subprocess.run(cls.network.command(
                 talvex_process.command(["-?"])), capture_output=True, timeout=300)
+
+    @staticmethod
+    def wine_server(args):
+        server = os.environ.get("TALVEX_WINESERVER", "/usr/lib/wine/wineserver")
+        env = dict(os.environ, WINEPREFIX=os.environ["TALVEX_WINEPREFIX"])
+        subprocess.run([server] + args, env=env, capture_output=True, timeout=120)
 
     def check(self, case):
         self.network.start(case.lie)
