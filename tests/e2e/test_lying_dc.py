@@ -46,11 +46,13 @@ EXPECTED = {
                         f"{TLS_WAIT_SECONDS} seconds"],
     "ldaps-silent": [f"no TLS handshake from {n.DC_HOST}:636 within "
                      f"{TLS_WAIT_SECONDS} seconds"],
-    "ranges-endless": ["of member of CN=Staff,CN=Users," + n.DOMAIN_DN,
+    "ranges-endless": [f"The server {n.DC_HOST} sent more than",
+                       "of member of CN=Staff,CN=Users," + n.DOMAIN_DN,
                        "without coming to the last; the values are not read further."],
-    "paging-repeated": ["sent a page it had sent before (the same paging cookie)",
-                        "the search is given up."],
-    "paging-empty": ["sent 100 pages without entries in a row", "the search is given up."],
+    "paging-repeated": [f"The server {n.DC_HOST} sent a page it had sent before "
+                        "(the same paging cookie)", "the search is given up."],
+    "paging-empty": [f"The server {n.DC_HOST} sent 100 pages without entries in a row",
+                     "the search is given up."],
     "domain-list": ["GetDomainList", FAILED],
     "write-256": [FAILED],
     "write-ignored": ["The server reported the change as made, but",
@@ -61,7 +63,8 @@ EXPECTED = {
     "outside-view": ["WARN: ", OUTSIDE_PSO],
     "outside-delete": [],
     "second-value": ["Min Pwd Length     : (invalid: 12", "WARN: ", SUCCEEDED],
-    "ranges-backward": ["ranges that do not move on are not followed."],
+    "ranges-backward": [f"The server {n.DC_HOST} answered the read of the values",
+                        "ranges that do not move on are not followed."],
     "cldap-malformed": ["1722", "malformed"],
 }
 # Text a sound run never shows.
@@ -100,8 +103,9 @@ CASES = [
     Case(4, "paging-repeated", "paging-same-cookie", ["-view", "-pso"], memory_mb=256),
     Case(4, "paging-cycle", "paging-cycle", ["-view", "-pso"], memory_mb=256),
     Case(4, "paging-empty", "paging-empty", ["-view", "-pso"], memory_mb=256),
-    Case(5, "big-page", "big-page", ["-view", "-pso", "-q"], code=0, seconds=90,
-         memory_mb=256),
+    # Printing 100,000 policies takes talvex.exe minutes under Wine.
+    Case(5, "big-page", "big-page", ["-view", "-pso", "-q"], code=0,
+         seconds=300 if talvex_process.is_windows() else 90, memory_mb=256),
     Case(6, "domain-list", "partitions-error", ["-view", "-dompol", "-alldoms"]),
     Case(6, "domain-list-silent", "partitions-silent", ["-view", "-dompol", "-alldoms"],
          seconds=OPERATION_TIMEOUT_SECONDS + 20),
