@@ -113,7 +113,7 @@ CASES = [
          ["-mod", "::::13", "-pso", "pso-staff", "-forreal"], writes=("modify",)),
     Case(6, "write-ignored", "write-ignored",
          ["-mod", "::::13", "-pso", "pso-staff", "-forreal"], writes=("modify",)),
-    Case(7, "closed-socket", "starttls-refused-close", ["-starttls", "-view", "-pso"],
+    Case(7, "closed-socket", "starttls-reset", ["-starttls", "-view", "-pso"],
          shared=False),
     Case(8, "letter-case", "letter-case", ["-view", "-allpwdpols"], code=0),
     Case(8, "quickstart", "letter-case", ["-quickstart"], code=0),

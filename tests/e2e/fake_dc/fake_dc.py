@@ -154,14 +154,12 @@ class Connection:
             self.send(lm.extended_result(mid, 2, diagnostic="unknown request"))
             return True
         self.log("starttls")
-        if self.lie == "starttls-refused-close":
-            self.send(lm.extended_result(mid, 52, diagnostic="TLS is not available"))
-            # Once the client has read the refusal, the connection is reset:
-            # its next write (the unbind) meets a closed socket.
-            time.sleep(0.2)
+        self.send(lm.extended_result(mid, 0, lm.START_TLS_OID))
+        if self.lie == "starttls-reset":
+            # The handshake meets a reset connection, and the client's
+            # writes after it (the unbind) a socket the server has closed.
             self.sock.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
             return False
-        self.send(lm.extended_result(mid, 0, lm.START_TLS_OID))
         if self.lie == "starttls-silent":
             return self.silence()
         self.sock = self.server.tls.wrap_socket(self.sock, server_side=True)

@@ -18,7 +18,7 @@ LIES = {
     "cldap-malformed": "the ping's netlogon answer is cut short",
     "starttls-silent": "StartTLS is accepted, then no TLS handshake ever comes",
     "ldaps-silent": "LDAPS connections are accepted, then no TLS handshake ever comes",
-    "starttls-refused-close": "StartTLS is refused and the connection reset",
+    "starttls-reset": "StartTLS is accepted, then the connection is reset",
     "ranges-endless": "msDS-PSOAppliesTo and member come in ranges that never end",
     "ranges-backward": "the second range of msDS-PSOAppliesTo and member starts at 0 again",
     "paging-same-cookie": "every page of a PSO search is the first again, under one cookie",
