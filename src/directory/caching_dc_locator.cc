@@ -15,7 +15,12 @@ int CachingDcLocator::Locate(const std::string& computer,
     answer.status = inner_.Locate(computer, domain, flags, &answer.info);
     it = answers_.emplace(std::move(question), std::move(answer)).first;
   }
-  if (it->second.status == 0) *info = it->second.info;
+  // A failure leaves the answer as it was, but for the problem text.
+  if (it->second.status == 0) {
+    *info = it->second.info;
+  } else {
+    info->problem = it->second.info.problem;
+  }
   return it->second.status;
 }
 

@@ -16,22 +16,17 @@ LdapConnection* ConnectionCache::Enter(
 
 int LocateDC(DcLocator& locator, const std::string& computer,
              const std::string& domain, std::uint32_t flags,
-             std::string* dcName, std::string* dcSiteName,
-             std::string* clientSiteName) {
-  DomainControllerInfo info;
-  int status = locator.Locate(computer, domain, flags, &info);
+             DomainControllerInfo* info) {
+  int status = locator.Locate(computer, domain, flags, info);
   if (status != 0) {
-    dcName->clear();
-    dcSiteName->clear();
-    clientSiteName->clear();
+    std::string problem = std::move(info->problem);
+    *info = {};
+    info->problem = std::move(problem);
     return status;
   }
   // Controller names may come back in UNC form ("\\dc1.corp.example.com").
-  std::string name = info.name;
-  while (!name.empty() && name.front() == '\\') name.erase(0, 1);
-  *dcName = name;
-  *dcSiteName = info.dcSiteName;
-  *clientSiteName = info.clientSiteName;
+  while (!info->name.empty() && info->name.front() == '\\')
+    info->name.erase(0, 1);
   return 0;
 }
 

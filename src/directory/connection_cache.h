@@ -26,11 +26,11 @@ class ConnectionCache {
 };
 
 // Calls the locator; on success strips leading backslashes from the
-// controller name. On failure the three texts stay empty.
+// controller name. On failure *info holds nothing but the locator's problem
+// text.
 int LocateDC(DcLocator& locator, const std::string& computer,
              const std::string& domain, std::uint32_t flags,
-             std::string* dcName, std::string* dcSiteName,
-             std::string* clientSiteName);
+             DomainControllerInfo* info);
 
 // Domain-controller flags: directory service + writable + flat or DNS name
 // by the presence of a dot (0x11010 or 0x21010).

@@ -29,6 +29,9 @@ struct DomainControllerInfo {
   std::string name;            // DNS name of the controller
   std::string dcSiteName;      // the controller's site
   std::string clientSiteName;  // the site of the asking client
+  // On a failed locate: what went wrong, in words, where the code alone
+  // would mislead (an answer naming another host, a malformed answer).
+  std::string problem;
 };
 
 class DcLocator {

@@ -83,17 +83,15 @@ LdapConnection* ConnectToDomainController(DirectoryAccess& access,
   *systemError = 0;
   Progress("Locating Domain Controller for domain " + dnsName +
            " WRITE | DS_REQ");
-  std::string dcName;
-  std::string dcSiteName;
-  std::string clientSiteName;
+  DomainControllerInfo dc;
   int status = LocateDC(*access.locator, access.locatorComputer, dnsName,
-                        kDnsDomainControllerFlags, &dcName, &dcSiteName,
-                        &clientSiteName);
+                        kDnsDomainControllerFlags, &dc);
   if (status != 0) {
     *systemError = status;
     return nullptr;
   }
-  Progress("Using host: " + dcSiteName + "\\" + dcName);
+  const std::string& dcName = dc.name;
+  Progress("Using host: " + dc.dcSiteName + "\\" + dcName);
 
   std::string key = LowerCase(dcName);
   if (LdapConnection* cached = access.cache->Find(key)) return cached;

@@ -71,8 +71,9 @@ void Progress(const std::string& text) {
 // A locate that found no controller ends the run with the locator's report
 // and code, before any connection: the credentials must never go to a
 // server nobody chose (libldap's default with no host is localhost).
-[[noreturn]] void FailLocate(int status) {
+[[noreturn]] void FailLocate(int status, const std::string& problem) {
   PrintLine("ERROR:");
+  if (!problem.empty()) PrintLine("ERROR: " + VisibleText(problem));
   PrintSystemError("ERROR: DsGetDcName ", status);
   PrintLine("ERROR:");
   EndRun(status);
@@ -92,21 +93,22 @@ void LocateController(RunState& state) {
   const RunConfig& config = *state.config;
   Debug("Locating Domain Controller for domain " + config.domain +
         " WRITE | DS_REQ");
-  std::string name, site, clientSite;
+  DomainControllerInfo dc;
   int status =
       LocateDC(*state.locator, state.access.locatorComputer, config.domain,
-               DomainControllerFlags(config.domain), &name, &site, &clientSite);
+               DomainControllerFlags(config.domain), &dc);
   if (status != 0 && IsDn(config.domain)) {
     Debug(
         "Locating Domain Controller for this computer's domain WRITE | "
         "DS_REQ");
     status = LocateDC(*state.locator, state.access.locatorComputer, "",
-                      DomainControllerFlags(""), &name, &site, &clientSite);
+                      DomainControllerFlags(""), &dc);
   }
-  if (status != 0) FailLocate(status);
-  Progress("Using host: " + VisibleText(site) + "\\" + VisibleText(name));
-  state.controllerSite = site;
-  state.controllerName = name;
+  if (status != 0) FailLocate(status, dc.problem);
+  Progress("Using host: " + VisibleText(dc.dcSiteName) + "\\" +
+           VisibleText(dc.name));
+  state.controllerSite = dc.dcSiteName;
+  state.controllerName = dc.name;
 }
 
 void OpenMainConnection(RunState& state) {
@@ -175,13 +177,15 @@ LdapConnection* OpenGlobalCatalog(RunState& state) {
   const std::string& forestDn = state.serverInfo.rootDomainNamingContext;
   Debug("Locating Global Catalog for forest " + forestDn +
         " WRITE | DS_REQ | DS_GC_SERVER_REQUIRED");
-  std::string name, site, clientSite;
+  DomainControllerInfo gc;
   int status = LocateDC(*state.locator, config.gcHost, DNToDNSName(forestDn),
-                        kGlobalCatalogFlags, &name, &site, &clientSite);
-  if (status != 0) FailLocate(status);
-  Progress("  Using GC: " + VisibleText(site) + "\\" + VisibleText(name));
-  state.gcSite = site;
-  state.gcName = name;
+                        kGlobalCatalogFlags, &gc);
+  if (status != 0) FailLocate(status, gc.problem);
+  Progress("  Using GC: " + VisibleText(gc.dcSiteName) + "\\" +
+           VisibleText(gc.name));
+  state.gcSite = gc.dcSiteName;
+  state.gcName = gc.name;
+  const std::string& name = gc.name;
 
   int openStatus = 0;
   state.gcConnection = OpenLocatedController(

@@ -122,13 +122,11 @@ TEST(ConnectionCacheTest, LocateStripsBackslashesAndFailureLeavesTextsEmpty) {
   locator.AddController("corp.example.com",
                         {.name = "DC1.corp.example.com", .site = "S"});
   locator.SetUncNames(true);
-  std::string name = "x", site = "x", clientSite = "x";
-  EXPECT_EQ(0, LocateDC(locator, "", "corp.example.com", 0x21010, &name, &site,
-                        &clientSite));
-  EXPECT_EQ("DC1.corp.example.com", name);
-  EXPECT_EQ(1355,
-            LocateDC(locator, "", "nope", 0x11010, &name, &site, &clientSite));
-  EXPECT_EQ("", name + site + clientSite);
+  DomainControllerInfo info;
+  EXPECT_EQ(0, LocateDC(locator, "", "corp.example.com", 0x21010, &info));
+  EXPECT_EQ("DC1.corp.example.com", info.name);
+  EXPECT_EQ(1355, LocateDC(locator, "", "nope", 0x11010, &info));
+  EXPECT_EQ("", info.name + info.dcSiteName + info.clientSiteName);
   EXPECT_EQ(0x11010u, DomainControllerFlags(""));
   EXPECT_EQ(0x21010u, DomainControllerFlags("corp.example.com"));
 }

@@ -23,6 +23,7 @@ import contextlib
 import os
 import shlex
 import subprocess
+import sys
 import tempfile
 import unittest
 
@@ -219,15 +220,25 @@ def run_talvex(*args, lab=True, stdin=None, env=None, timeout=TALVEX_TIMEOUT):
         return (done.stdout.decode("utf-8", errors), done.stderr.decode("utf-8", errors),
                 done.returncode)
     mode = talvex_process.streams()
-    if mode == "pipe":
-        done = subprocess.run(command, capture_output=True, **popen)
-        out, err = done.stdout, done.stderr
-    else:
-        with tempfile.TemporaryFile() as out_file, tempfile.TemporaryFile() as err_file:
-            done = subprocess.run(command, stdout=out_file, stderr=err_file, **popen)
-            out_file.seek(0)
-            err_file.seek(0)
-            out, err = out_file.read(), err_file.read()
+    # Now and then a Wine process starts while the shared Wine server of the
+    # previous run is going down, and ends without running the program at
+    # all: nothing on either stream. talvex always writes something, so such
+    # a run is started once more (said on the test's standard error); a
+    # program that really writes nothing does so again and still fails.
+    for attempt in range(2):
+        if mode == "pipe":
+            done = subprocess.run(command, capture_output=True, **popen)
+            out, err = done.stdout, done.stderr
+        else:
+            with tempfile.TemporaryFile() as out_file, tempfile.TemporaryFile() as err_file:
+                done = subprocess.run(command, stdout=out_file, stderr=err_file, **popen)
+                out_file.seek(0)
+                err_file.seek(0)
+                out, err = out_file.read(), err_file.read()
+        if out or err or attempt:
+            break
+        print(f"talvex.exe under Wine wrote nothing (exit {done.returncode}); started again",
+              file=sys.stderr)
     return (talvex_process.windows_text(out, mode), talvex_process.windows_text(err, mode),
             done.returncode)
 

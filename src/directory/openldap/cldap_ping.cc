@@ -50,27 +50,41 @@ std::int32_t NewMessageId() {
   return std::uniform_int_distribution<std::int32_t>{1, 0x7FFFFFFF}(generator);
 }
 
-// One request/answer exchange with one address, until the deadline.
-bool ExchangeWith(const addrinfo& address, std::string_view dnsDomain,
-                  std::chrono::steady_clock::time_point deadline,
-                  std::string* netlogon) {
+// The numeric text of an address ("10.0.0.1", "fe80::1").
+std::string NumericAddress(const sockaddr* address, socklen_t length) {
+  char text[NI_MAXHOST] = {};
+  if (getnameinfo(address, length, text, sizeof text, nullptr, 0,
+                  NI_NUMERICHOST) != 0) {
+    return std::string();
+  }
+  return text;
+}
+
+// One request/answer exchange with one address, until the deadline. A
+// connected socket only receives datagrams from that address, so whatever
+// arrives that is not a decodable answer to this ping came from the pinged
+// host itself: it is remembered as a malformed answer, while the wait goes on
+// for a good one (a resent request may still bring it).
+PingOutcome ExchangeWith(const addrinfo& address, std::string_view dnsDomain,
+                         std::chrono::steady_clock::time_point deadline,
+                         NetlogonResponse* response) {
   Socket socket_fd(socket(address.ai_family, address.ai_socktype | SOCK_CLOEXEC,
                           address.ai_protocol));
-  if (socket_fd.get() < 0) return false;
-  // A connected socket only receives datagrams from that address, and an
-  // ICMP port-unreachable ends the wait at once.
+  if (socket_fd.get() < 0) return PingOutcome::kNoAnswer;
+  // An ICMP port-unreachable also ends the wait at once.
   if (connect(socket_fd.get(), address.ai_addr, address.ai_addrlen) != 0)
-    return false;
+    return PingOutcome::kNoAnswer;
   std::int32_t messageId = NewMessageId();
   std::string request = EncodeNetlogonPingRequest(messageId, dnsDomain);
   std::vector<char> buffer(kMaxDatagram);
+  PingOutcome outcome = PingOutcome::kNoAnswer;
   auto nextSend = std::chrono::steady_clock::now();
   for (;;) {
     auto now = std::chrono::steady_clock::now();
-    if (now >= deadline) return false;
+    if (now >= deadline) return outcome;
     if (now >= nextSend) {
       if (send(socket_fd.get(), request.data(), request.size(), 0) < 0)
-        return false;
+        return outcome;
       nextSend = now + kResendInterval;
     }
     auto wait = std::min(deadline, nextSend) - now;
@@ -79,19 +93,21 @@ bool ExchangeWith(const addrinfo& address, std::string_view dnsDomain,
         poll(&poller, 1,
              static_cast<int>(
                  std::chrono::ceil<std::chrono::milliseconds>(wait).count()));
-    if (ready < 0 && errno != EINTR) return false;
+    if (ready < 0 && errno != EINTR) return outcome;
     if (ready <= 0) continue;
     ssize_t received = recv(socket_fd.get(), buffer.data(), buffer.size(), 0);
     if (received < 0) {
       if (errno == EINTR || errno == EAGAIN) continue;
-      return false;  // refused: nothing listens there
+      return outcome;  // refused: nothing listens there
     }
-    // Anything else (a late answer to an earlier try, noise) is ignored.
+    std::string netlogon;
     if (DecodeNetlogonPingReply(
             std::string_view(buffer.data(), static_cast<std::size_t>(received)),
-            messageId, netlogon)) {
-      return true;
+            messageId, &netlogon) &&
+        DecodeNetlogonResponse(netlogon, response)) {
+      return PingOutcome::kAnswered;
     }
+    outcome = PingOutcome::kMalformed;
   }
 }
 
@@ -164,34 +180,58 @@ bool DecodeNetlogonPingReply(std::string_view datagram, std::int32_t messageId,
   return false;
 }
 
-bool PingDomainController(const std::string& host, std::string_view dnsDomain,
-                          std::chrono::milliseconds timeout,
-                          NetlogonResponse* response) {
+PingOutcome PingDomainController(const std::string& host,
+                                 std::string_view dnsDomain,
+                                 std::chrono::milliseconds timeout,
+                                 NetlogonResponse* response,
+                                 std::string* responder) {
   auto deadline = std::chrono::steady_clock::now() + timeout;
   addrinfo hints{};
   hints.ai_family = AF_UNSPEC;
   hints.ai_socktype = SOCK_DGRAM;
   addrinfo* raw = nullptr;
-  if (getaddrinfo(host.c_str(), kCldapPort, &hints, &raw) != 0) return false;
+  if (getaddrinfo(host.c_str(), kCldapPort, &hints, &raw) != 0)
+    return PingOutcome::kNoAnswer;
   AddressInfoPtr addresses(raw);
   std::vector<const addrinfo*> list;
   for (const addrinfo* address = addresses.get(); address != nullptr;
        address = address->ai_next) {
     list.push_back(address);
   }
+  PingOutcome outcome = PingOutcome::kNoAnswer;
   // Each address gets an equal share of what is left, so one silent address
   // does not use up the time of the others.
   for (std::size_t i = 0; i < list.size(); ++i) {
     auto now = std::chrono::steady_clock::now();
     if (now >= deadline) break;
     auto share = (deadline - now) / static_cast<long>(list.size() - i);
-    std::string netlogon;
-    if (ExchangeWith(*list[i], dnsDomain, now + share, &netlogon) &&
-        DecodeNetlogonResponse(netlogon, response)) {
-      return true;
+    PingOutcome one = ExchangeWith(*list[i], dnsDomain, now + share, response);
+    if (one == PingOutcome::kAnswered) {
+      *responder = NumericAddress(list[i]->ai_addr, list[i]->ai_addrlen);
+      return one;
+    }
+    if (one == PingOutcome::kMalformed) outcome = one;
+  }
+  return outcome;
+}
+
+std::vector<std::string> ResolveHostAddresses(const std::string& name) {
+  addrinfo hints{};
+  hints.ai_family = AF_UNSPEC;
+  hints.ai_socktype = SOCK_DGRAM;
+  addrinfo* raw = nullptr;
+  std::vector<std::string> result;
+  if (getaddrinfo(name.c_str(), nullptr, &hints, &raw) != 0) return result;
+  AddressInfoPtr addresses(raw);
+  for (const addrinfo* address = addresses.get(); address != nullptr;
+       address = address->ai_next) {
+    std::string text = NumericAddress(address->ai_addr, address->ai_addrlen);
+    if (!text.empty() &&
+        std::find(result.begin(), result.end(), text) == result.end()) {
+      result.push_back(text);
     }
   }
-  return false;
+  return result;
 }
 
 }  // namespace talvex

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "directory/openldap/netlogon_response.h"
 
@@ -28,10 +29,24 @@ std::string EncodeNetlogonPingRequest(std::int32_t messageId,
 bool DecodeNetlogonPingReply(std::string_view datagram, std::int32_t messageId,
                              std::string* netlogon);
 
+// What came back from a ping.
+enum class PingOutcome {
+  kAnswered,   // a netlogon answer that decodes
+  kNoAnswer,   // nothing (or nothing addressed to this ping) before timeout
+  kMalformed,  // an answer to this ping that does not decode
+};
+
 // Pings host (a DNS name or address) and decodes its answer. Gives up after
-// timeout over all of the host's addresses.
-bool PingDomainController(const std::string& host, std::string_view dnsDomain,
-                          std::chrono::milliseconds timeout,
-                          NetlogonResponse* response);
+// timeout over all of the host's addresses. *responder: the numeric address
+// that answered, so that the caller can hold the answer's own host name
+// against it.
+PingOutcome PingDomainController(const std::string& host,
+                                 std::string_view dnsDomain,
+                                 std::chrono::milliseconds timeout,
+                                 NetlogonResponse* response,
+                                 std::string* responder);
+
+// The numeric addresses that name resolves to ("" entries never).
+std::vector<std::string> ResolveHostAddresses(const std::string& name);
 
 }  // namespace talvex

@@ -69,7 +69,15 @@ class DnsDcLocator final : public DcLocator {
 
  private:
   bool Ping(const std::string& host, const std::string& dnsDomain,
-            NetlogonResponse* response);
+            NetlogonResponse* response, std::string* responder);
+  // Whether the host name the answer gives resolves to the address that
+  // answered; when not, the locate is refused with *problem_ saying why.
+  bool NamesThePingedHost(const std::string& host,
+                          const NetlogonResponse& response,
+                          const std::string& responder);
+  // Ends a locate that found nothing usable: the code, and the problem that
+  // the code alone would not tell.
+  int Failure(int code, DomainControllerInfo* info) const;
   // Whether the answer comes from a controller of the domain asked for,
   // with every capability asked for. domainName: DNS name, or the flat
   // name when the request gave one ("" = any domain).
@@ -86,13 +94,63 @@ class DnsDcLocator final : public DcLocator {
 
   std::unique_ptr<LocatorNetwork> network_;
   int pingsLeft_ = 0;
+  // State of the current locate.
+  bool refused_ = false;
+  std::string problem_;
+  std::string malformedHost_;  // the first host whose answer did not decode
 };
 
 bool DnsDcLocator::Ping(const std::string& host, const std::string& dnsDomain,
-                        NetlogonResponse* response) {
+                        NetlogonResponse* response, std::string* responder) {
   if (pingsLeft_ <= 0) return false;
   --pingsLeft_;
-  return network_->Ping(host, dnsDomain, response);
+  PingOutcome outcome = network_->Ping(host, dnsDomain, response, responder);
+  if (outcome == PingOutcome::kMalformed && malformedHost_.empty())
+    malformedHost_ = host;
+  return outcome == PingOutcome::kAnswered;
+}
+
+// The ping is unauthenticated UDP: anything on the path can answer it. The
+// run binds to the name the answer gives (that name is also what the
+// server's certificate is checked against), so an answer naming another
+// host would send the credentials to a server nobody chose. The name is
+// taken only when it leads back to the address that answered.
+bool DnsDcLocator::NamesThePingedHost(const std::string& host,
+                                      const NetlogonResponse& response,
+                                      const std::string& responder) {
+  if (response.dnsHostName.empty()) return true;
+  std::vector<std::string> addresses =
+      network_->ResolveAddresses(response.dnsHostName);
+  if (std::find(addresses.begin(), addresses.end(), responder) !=
+      addresses.end()) {
+    return true;
+  }
+  std::string where = responder.empty() || responder == host
+                          ? host
+                          : responder + " (" + host + ")";
+  std::string resolved;
+  for (const std::string& address : addresses)
+    resolved += (resolved.empty() ? "" : ", ") + address;
+  problem_ = "The controller at " + where + " answered the locator ping as " +
+             response.dnsHostName + ", which " +
+             (resolved.empty() ? "does not resolve"
+                               : "resolves to " + resolved) +
+             "; nothing was sent to either.";
+  refused_ = true;
+  return false;
+}
+
+int DnsDcLocator::Failure(int code, DomainControllerInfo* info) const {
+  *info = {};
+  if (refused_) {
+    info->problem = problem_;
+    return locator_error::kNoSuchDomain;
+  }
+  if (!malformedHost_.empty()) {
+    info->problem =
+        "The answer of " + malformedHost_ + " to the locator ping was malformed.";
+  }
+  return code;
 }
 
 bool DnsDcLocator::Suitable(const NetlogonResponse& response,
@@ -160,8 +218,10 @@ bool DnsDcLocator::PingCandidates(const std::string& srvName,
       continue;
     if (pingsLeft_ <= 0) return false;
     NetlogonResponse answer;
-    if (Ping(record.target, dnsDomain, &answer) &&
+    std::string responder;
+    if (Ping(record.target, dnsDomain, &answer, &responder) &&
         Suitable(answer, request, wanted)) {
+      if (!NamesThePingedHost(record.target, answer, responder)) return false;
       *response = std::move(answer);
       *host = record.target;
       return true;
@@ -194,6 +254,7 @@ bool DnsDcLocator::LocateInDomain(const std::string& dnsDomain,
       response = std::move(closer);
       host = closerHost;
     }
+    if (refused_) return false;
   }
   info->name = response.dnsHostName.empty() ? host : response.dnsHostName;
   info->dcSiteName = response.dcSiteName;
@@ -230,6 +291,9 @@ int DnsDcLocator::Locate(const std::string& computer, const std::string& domain,
     request.requiredFlags |= netlogon_flags::kWritable;
   }
   pingsLeft_ = kMaxPingsPerLocate;
+  refused_ = false;
+  problem_.clear();
+  malformedHost_.clear();
 
   // The Windows locator runs on the computer named and, on a controller of
   // the domain asked for, picks that controller itself. We cannot run a
@@ -240,9 +304,12 @@ int DnsDcLocator::Locate(const std::string& computer, const std::string& domain,
   // computer, so that the run never goes to a controller nobody named.
   if (!computer.empty()) {
     NetlogonResponse response;
+    std::string responder;
     std::string pingDomain = request.flat ? "" : request.domain;
-    bool answered = Ping(computer, pingDomain, &response);
+    bool answered = Ping(computer, pingDomain, &response, &responder);
     if (answered && Suitable(response, request, request.domain)) {
+      if (!NamesThePingedHost(computer, response, responder))
+        return Failure(locator_error::kNoSuchDomain, info);
       info->name =
           response.dnsHostName.empty() ? computer : response.dnsHostName;
       info->dcSiteName = response.dcSiteName;
@@ -252,16 +319,15 @@ int DnsDcLocator::Locate(const std::string& computer, const std::string& domain,
     // A controller may stay silent to a ping for a domain it does not
     // serve; asked for none, it answers for its own.
     if (!answered && !pingDomain.empty()) {
-      answered = Ping(computer, "", &response);
+      answered = Ping(computer, "", &response, &responder);
     }
-    if (!answered) return locator_error::kComputerUnavailable;
+    if (!answered) return Failure(locator_error::kComputerUnavailable, info);
   }
   for (const std::string& dnsDomain : CandidateDomains(request)) {
-    if (pingsLeft_ <= 0) break;
+    if (pingsLeft_ <= 0 || refused_) break;
     if (LocateInDomain(dnsDomain, request, info)) return 0;
   }
-  *info = {};
-  return locator_error::kNoSuchDomain;
+  return Failure(locator_error::kNoSuchDomain, info);
 }
 
 class RealLocatorNetwork final : public LocatorNetwork {
@@ -270,9 +336,14 @@ class RealLocatorNetwork final : public LocatorNetwork {
                             std::vector<SrvRecord>* records) override {
     return LookupSrvRecords(name, records);
   }
-  bool Ping(const std::string& host, const std::string& dnsDomain,
-            NetlogonResponse* response) override {
-    return PingDomainController(host, dnsDomain, kPingTimeout, response);
+  PingOutcome Ping(const std::string& host, const std::string& dnsDomain,
+                   NetlogonResponse* response,
+                   std::string* responder) override {
+    return PingDomainController(host, dnsDomain, kPingTimeout, response,
+                                responder);
+  }
+  std::vector<std::string> ResolveAddresses(const std::string& name) override {
+    return ResolveHostAddresses(name);
   }
   std::string KerberosDefaultRealm() override {
     return talvex::KerberosDefaultRealm();

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "directory/dc_locator.h"
+#include "directory/openldap/cldap_ping.h"
 #include "directory/openldap/dns_srv_lookup.h"
 #include "directory/openldap/netlogon_response.h"
 
@@ -23,9 +24,15 @@ class LocatorNetwork {
   // SRV records of name, in the order they are to be tried.
   virtual SrvLookupStatus LookupSrv(const std::string& name,
                                     std::vector<SrvRecord>* records) = 0;
-  // Netlogon ping of host for the DNS domain ("" = the one it serves).
-  virtual bool Ping(const std::string& host, const std::string& dnsDomain,
-                    NetlogonResponse* response) = 0;
+  // Netlogon ping of host for the DNS domain ("" = the one it serves);
+  // *responder: the address that answered.
+  virtual PingOutcome Ping(const std::string& host,
+                           const std::string& dnsDomain,
+                           NetlogonResponse* response,
+                           std::string* responder) = 0;
+  // The addresses a host name resolves to.
+  virtual std::vector<std::string> ResolveAddresses(
+      const std::string& name) = 0;
   virtual std::string KerberosDefaultRealm() = 0;
   virtual std::vector<std::string> SearchDomains() = 0;
 };

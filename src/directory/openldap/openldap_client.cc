@@ -3,11 +3,13 @@
 #include <sys/time.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cctype>
 #include <cstring>
 
 #include "directory/distinguished_name.h"
 #include "directory/openldap/dns_dc_locator.h"
+#include "directory/openldap/handshake_watchdog.h"
 #include "directory/openldap/krb5_default_realm.h"
 #include "directory/openldap/krb5_password_ticket.h"
 #include "directory/openldap/ldap_handles.h"
@@ -25,6 +27,8 @@ constexpr int kNetworkTimeoutSeconds = 10;
 // Longest wait for the answer to one request (one bind, one page, one
 // change) when the request sets no time limit of its own.
 constexpr int kOperationTimeoutSeconds = 120;
+// Longest wait for a TLS handshake to complete, from the connect on.
+constexpr int kHandshakeTimeoutSeconds = 10;
 // Extra client-side wait beyond a search's server-side time limit, so that
 // the server's own "time limit exceeded" answer arrives first.
 constexpr int kTimeLimitGraceSeconds = 30;
@@ -225,8 +229,10 @@ std::string PagingCookie(LDAP* ld, LDAPControl** controls) {
 
 class OpenLdapConnection final : public LdapConnection {
  public:
-  OpenLdapConnection(LdapHandle ld, LdapTls tls)
-      : ld_(std::move(ld)), tls_(tls) {}
+  // socket must be registered on ld already (see Initialize).
+  OpenLdapConnection(std::unique_ptr<ConnectedSocket> socket, LdapHandle ld,
+                     LdapTls tls)
+      : socket_(std::move(socket)), ld_(std::move(ld)), tls_(tls) {}
 
   int SetOption(LdapOption option, int value) override;
   int EstablishTls() override;
@@ -257,11 +263,20 @@ class OpenLdapConnection final : public LdapConnection {
   // refused before sending) would show the text of an earlier one.
   void BeginRequest();
   int FinishSaslBind(int rc);
-  // The realm of the domain this connection's server belongs to. Returns
-  // the code of a connection failure met on the way (no point binding
-  // then), else 0 with *realm set ("" when nothing tells).
-  int ContactedRealm(std::string* realm);
+  // The realm to ask for a ticket in when the account names none: this
+  // machine's Kerberos default realm, else the domain part of the
+  // controller's host name (the name the user gave, or the one the locator
+  // held against the address that answered); "" when neither tells. Never
+  // the server's own word: its RootDSE is read before any bind, so whatever
+  // answers could name a realm of its choosing and draw the ticket request
+  // there.
+  std::string TicketRealm();
+  // "host:port" of the server, as the handle was made for it.
+  std::string HostAndPort();
 
+  // Declared before the handle, so that it outlives it: libldap calls back
+  // into it when the handle is unbound.
+  std::unique_ptr<ConnectedSocket> socket_;
   LdapHandle ld_;
   LdapTls tls_;
   // Text of a failure found on our side (Kerberos, SASL set-up), shown in
@@ -328,13 +343,27 @@ int OpenLdapConnection::EstablishTls() {
   // ldap.conf (TLS_CACERT) or LDAPTLS_CACERT, TLS_REQCERT (demand by
   // default), and the host name against the certificate's names.
   TlsFailureLog log;
-  int rc = tls_ == LdapTls::kLdaps
-               ? ldap_connect(ld_.get())
-               : ldap_start_tls_s(ld_.get(), nullptr, nullptr);
+  bool ranOut = false;
+  int rc;
+  {
+    // The bound starts with the connect, which has its own (shorter) one;
+    // a StartTLS request whose answer never comes ends on the operation
+    // timeout as any request does.
+    HandshakeWatchdog watchdog(*socket_,
+                               std::chrono::seconds(kHandshakeTimeoutSeconds));
+    rc = tls_ == LdapTls::kLdaps
+             ? ldap_connect(ld_.get())
+             : ldap_start_tls_s(ld_.get(), nullptr, nullptr);
+    ranOut = watchdog.Fired();
+  }
   if (rc != LDAP_SUCCESS) {
     // A server that refused StartTLS has said why on the handle already.
     std::string reason = log.Reason();
     if (!reason.empty()) localDiagnostic_ = "TLS: " + reason;
+    if (ranOut) {
+      localDiagnostic_ = "no TLS handshake from " + HostAndPort() + " within " +
+                         std::to_string(kHandshakeTimeoutSeconds) + " seconds";
+    }
   }
   return rc;
 }
@@ -386,44 +415,14 @@ int OpenLdapConnection::SimpleBind(const std::string& dn,
   return FinishRequest(rc, msgid);
 }
 
-int OpenLdapConnection::ContactedRealm(std::string* realm) {
-  // Every domain controller lets anyone read its RootDSE; its default naming
-  // context is the DN of the domain it serves, whose DNS name is the realm.
-  char attribute[] = "defaultNamingContext";
-  char* attributes[] = {attribute, nullptr};
-  int msgid = 0;
-  int rc = ldap_search_ext(ld_.get(), "", LDAP_SCOPE_BASE, "(objectClass=*)",
-                           attributes, 0, nullptr, nullptr, nullptr, 1, &msgid);
-  LdapMessagePtr result;
-  if (rc == LDAP_SUCCESS) rc = WaitForResult(msgid, 0, &result);
-  if (rc == LDAP_SERVER_DOWN || rc == LDAP_TIMEOUT ||
-      rc == LDAP_CONNECT_ERROR) {
-    return rc;
-  }
-  if (rc == LDAP_SUCCESS) {
-    LDAPMessage* entry = ldap_first_entry(ld_.get(), result.get());
-    if (entry != nullptr) {
-      BervalArrayPtr values(ldap_get_values_len(ld_.get(), entry, attribute));
-      if (values != nullptr && values.get()[0] != nullptr) {
-        std::string dn(values.get()[0]->bv_val, values.get()[0]->bv_len);
-        std::string name = DNToDNSName(dn);
-        if (!name.empty()) {
-          *realm = AsciiUpperCase(name);
-          return LDAP_SUCCESS;
-        }
-      }
-    }
-  }
-  // A server that hides its RootDSE: the domain part of its host name, then
-  // this machine's default realm.
+std::string OpenLdapConnection::TicketRealm() {
+  std::string realm = KerberosDefaultRealm();
+  if (!realm.empty()) return realm;
   std::string host = HostName();
   std::size_t dot = host.find('.');
-  if (dot != std::string::npos && dot + 1 < host.size() && !IsIpAddress(host)) {
-    *realm = AsciiUpperCase(host.substr(dot + 1));
-  } else {
-    *realm = KerberosDefaultRealm();
-  }
-  return LDAP_SUCCESS;
+  if (dot != std::string::npos && dot + 1 < host.size() && !IsIpAddress(host))
+    return AsciiUpperCase(host.substr(dot + 1));
+  return std::string();
 }
 
 int OpenLdapConnection::NegotiateBind(const NegotiateCredentials& credentials) {
@@ -432,13 +431,16 @@ int OpenLdapConnection::NegotiateBind(const NegotiateCredentials& credentials) {
     return FinishSaslBind(
         SaslGssapiBind(ld_.get(), GSS_C_NO_CREDENTIAL, &localDiagnostic_));
   }
-  // The server's realm is needed unless the account names its own DNS domain.
+  // A realm is needed unless the account names its own DNS domain.
   bool ownRealm = credentials.user.find('@') == std::string::npos &&
                   credentials.domain.find('.') != std::string::npos;
   std::string realm;
   if (!ownRealm) {
-    int rc = ContactedRealm(&realm);
-    if (rc != LDAP_SUCCESS) return rc;
+    realm = TicketRealm();
+    // A user principal name's suffix is a DNS domain, often the realm's.
+    std::size_t at = credentials.user.rfind('@');
+    if (realm.empty() && at != std::string::npos)
+      realm = AsciiUpperCase(credentials.user.substr(at + 1));
     if (realm.empty()) {
       localDiagnostic_ =
           "The Kerberos realm of the server could not be determined";
@@ -577,6 +579,18 @@ std::string OpenLdapConnection::DiagnosticMessage() {
   return text != nullptr ? text.get() : "";
 }
 
+std::string OpenLdapConnection::HostAndPort() {
+  char* raw = nullptr;
+  if (ldap_get_option(ld_.get(), LDAP_OPT_HOST_NAME, &raw) !=
+      LDAP_OPT_SUCCESS) {
+    return "";
+  }
+  LdapStringPtr owned(raw);
+  if (owned == nullptr) return "";
+  std::string host = owned.get();
+  return host.substr(0, host.find(' '));
+}
+
 std::string OpenLdapConnection::HostName() {
   char* raw = nullptr;
   if (ldap_get_option(ld_.get(), LDAP_OPT_HOST_NAME, &raw) !=
@@ -672,8 +686,15 @@ std::unique_ptr<LdapConnection> OpenLdapClient::Initialize(
     *error = LDAP_LOCAL_ERROR;
     return nullptr;
   }
+  // The TLS handshake is watched on the connected socket: see EstablishTls.
+  auto socket = std::make_unique<ConnectedSocket>();
+  if (socket->Register(ld.get()) != LDAP_OPT_SUCCESS) {
+    *error = LDAP_LOCAL_ERROR;
+    return nullptr;
+  }
   *error = LDAP_SUCCESS;
-  return std::make_unique<OpenLdapConnection>(std::move(ld), tls);
+  return std::make_unique<OpenLdapConnection>(std::move(socket), std::move(ld),
+                                              tls);
 }
 
 }  // namespace

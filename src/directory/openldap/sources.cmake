@@ -4,6 +4,7 @@ list(APPEND TALVEX_DIRECTORY_PLATFORM_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/cldap_ping.cc
   ${CMAKE_CURRENT_LIST_DIR}/dns_dc_locator.cc
   ${CMAKE_CURRENT_LIST_DIR}/dns_srv_lookup.cc
+  ${CMAKE_CURRENT_LIST_DIR}/handshake_watchdog.cc
   ${CMAKE_CURRENT_LIST_DIR}/krb5_default_realm.cc
   ${CMAKE_CURRENT_LIST_DIR}/krb5_password_ticket.cc
   ${CMAKE_CURRENT_LIST_DIR}/netlogon_response.cc

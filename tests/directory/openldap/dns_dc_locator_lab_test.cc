@@ -37,8 +37,12 @@ class LabDnsDcLocatorTest : public testing::Test {
 
 TEST_F(LabDnsDcLocatorTest, PingAnswersWithTheControllersNamesAndFlags) {
   NetlogonResponse response;
-  ASSERT_TRUE(PingDomainController(Lab("LAB_DC_IP"), Lab("LAB_DOMAIN"),
-                                   std::chrono::milliseconds(1000), &response));
+  std::string responder;
+  ASSERT_EQ(PingDomainController(Lab("LAB_DC_IP"), Lab("LAB_DOMAIN"),
+                                 std::chrono::milliseconds(1000), &response,
+                                 &responder),
+            PingOutcome::kAnswered);
+  EXPECT_EQ(responder, Lab("LAB_DC_IP"));
   EXPECT_EQ(response.opcode, kLogonSamLogonResponseEx);
   EXPECT_EQ(response.dnsHostName, Lab("LAB_DC_HOST"));
   EXPECT_EQ(response.dnsDomainName, Lab("LAB_DOMAIN"));

@@ -5,6 +5,8 @@
 #include <map>
 #include <set>
 
+#include "support/text_case.h"
+
 namespace talvex {
 namespace {
 
@@ -43,17 +45,29 @@ class FakeNetwork : public LocatorNetwork {
     *records = it->second;
     return SrvLookupStatus::kFound;
   }
-  bool Ping(const std::string& host, const std::string& dnsDomain,
-            NetlogonResponse* response) override {
+  PingOutcome Ping(const std::string& host, const std::string& dnsDomain,
+                   NetlogonResponse* response,
+                   std::string* responder) override {
     pings.push_back(host + "|" + dnsDomain);
+    if (malformed.count(host) != 0) return PingOutcome::kMalformed;
     auto it = answers.find(host);
-    if (it == answers.end()) return false;
+    if (it == answers.end()) return PingOutcome::kNoAnswer;
     if (silentToOtherDomains.count(host) != 0 && !dnsDomain.empty() &&
         dnsDomain != it->second.dnsDomainName) {
-      return false;
+      return PingOutcome::kNoAnswer;
     }
     *response = it->second;
-    return true;
+    *responder = AddressOf(host);
+    return PingOutcome::kAnswered;
+  }
+  // Every name has one address of its own unless addresses says otherwise.
+  std::vector<std::string> ResolveAddresses(const std::string& name) override {
+    auto it = addresses.find(AsciiLowerCase(name));
+    if (it != addresses.end()) return it->second;
+    return {AddressOf(name)};
+  }
+  static std::string AddressOf(const std::string& name) {
+    return "address-of-" + AsciiLowerCase(name);
   }
   std::string KerberosDefaultRealm() override { return realm; }
   std::vector<std::string> SearchDomains() override { return searchDomains; }
@@ -69,6 +83,8 @@ class FakeNetwork : public LocatorNetwork {
   std::map<std::string, NetlogonResponse> answers;
   // Hosts that ignore a ping for a domain they do not serve.
   std::set<std::string> silentToOtherDomains;
+  std::set<std::string> malformed;
+  std::map<std::string, std::vector<std::string>> addresses;
   std::string realm;
   std::vector<std::string> searchDomains;
   std::vector<std::string> lookups;
@@ -204,6 +220,8 @@ TEST_F(DnsDcLocatorTest, ComputerThatIsASuitableControllerIsTheAnswer) {
       Answer("dc1.corp.example.com", "corp.example.com", "CORP", kWritableDc));
   network_->answers["dc2"] = Answer("dc2.corp.example.com", "corp.example.com",
                                     "CORP", kWritableDc, "Branch");
+  // "dc2" is a short name of the host that calls itself dc2.corp...
+  network_->addresses["dc2.corp.example.com"] = {FakeNetwork::AddressOf("dc2")};
   ASSERT_EQ(Locate("dc2", "corp.example.com", kDcFlags), 0);
   EXPECT_EQ(info_.name, "dc2.corp.example.com");
   EXPECT_EQ(info_.dcSiteName, "Branch");
@@ -240,6 +258,46 @@ TEST_F(DnsDcLocatorTest, ComputerThatAnswersButDoesNotSuitFallsBackToDns) {
     EXPECT_EQ(Locate(c.computer, "corp.example.com", kDcFlags), c.status)
         << c.computer;
     EXPECT_EQ(info_.name, c.name) << c.computer;
+  }
+}
+
+// The answer's host name is where the run binds: it must lead back to the
+// address that answered, or the locate fails before any connection.
+TEST_F(DnsDcLocatorTest, AnswerNamingAnotherHostIsRefusedWithBothNamed) {
+  network_->AddDc(
+      kCorpDcs, "dc1.corp.example.com",
+      Answer("evil.corp.example.com", "corp.example.com", "CORP", kWritableDc));
+  network_->answers["10.0.0.5"] =
+      Answer("evil.corp.example.com", "corp.example.com", "CORP", kWritableDc);
+  network_->answers["10.0.0.6"] =
+      Answer("dc6.corp.example.com", "corp.example.com", "CORP", kWritableDc);
+  network_->addresses["evil.corp.example.com"] = {"10.0.0.66"};
+  network_->addresses["dc6.corp.example.com"] = {"fe80::6", "address-of-10.0.0.6"};
+  network_->malformed.insert("garbled");
+  struct Case {
+    const char* computer;
+    int status;
+    const char* name;
+    const char* problem;
+  };
+  for (const Case& c :
+       {Case{"", 1355, "",
+             "The controller at address-of-dc1.corp.example.com "
+             "(dc1.corp.example.com) answered the locator ping as "
+             "evil.corp.example.com, which resolves to 10.0.0.66; nothing was "
+             "sent to either."},
+        Case{"10.0.0.5", 1355, "",
+             "The controller at address-of-10.0.0.5 (10.0.0.5) answered the "
+             "locator ping as evil.corp.example.com, which resolves to "
+             "10.0.0.66; nothing was sent to either."},
+        // An address whose host name leads back to it is the usual -h.
+        Case{"10.0.0.6", 0, "dc6.corp.example.com", ""},
+        Case{"garbled", 1722, "",
+             "The answer of garbled to the locator ping was malformed."}}) {
+    EXPECT_EQ(Locate(c.computer, "corp.example.com", kDcFlags), c.status)
+        << c.computer;
+    EXPECT_EQ(info_.name, c.name) << c.computer;
+    EXPECT_EQ(info_.problem, c.problem) << c.computer;
   }
 }
 
