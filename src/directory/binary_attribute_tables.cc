@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "support/output.h"
+#include "support/text_case.h"
 
 namespace talvex {
 namespace {
@@ -97,10 +98,10 @@ constexpr std::string_view kBinaryNames =
 
 struct Tables {
   bool filled = false;
-  std::set<std::string, std::less<>> sid;
-  std::set<std::string, std::less<>> securityDescriptor;
-  std::set<std::string, std::less<>> guid;
-  std::set<std::string, std::less<>> binary;
+  std::set<std::string, LessIgnoringAsciiCase> sid;
+  std::set<std::string, LessIgnoringAsciiCase> securityDescriptor;
+  std::set<std::string, LessIgnoringAsciiCase> guid;
+  std::set<std::string, LessIgnoringAsciiCase> binary;
 };
 
 Tables& BinaryTables() {
@@ -108,7 +109,7 @@ Tables& BinaryTables() {
   return tables;
 }
 
-void Split(std::string_view names, std::set<std::string, std::less<>>* table) {
+void Split(std::string_view names, std::set<std::string, LessIgnoringAsciiCase>* table) {
   while (!names.empty()) {
     std::size_t end = names.find(';');
     std::string_view name = names.substr(0, end);

@@ -32,6 +32,12 @@ void ReportLdapError(LdapClient& client, const std::string& label,
   PrintErrorText("Extended Error: " + VisibleText(diagnostic) + "\n", false);
 }
 
+void ReportServerWarning(const std::string& problem) {
+  PrintLine("WARN:");
+  PrintLine("WARN: " + VisibleText(problem));
+  PrintLine("WARN:");
+}
+
 void ReportServerFault(const std::string& problem) {
   PrintLine("ERROR:");
   PrintLine("ERROR: " + VisibleText(problem));

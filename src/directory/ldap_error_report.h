@@ -20,5 +20,8 @@ void ReportLdapError(LdapClient& client, const std::string& label,
 // problem, "ERROR:". The operation then fails with the local-error code,
 // which its caller reports as it reports every failed call.
 void ReportServerFault(const std::string& problem);
+// The same as a warning block: the run goes on without what the server got
+// wrong.
+void ReportServerWarning(const std::string& problem);
 
 }  // namespace talvex

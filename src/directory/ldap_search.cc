@@ -1,8 +1,10 @@
 #include "directory/ldap_search.h"
 
+#include <algorithm>
 #include <set>
 #include <utility>
 
+#include "directory/distinguished_name.h"
 #include "directory/ldap_error_report.h"
 #include "directory/ldap_filter.h"
 #include "directory/ranged_values.h"
@@ -92,6 +94,82 @@ std::string OneLineDn(std::string dn) {
   return dn;
 }
 
+// The DN of an entry without the "<GUID=...>;<SID=...>;" of the extended
+// DN form.
+std::string_view PlainDn(std::string_view dn) {
+  while (!dn.empty() && dn.front() == '<') {
+    std::size_t end = dn.find(">;");
+    if (end == std::string_view::npos) break;
+    dn.remove_prefix(end + 2);
+  }
+  return dn;
+}
+
+// Whether the entry lies where the search asked: the base itself, a child
+// of it, or anything below it, by scope. An honest server never answers
+// with anything else (continuations into other partitions come as
+// references, which are skipped); an entry from outside is a lie that must
+// not reach a listing, let alone a write. A base the server resolves itself
+// ("" for the RootDSE or a global catalog's whole forest, "<GUID=...>")
+// cannot be checked here.
+bool WithinBase(std::string_view dn, const LdapSearchRequest& request) {
+  if (request.base.empty() || request.base.front() == '<') return true;
+  DistinguishedName entry, base;
+  if (!DistinguishedName::Parse(request.base, &base)) return true;
+  if (!DistinguishedName::Parse(PlainDn(dn), &entry)) return false;
+  std::size_t depth = base.rdns().size();
+  std::size_t levels = entry.rdns().size();
+  if (levels < depth) return false;
+  switch (request.scope) {
+    case LdapScope::kBase:
+      if (levels != depth) return false;
+      break;
+    case LdapScope::kOneLevel:
+      if (levels != depth + 1) return false;
+      break;
+    case LdapScope::kSubtree:
+      break;
+  }
+  std::string suffix;
+  for (std::size_t i = levels - depth; i < levels; ++i) {
+    if (!suffix.empty()) suffix += ',';
+    suffix += entry.rdns()[i].text;
+  }
+  return SameDn(suffix, request.base);
+}
+
+// Drops the entries from outside the search's base, and says so once per
+// search, when it ends.
+class OutsideEntries {
+ public:
+  explicit OutsideEntries(const LdapSearchRequest& request)
+      : request_(request) {}
+  // Removes the entries outside the base from the page.
+  void Drop(std::vector<LdapEntry>* entries) {
+    auto outside = [this](const LdapEntry& entry) {
+      if (WithinBase(entry.dn, request_)) return false;
+      if (count_++ == 0) first_ = entry.dn;
+      return true;
+    };
+    entries->erase(std::remove_if(entries->begin(), entries->end(), outside),
+                   entries->end());
+  }
+  void Report(LdapConnection& connection) const {
+    if (count_ == 0) return;
+    ReportServerWarning(
+        "The server " + connection.HostName() + " answered the search of " +
+        request_.filter + " under \"" + request_.base + "\" with " +
+        std::to_string(count_) + (count_ == 1 ? " entry" : " entries") +
+        " from outside it, left out: \"" + first_ + "\"" +
+        (count_ == 1 ? "" : " and others") + ".");
+  }
+
+ private:
+  const LdapSearchRequest& request_;
+  long long count_ = 0;
+  std::string first_;
+};
+
 // Tells a paged search that moves on from one that never ends. Samba sends
 // one cookie for every page of a search (its paged_results module names
 // the stored result set, not the position in it), so a cookie seen before
@@ -146,6 +224,9 @@ int LdapGetRec(LdapConnection& connection, const std::string& base,
   std::string cookie;
   int code = connection.Search(request, 0, &cookie, &entries);
   if (code != ldap_result::kSuccess) return code;
+  OutsideEntries outside(request);
+  outside.Drop(&entries);
+  outside.Report(connection);
   // A search that matched nothing has no entry to read: the object the
   // caller asked for is not there.
   if (entries.empty()) return ldap_result::kNoSuchObject;
@@ -194,9 +275,11 @@ int LdapGetRecPages(LdapConnection& connection, const std::string& base,
   RecordSet page;
   SearchValueConverter converter;
   PagingProgress progress;
+  OutsideEntries outside(request);
   do {
     entries.clear();
     code = connection.Search(request, paging.pageSize, &cookie, &entries);
+    outside.Drop(&entries);
     if (code == ldap_result::kSuccess && paging.pageSize > 0 &&
         !cookie.empty()) {
       std::string fault = progress.Check(cookie, entries);
@@ -233,6 +316,7 @@ int LdapGetRecPages(LdapConnection& connection, const std::string& base,
            !cookie.empty());
   // The end of the results is success when it comes as its own code.
   if (code == ldap_result::kNoResultsReturned) code = ldap_result::kSuccess;
+  outside.Report(connection);
 
   if (ShowParameters()) {
     PrintDebugLine("Exiting LdapGetRecs - " + std::to_string(count) + " - " +
@@ -265,6 +349,9 @@ std::string GetDN(LdapConnection& connection, const std::string& base,
     }
     return std::string();
   }
+  OutsideEntries outside(request);
+  outside.Drop(&entries);
+  outside.Report(connection);
   std::string dn;
   if (!entries.empty()) {
     for (const auto& attribute : entries.front().attributes) {

@@ -29,6 +29,8 @@ void RunDelete(RunState& state) {
   }
 
   if (config.forReal) {
+    for (const auto& [key, policy] : state.policies)
+      RequirePsoOfTheRun(state, policy.dn());
     PrintLine("Deleting PSO(s):");
   } else {
     PrintLine("");

@@ -137,6 +137,7 @@ void RunApplyTo(RunState& state) {
   }
 
   if (config.forReal) {
+    RequirePsoOfTheRun(state, psoDn);
     PrintLine("Applying PSO " + VisibleText(psoDn));
     PrintLine("to object " + VisibleText(objectDn));
     bool add = config.action == ActionCode::kApplyTo;
@@ -167,6 +168,7 @@ void RunClearApplied(RunState& state) {
   const std::string& psoDn = state.policies.begin()->second.dn();
 
   if (config.forReal) {
+    RequirePsoOfTheRun(state, psoDn);
     PrintLine("Clearing PSO " + VisibleText(psoDn));
     int status = LdapClearAttribs(*state.mainConnection, psoDn,
                                   {kPsoAppliesToAttribute});

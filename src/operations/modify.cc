@@ -124,6 +124,7 @@ void RunModify(RunState& state) {
   }
 
   if (config.forReal) {
+    if (isPso) RequirePsoOfTheRun(state, specification.dn());
     PrintLine(isPso ? "Modifying PSO:" : "Modifying Domain Policy:");
     PrintLine("  " + VisibleText(specification.dn()));
     std::string dn = specification.dn();

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace talvex {
 
@@ -9,5 +10,10 @@ namespace talvex {
 // The name is escaped as an RDN value (RFC 4514), so that a name such as
 // "a,OU=x" names one object in the container and not one somewhere else.
 std::string PsoDn(const std::string& name, const std::string& domainDn);
+
+// Whether dn names an object right inside the Password Settings Container
+// of one of the domains (DNs).
+bool InPasswordSettingsContainer(const std::string& dn,
+                                 const std::vector<std::string>& domainDns);
 
 }  // namespace talvex

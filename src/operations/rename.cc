@@ -62,6 +62,7 @@ void RunRename(RunState& state) {
 
   const std::string dn = state.policies.begin()->second.dn();
   if (config.forReal) {
+    RequirePsoOfTheRun(state, dn);
     PrintLine("Renaming PSO:");
     PrintLine("  " + VisibleText(dn));
     int code =

@@ -2,6 +2,8 @@
 
 #include "directory/ldap_client.h"
 #include "directory/ldap_error_report.h"
+#include "operations/pso_dn.h"
+#include "support/visible_text.h"
 #include "support/output.h"
 #include "support/run_exit.h"
 
@@ -39,6 +41,17 @@ void PrintNotForRealBanner() {
   PrintLine("***************************************************");
   PrintLine("***This is not for real, -forreal not specified.***");
   PrintLine("***************************************************");
+}
+
+void RequirePsoOfTheRun(const RunState& state, const std::string& dn) {
+  if (InPasswordSettingsContainer(dn, state.domainList)) return;
+  PrintLine("ERROR:");
+  PrintLine("ERROR: " + VisibleText(dn));
+  PrintLine(
+      "ERROR: is not in the Password Settings Container of a domain of this "
+      "forest; nothing was written to it.");
+  PrintLine("ERROR:");
+  FailRun(ldap_result::kLocalError);
 }
 
 void FailRun(int code) {

@@ -15,6 +15,12 @@ void PrintNotForRealBanner();
 // the run with the code.
 [[noreturn]] void FailRun(int code);
 
+// Ends the run, before any request, when a write is about to go to an object
+// that is not a PSO of the run: right inside the Password Settings Container
+// of a domain of the forest. The lists come from the server, and what a
+// broken or hostile server lists must never be what gets deleted or changed.
+void RequirePsoOfTheRun(const RunState& state, const std::string& dn);
+
 // Reports a failed LDAP call (label, server text, code, with the main
 // connection's extended error) and ends the run through FailRun.
 [[noreturn]] void FailLdapCall(RunState& state, const std::string& label,

@@ -1,5 +1,7 @@
 #include "support/text_case.h"
 
+#include <algorithm>
+
 #include "support/letter_case.h"
 
 namespace talvex {
@@ -103,6 +105,15 @@ bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b) {
     if (AsciiLower(a[i]) != AsciiLower(b[i])) return false;
   }
   return true;
+}
+
+bool LessIgnoringAsciiCase::operator()(std::string_view a,
+                                       std::string_view b) const {
+  return std::lexicographical_compare(
+      a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+        return static_cast<unsigned char>(AsciiLower(x)) <
+               static_cast<unsigned char>(AsciiLower(y));
+      });
 }
 
 }  // namespace talvex

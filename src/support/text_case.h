@@ -19,4 +19,12 @@ std::string AsciiLowerCase(std::string_view text);
 std::string AsciiUpperCase(std::string_view text);
 bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b);
 
+// Orders texts without regard to ASCII case (for attribute names, which
+// are case-insensitive); transparent, so that sets of names can be asked
+// with a string_view.
+struct LessIgnoringAsciiCase {
+  using is_transparent = void;
+  bool operator()(std::string_view a, std::string_view b) const;
+};
+
 }  // namespace talvex

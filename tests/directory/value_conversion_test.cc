@@ -54,10 +54,12 @@ TEST_F(ValueConversionTest, BinaryAttributesInHexPairs) {
             ConvertAttributeValues("userCertificate", {Bytes({1, 2, 3})}));
 }
 
-TEST_F(ValueConversionTest, TableLookupIsCaseSensitiveAndTextPassesThrough) {
+TEST_F(ValueConversionTest, TableLookupIgnoresLetterCaseAndTextPassesThrough) {
   std::string guid(16, '\x01');
-  // Names are looked up exactly as the server spells them.
-  EXPECT_EQ(std::vector<std::string>{guid},
+  // Attribute names are case-insensitive: a server may spell them its way.
+  EXPECT_EQ(ConvertAttributeValues("objectGUID", {guid}),
+            ConvertAttributeValues("OBJECTGUID", {guid}));
+  EXPECT_NE(std::vector<std::string>{guid},
             ConvertAttributeValues("objectguid", {guid}));
   EXPECT_EQ((std::vector<std::string>{"a", "b"}),
             ConvertAttributeValues("description", {"a", "b"}));

@@ -267,6 +267,7 @@ class FakeLdapConnection : public LdapConnection {
       std::size_t before = entries->size();
       request.result =
           directory_->Search(search, pageSize, cookie, entries, &diagnostic);
+      Distort(search, before, entries);
       request.entriesReturned = entries->size() - before;
     }
     return Finish(request, diagnostic);
@@ -381,6 +382,24 @@ class FakeLdapConnection : public LdapConnection {
       return true;
     }
     return false;
+  }
+
+  // The lies that change an honest answer (its entries from first on).
+  void Distort(const LdapSearchRequest& search, std::size_t first,
+               std::vector<LdapEntry>* entries) {
+    if (state_->lie == FakeLie::kShoutedNames) {
+      for (std::size_t i = first; i < entries->size(); ++i) {
+        for (LdapAttribute& attribute : (*entries)[i].attributes)
+          attribute.name = UpperCase(attribute.name);
+      }
+    }
+    if (state_->lie == FakeLie::kForeignEntries && entries->size() > first &&
+        !search.base.empty() && (*entries)[first].dn.size() >= search.base.size()) {
+      LdapEntry foreign = (*entries)[first];
+      foreign.dn.resize(foreign.dn.size() - search.base.size());
+      foreign.dn += "DC=elsewhere,DC=invalid";
+      entries->push_back(std::move(foreign));
+    }
   }
 
   // False (with the code set) when the write must not reach the directory.

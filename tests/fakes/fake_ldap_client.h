@@ -46,6 +46,9 @@ enum class FakeLie {
   kRepeatedPages,   // every page is the first again, under one cookie
   kEmptyPages,      // every page without entries, under a new cookie
   kIgnoredWrites,   // a modification answered with success, not made
+  kShoutedNames,    // every attribute name of an answer in upper case
+  kForeignEntries,  // every answer with a copy of its first entry from
+                    // DC=elsewhere,DC=invalid added
 };
 
 // One request as the fake received it, with the result it gave.

@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "operations/executor_fixture.h"
+#include "operations/pso_dn.h"
 #include "support/run_exit.h"
 #include "support/system_message.h"
 
@@ -39,6 +40,99 @@ int LocateCount(const FakeDcLocator& locator, const std::string& domain,
                       return LowerCase(call.domain) == LowerCase(domain) &&
                              call.flags == flags;
                     }));
+}
+
+// ---- What a lying server cannot do ---------------------------------------------
+
+// Attribute names are not case-sensitive: a server that answers in another
+// letter case gives the same runs as one that answers in the schema's.
+TEST_F(ExecutorTest, AttributeNamesInAnyLetterCaseGiveTheSameRuns) {
+  Corp().AddPso(kCorpDn, "pso1", 10);
+  struct Case {
+    const char* name;
+    void (*configure)(RunConfig*);
+  };
+  const Case cases[] = {
+      {"view", [](RunConfig* c) {
+         c->action = ActionCode::kView;
+         c->psoSelected = true;
+         c->domainPolicySelected = true;
+       }},
+      {"json", [](RunConfig* c) {
+         c->action = ActionCode::kView;
+         c->psoSelected = true;
+         c->domainPolicySelected = true;
+         c->json = true;
+       }},
+      {"quickstart", [](RunConfig* c) {
+         c->action = ActionCode::kQuickStart;
+         c->domainPolicySelected = true;
+       }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    config_ = RunConfig{};
+    c.configure(&config_);
+    client_.Lie(FakeLie::kNone);
+    RunResult honest = Execute();
+    client_.Lie(FakeLie::kShoutedNames);
+    RunResult shouted = Execute();
+    EXPECT_EQ(honest.out, shouted.out);
+    EXPECT_EQ(honest.status, shouted.status);
+    EXPECT_THAT(shouted.out, AllOf(HasSubstr("24"), Not(HasSubstr("(unset)")),
+                                   Not(HasSubstr("ERROR"))));
+  }
+}
+
+// An entry from outside the search's base is left out with a warning, and
+// never becomes the object of a write.
+TEST_F(ExecutorTest, EntriesFromOutsideTheSearchBaseAreLeftOut) {
+  Corp().AddPso(kCorpDn, "pso1", 10);
+  client_.Lie(FakeLie::kForeignEntries);
+  View();
+  RunResult view = Execute();
+  EXPECT_THAT(view.out, HasSubstr("\nWARN:\nWARN: The server "
+                                  "dc1.corp.example.com answered the search of "));
+  EXPECT_THAT(view.out, HasSubstr(
+                            " from outside it, left out: "
+                            "\"CN=pso1,CN=Password Settings Container,CN=System,"
+                            "DC=elsewhere,DC=invalid\".\nWARN:\n"));
+  EXPECT_THAT(view.out, Not(HasSubstr("Policy #2")));
+  EXPECT_EQ(0, view.status);
+
+  config_ = RunConfig{};
+  config_.action = ActionCode::kMultiDelete;
+  config_.psoSelected = true;
+  config_.override = true;
+  config_.forReal = true;
+  RunResult deleted = Execute();
+  std::vector<FakeRequest> deletes = client_.Requests(FakeOp::kDelete);
+  ASSERT_EQ(1u, deletes.size()) << deleted.out;
+  EXPECT_EQ(PsoDnIn(kCorpDn, "pso1"), deletes.front().dn);
+}
+
+// A write to anything but a PSO of the run's forest is refused before it is
+// sent, whatever the lists read from the server say.
+TEST(PsoOfTheRunTest, OnlyObjectsRightInAPasswordSettingsContainer) {
+  const std::vector<std::string> domains = {kCorpDn, kChildDn};
+  struct Case {
+    std::string dn;
+    bool allowed;
+  };
+  for (const Case& c : std::vector<Case>{
+           {PsoDnIn(kCorpDn, "a"), true},
+           {"cn=a,cn=password settings container,cn=system,"
+            "dc=CHILD,dc=corp,dc=example,dc=com",
+            true},
+           {PsoDnIn(kCorpDn, "a\\,b"), true},
+           {PsoDnIn("DC=elsewhere,DC=invalid", "a"), false},
+           {"CN=x," + PsoDnIn(kCorpDn, "a"), false},
+           {"CN=Password Settings Container,CN=System," + std::string(kCorpDn),
+            false},
+           {kCorpDn, false},
+           {"not a dn", false}}) {
+    EXPECT_EQ(c.allowed, InPasswordSettingsContainer(c.dn, domains)) << c.dn;
+  }
 }
 
 // ---- The preparation on one domain

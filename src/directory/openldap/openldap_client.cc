@@ -507,24 +507,48 @@ int OpenLdapConnection::Search(const LdapSearchRequest& request, int pageSize,
                       request.attributesOnly ? 1 : 0, controls.get(), nullptr,
                       nullptr, std::max(0, request.sizeLimit), &msgid);
   if (rc != LDAP_SUCCESS) return rc;
-  LdapMessagePtr result;
-  rc = WaitForResult(msgid, timeLimit, &result);
-  if (rc != LDAP_SUCCESS) return rc;
-
+  // The answer is taken one message at a time and each entry converted as
+  // it comes, so that the run holds one copy of the results: a server that
+  // sends far more than a page (it ignores the page size, or pages are not
+  // asked for) costs the entries themselves, not libldap's chain of them
+  // besides.
+  const auto deadline =
+      std::chrono::steady_clock::now() +
+      std::chrono::seconds(std::max(kOperationTimeoutSeconds,
+                                    timeLimit + kTimeLimitGraceSeconds));
   int code = LDAP_OTHER;
   cookie->clear();
-  for (LDAPMessage* message = ldap_first_message(ld, result.get());
-       message != nullptr; message = ldap_next_message(ld, message)) {
-    int type = ldap_msgtype(message);
-    if (type == LDAP_RES_SEARCH_ENTRY) {
-      entries->push_back(ReadEntry(ld, message));
-    } else if (type == LDAP_RES_SEARCH_RESULT) {
+  for (;;) {
+    auto left = std::chrono::duration_cast<std::chrono::microseconds>(
+        deadline - std::chrono::steady_clock::now());
+    timeval wait{.tv_sec = 0, .tv_usec = 0};
+    if (left.count() > 0) {
+      wait.tv_sec = static_cast<time_t>(left.count() / 1000000);
+      wait.tv_usec = static_cast<suseconds_t>(left.count() % 1000000);
+    }
+    LDAPMessage* raw = nullptr;
+    rc = ::ldap_result(ld, msgid, LDAP_MSG_ONE, &wait, &raw);
+    LdapMessagePtr message(raw);
+    if (rc == 0) {
+      ldap_abandon_ext(ld, msgid, nullptr, nullptr);
+      localDiagnostic_ =
+          "No answer from the server within " +
+          std::to_string(std::max(kOperationTimeoutSeconds,
+                                  timeLimit + kTimeLimitGraceSeconds)) +
+          " seconds";
+      return LDAP_TIMEOUT;
+    }
+    if (rc == -1) return LastResultCode();
+    if (rc == LDAP_RES_SEARCH_ENTRY) {
+      entries->push_back(ReadEntry(ld, message.get()));
+    } else if (rc == LDAP_RES_SEARCH_RESULT) {
       LDAPControl** rawControls = nullptr;
-      rc = ldap_parse_result(ld, message, &code, nullptr, nullptr, nullptr,
-                             &rawControls, 0);
+      rc = ldap_parse_result(ld, message.get(), &code, nullptr, nullptr,
+                             nullptr, &rawControls, 0);
       LdapControlArrayPtr responseControls(rawControls);
       if (rc != LDAP_SUCCESS) code = rc;
       if (pageSize > 0) *cookie = PagingCookie(ld, responseControls.get());
+      break;
     }
     // Search references (continuations into other partitions) are skipped:
     // the callers want entries only.
