@@ -185,7 +185,7 @@ class Connection:
         found = lies.change_entries(lie, message, found)
         paging = message["controls"].get(lm.PAGED_RESULTS_OID)
         if paging is not None and lies.is_pso_search(message) and lie in (
-                "paging-same-cookie", "paging-cycle", "paging-empty", "big-page"):
+                "paging-same-cookie", "paging-cycle", "paging-empty", "big-page", "many-psos"):
             return self.lying_page(message, found, lm.paged_request(paging))
         done_controls = b""
         if paging is not None:
@@ -205,6 +205,13 @@ class Connection:
     def lying_page(self, message, found, request):
         mid, lie = message["id"], self.lie
         size, cookie = request
+        if lie == "many-psos":
+            first = int(cookie or b"0")
+            self.send(lies.big_page(mid, message["attributes"], first, size))
+            more = first + size < lies.BIG_PAGE_ENTRIES
+            self.send(lm.result(mid, lm.SEARCH_DONE, 0, controls=lm.paged_control(
+                str(first + size).encode() if more else b"")))
+            return True
         if lie == "big-page":
             if cookie:
                 self.send(lm.result(mid, lm.SEARCH_DONE, 0, controls=lm.paged_control(b"")))

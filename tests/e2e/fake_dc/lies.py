@@ -25,6 +25,7 @@ LIES = {
     "paging-cycle": "the pages of a PSO search cycle through two cookies",
     "paging-empty": "a PSO search sends pages without entries, each with a new cookie, for ever",
     "big-page": "a PSO search asking for pages of 100 gets one page of 100,000 PSOs",
+    "many-psos": "no lie: a PSO search finds 100,000 PSOs, paged as asked (big-page's yardstick)",
     "partitions-error": "the search of the Partitions container fails with operationsError",
     "partitions-silent": "the search of the Partitions container is never answered",
     "write-code-256": "every write is refused with result code 256",
@@ -47,14 +48,16 @@ def is_pso_search(message):
     return "msds-passwordsettings" in repr(message["filter"]).lower()
 
 
-def big_page(message_id, requested):
-    """100,000 PSO entries, each an honest one under its own name: one
-    entry encoded, the others made from it by a name of the same length."""
+def big_page(message_id, requested, first=0, count=BIG_PAGE_ENTRIES):
+    """PSO entries first... of 100,000, each an honest one under its own
+    name: one entry encoded, the others made from it by a name of the same
+    length."""
     template = "bulk-000000"
     dn, attributes = pso(template, 100, 12, 5)
     encoded = lm.entry(message_id, dn, directory.selected(attributes, requested))
+    last = min(first + count, BIG_PAGE_ENTRIES)
     return b"".join(encoded.replace(template.encode(), f"bulk-{i:06}".encode())
-                    for i in range(BIG_PAGE_ENTRIES))
+                    for i in range(first, last))
 
 
 def _other_case(name):
