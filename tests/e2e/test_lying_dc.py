@@ -128,6 +128,9 @@ CASES = [
     Case(10, "cldap-malformed", "cldap-malformed", ["-view", "-pso"], code=1722 & 0xFF,
          shared=False),
 ]
+# Cases whose sound behaviour has not landed yet, by build, with what is
+# still wrong: they run, and are expected to fail until it lands.
+NOT_YET = {"linux": {}, "windows": {}}
 # The expected name of each case's fragments, where it is not the case's own.
 FRAGMENTS_OF = {"domain-list-silent": "domain-list", "paging-cycle": "paging-repeated",
                 "redirect-located": "redirect"}
@@ -265,8 +268,11 @@ def _add_case(case):
     name = f"test_item{case.item:02}_{case.name.replace('-', '_')}"
     test.__name__ = name
     test.__doc__ = f"item {case.item}: {case.name} ({case.lie})"
-    if talvex_process.is_windows() and not case.shared:
+    build = "windows" if talvex_process.is_windows() else "linux"
+    if build == "windows" and not case.shared:
         test = unittest.skip("the fault lies in Linux code only")(test)
+    elif case.name in NOT_YET[build]:
+        test = unittest.expectedFailure(test)
     setattr(LyingControllerTest, name, test)
 
 
