@@ -35,7 +35,7 @@ class FakeNetwork:
         self.etc = f"/etc/netns/{self.name}"
         self.state = None
         self.fake = None
-        self.certificates = tempfile.mkdtemp(prefix="tvxfake-ca-")
+        self.certificates = None
 
     def __enter__(self):
         self.create()
@@ -46,6 +46,7 @@ class FakeNetwork:
 
     def create(self):
         self.destroy()
+        self.certificates = tempfile.mkdtemp(prefix="tvxfake-ca-")
         _ip("netns", "add", self.name)
         # The loopback device holds both addresses: nothing leaves the
         # namespace, and no kernel module is needed for a device of its own.
@@ -65,9 +66,10 @@ class FakeNetwork:
         self.stop()
         subprocess.run(["ip", "netns", "del", self.name], capture_output=True)
         shutil.rmtree(self.etc, ignore_errors=True)
-        if self.state:
-            shutil.rmtree(self.state, ignore_errors=True)
-            self.state = None
+        for scratch in (self.state, self.certificates):
+            if scratch:
+                shutil.rmtree(scratch, ignore_errors=True)
+        self.state = self.certificates = None
 
     def start(self, lie="honest"):
         """A fresh fake telling this lie, with an empty log."""
