@@ -7,8 +7,7 @@ namespace talvex {
 int CachingDcLocator::Locate(const std::string& computer,
                              const std::string& domain, std::uint32_t flags,
                              DomainControllerInfo* info) {
-  // Computer and domain names are not case-sensitive.
-  Question question{LowerCase(computer), LowerCase(domain), flags};
+  Question question = Key(computer, domain, flags);
   auto it = answers_.find(question);
   if (it == answers_.end()) {
     Answer answer;
@@ -22,6 +21,19 @@ int CachingDcLocator::Locate(const std::string& computer,
     info->problem = it->second.info.problem;
   }
   return it->second.status;
+}
+
+void CachingDcLocator::Remember(const std::string& computer,
+                                const std::string& domain, std::uint32_t flags,
+                                const DomainControllerInfo& info) {
+  answers_.emplace(Key(computer, domain, flags), Answer{0, info});
+}
+
+CachingDcLocator::Question CachingDcLocator::Key(const std::string& computer,
+                                                 const std::string& domain,
+                                                 std::uint32_t flags) {
+  // Computer and domain names are not case-sensitive.
+  return Question{LowerCase(computer), LowerCase(domain), flags};
 }
 
 }  // namespace talvex

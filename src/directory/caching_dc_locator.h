@@ -22,12 +22,20 @@ class CachingDcLocator : public DcLocator {
   int Locate(const std::string& computer, const std::string& domain,
              std::uint32_t flags, DomainControllerInfo* info) override;
 
+  // Takes a known answer for the question, unless it was asked already:
+  // the run's own controller answers for the domain it serves under that
+  // domain's DNS name too, without a second ping.
+  void Remember(const std::string& computer, const std::string& domain,
+                std::uint32_t flags, const DomainControllerInfo& info);
+
  private:
   struct Answer {
     int status = 0;
     DomainControllerInfo info;
   };
   using Question = std::tuple<std::string, std::string, std::uint32_t>;
+  static Question Key(const std::string& computer, const std::string& domain,
+                      std::uint32_t flags);
 
   DcLocator& inner_;
   std::map<Question, Answer> answers_;

@@ -10,13 +10,6 @@ namespace {
 
 constexpr int kProgressDebugLevel = 1;
 
-// The name always comes from a domain DN, so it is a DNS name even when it
-// has a single label ("corp"), which must not be asked for as a NetBIOS
-// name: 0x21010.
-constexpr std::uint32_t kDnsDomainControllerFlags =
-    locator_flags::kDirectoryServiceRequired |
-    locator_flags::kWritableRequired | locator_flags::kIsDnsName;
-
 void Progress(const std::string& line) {
   if (Output().debugLevel >= kProgressDebugLevel) PrintDebugLine(line);
 }

@@ -46,6 +46,13 @@ std::unique_ptr<LdapConnection> OpenLocatedController(
     const DirectoryAccess& access, const std::string& host, ControllerRole role,
     int* status);
 
+// The locator flags of a writable controller of a domain asked for by its DNS
+// name (0x21010), even when the name has a single label ("corp"), which must
+// not be asked for as a NetBIOS name.
+constexpr std::uint32_t kDnsDomainControllerFlags =
+    locator_flags::kDirectoryServiceRequired |
+    locator_flags::kWritableRequired | locator_flags::kIsDnsName;
+
 // Locates a writable controller of the domain (DNS name, flags 0x21010) and
 // returns its connection from the cache, opening and entering one when the
 // cache has none. Writes the debug lines of that walk. On failure returns

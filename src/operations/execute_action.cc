@@ -258,6 +258,16 @@ int ExecuteAction(const RunConfig& config, std::string* password,
   OpenMainConnection(state);
   ReadServer(state);
   FixDomainDn(state);
+  // The run's controller is a writable one of the domain it serves: a later
+  // locate of that domain by DNS name (the domain policy's, a PSO's) is
+  // answered with it instead of with another DNS lookup and ping.
+  cachingLocator.Remember(
+      config.host, DNToDNSName(state.serverInfo.defaultNamingContext),
+      kDnsDomainControllerFlags,
+      DomainControllerInfo{.name = state.controllerName,
+                           .dcSiteName = state.controllerSite,
+                           .clientSiteName = {},
+                           .problem = {}});
   ReadDomainList(state);
   RunValidationTests(state.serverInfo, config);
   RetrieveDomainPolicies(state);
