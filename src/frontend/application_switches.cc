@@ -296,6 +296,25 @@ void ApplyAudit(const CommandLine& commandLine, RunConfig* config) {
   }
 }
 
+// Every policy of the domain takes part in deciding an account's policy, so
+// no selection narrows what is read; -base narrows the accounts.
+void ApplyCoverage(const CommandLine& commandLine, RunConfig* config) {
+  config->action = ActionCode::kCoverage;
+  config->usedOnly = false;
+  config->unusedOnly = false;
+  config->psoSelected = true;
+  config->psoName.clear();
+  config->domainPolicySelected = true;
+  if (!commandLine.HasSwitch("base")) return;
+  config->coverageBase = commandLine.SwitchValue("base", "");
+  if (config->coverageBase.empty()) {
+    Fail({"ERROR: Must specify the DN of a subtree for -base."});
+  }
+  if (config->allDomainsForPsos) {
+    Fail({"ERROR: -base cannot be used with -alldoms."});
+  }
+}
+
 // An action rule runs when any of its switches was given. The order only
 // decides which message appears first.
 struct ActionRule {
@@ -317,6 +336,7 @@ const std::vector<ActionRule>& ActionRules() {
       {{"applyto", "unapplyto"}, ApplyMembership, false},
       {{"effective"}, ApplyEffective, true},
       {{"audit"}, ApplyAudit, true},
+      {{"coverage"}, ApplyCoverage, true},
   };
   return rules;
 }
@@ -353,6 +373,10 @@ void ProcessApplicationSwitches(CommandLine& commandLine, RunConfig* config) {
     rule.apply(commandLine, config);
   }
 
+  if (commandLine.HasSwitch("base") &&
+      config->action != ActionCode::kCoverage) {
+    Fail({"ERROR: -base is only valid with -coverage."});
+  }
   if (config->usedOnly && config->unusedOnly) {
     Fail({"ERROR: Cannot specify Used and Unused PSO switches."});
   }

@@ -61,6 +61,9 @@ const SwitchTable& ApplicationSwitchTable() {
             ":json",
             // Grading the policies against a baseline profile.
             "audit",
+            // Which policy governs every account, and the subtree read.
+            ":coverage",
+            "base",
         });
     return switches;
   }();

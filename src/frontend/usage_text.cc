@@ -43,6 +43,10 @@ constexpr char kUsageBody[] = R"usage(
                  xxx: cis, stig, msbaseline, nist, or a JSON profile file.
                  Also checks the policies against each other. Writes
                  nothing. Exit code 0: no findings; 2: findings.
+   -coverage     Show which policy governs every user account of the domain
+                 and why: named by a PSO, through a group, or the domain
+                 policy; beside the directory's own msDS-ResultantPSO.
+                 Writes nothing.
    -applyto xxx  Apply policy specified with criteria to object specified
                  in xxx, could be SAM Name, UPN, or DN.  
    -unapplyto xxx  Same as -applyto but unapplies.
@@ -116,6 +120,7 @@ constexpr char kUsageBody[] = R"usage(
    -domain xxx   Policy for Domain xxx.
    -used         Only PSOs that have members applied to them.
    -unused       Only PSOs that do not have members applied to them.
+   -base xxx     For -coverage, only the accounts under DN xxx.
 
            [AUTHENTICATION OPTIONS]
    -u id         Userid authentication. AD simple bind supports All ID
@@ -292,6 +297,14 @@ Examples:
 
        talvex /audit /etc/talvex/corp.json /pso /json
           Grade all PSOs against a profile file, as a JSON document.
+
+   Coverage Examples
+
+       talvex /coverage
+          Show the policy that governs every account of the default domain.
+
+       talvex /coverage /base OU=Staff,DC=corp,DC=example,DC=com /json
+          The same for the accounts under OU=Staff, as a JSON document.
 
 
 )usage";

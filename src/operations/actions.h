@@ -18,5 +18,6 @@ void RunApplyTo(RunState& state);  // applyto and unapplyto
 void RunClearApplied(RunState& state);
 void RunEffective(RunState& state);
 void RunAudit(RunState& state);
+void RunCoverage(RunState& state);
 
 }  // namespace talvex

@@ -26,8 +26,9 @@ namespace {
 
 // The sections that run after the preparation, by action. Modify reads the
 // policy again and Effective reads the user's, through the domain's
-// controller, which may need a connection of its own: those two hold the
-// password until they end; every other section runs without it.
+// controller, and Coverage reads every domain's accounts through its own,
+// which may need a connection of its own: those hold the password until
+// they end; every other section runs without it.
 struct ActionSection {
   ActionCode action;
   void (*run)(RunState& state);
@@ -48,6 +49,7 @@ constexpr ActionSection kActionSections[] = {
     {ActionCode::kClearApplied, RunClearApplied, false},
     {ActionCode::kEffective, RunEffective, true},
     {ActionCode::kAudit, RunAudit, false},
+    {ActionCode::kCoverage, RunCoverage, true},
 };
 
 bool DebugAt(int level) { return Output().debugLevel >= level; }

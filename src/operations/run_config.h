@@ -25,6 +25,7 @@ enum class ActionCode : std::int32_t {
   kClearApplied = 4096,
   kEffective = 8192,
   kAudit = 16384,
+  kCoverage = 32768,
 };
 
 struct RunConfig {
@@ -54,6 +55,8 @@ struct RunConfig {
   std::string renameTo;
   std::string memberTarget;
   std::string effectiveUser;
+  // -base: the subtree whose accounts -coverage reads.
+  std::string coverageBase;
   AuditProfile auditProfile;  // -audit: read before any directory contact
   PolicyRecord addSpec{true};
   PolicyRecord modSpec{false, true};

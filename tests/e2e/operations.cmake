@@ -12,3 +12,7 @@ endforeach()
 # -audit grades the suite's own PSOs and the domain policy, and checks that
 # an audit writes nothing (the objects' uSNChanged).
 talvex_e2e_test(e2e_test_audit SUITE test_audit LAB SERIAL)
+
+# -coverage: the suite's own accounts, groups and PSOs, every row against
+# msDS-ResultantPSO, a plain user's bind; a run writes nothing.
+talvex_e2e_test(e2e_test_coverage SUITE test_coverage LAB SERIAL)

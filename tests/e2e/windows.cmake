@@ -58,7 +58,8 @@ endforeach()
 # ldap_bind_sW crashes inside Wine on LDAP_AUTH_NEGOTIATE without
 # credentials.
 set(TALVEX_WINE_LAB_SUITES test_view test_view_applied test_membership
-  test_effective test_add test_modify test_delete test_quickstart test_audit)
+  test_effective test_add test_modify test_delete test_quickstart test_audit
+  test_coverage)
 foreach(variant simple negotiate)
   if(variant STREQUAL "simple")
     set(host "")

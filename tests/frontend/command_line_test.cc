@@ -137,21 +137,23 @@ TEST(CommandLineTest, RequiredSwitchesAreReportedMissing) {
 TEST(CommandLineTest, ApplicationTableDeclaresFortyThreeSwitchesFirst) {
   const SwitchTable& table = ApplicationSwitchTable();
   // The 43 switches of the tool, then the connection security flags, then
-  // -json, then -audit.
-  ASSERT_EQ(47u, table.size());
+  // -json, then -audit, then -coverage and its -base.
+  ASSERT_EQ(49u, table.size());
   EXPECT_EQ(":?", table.front());
   EXPECT_EQ("effective", table[42]);
   EXPECT_EQ(":ssl", table[43]);
   EXPECT_EQ(":starttls", table[44]);
   EXPECT_EQ(":json", table[45]);
   EXPECT_EQ("audit", table[46]);
+  EXPECT_EQ(":coverage", table[47]);
+  EXPECT_EQ("base", table[48]);
   int flags = 0;
   for (const std::string& entry : table) {
     SwitchDeclaration declaration = ReadSwitchDeclaration(entry);
     EXPECT_NE(SwitchKind::kRequiredValue, declaration.kind) << entry;
     if (declaration.kind == SwitchKind::kFlag) ++flags;
   }
-  EXPECT_EQ(23, flags);
+  EXPECT_EQ(24, flags);
 }
 
 }  // namespace

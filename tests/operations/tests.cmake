@@ -1,5 +1,6 @@
 # Unit tests of src/operations.
 list(APPEND TALVEX_TEST_SOURCES
+  ${CMAKE_CURRENT_LIST_DIR}/account_coverage_test.cc
   ${CMAKE_CURRENT_LIST_DIR}/add_test.cc
   ${CMAKE_CURRENT_LIST_DIR}/applied_members_test.cc
   ${CMAKE_CURRENT_LIST_DIR}/delete_test.cc

@@ -3,6 +3,7 @@ list(APPEND TALVEX_TEST_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/audit_profile_test.cc
   ${CMAKE_CURRENT_LIST_DIR}/domain_list_test.cc
   ${CMAKE_CURRENT_LIST_DIR}/domain_policy_retrieval_test.cc
+  ${CMAKE_CURRENT_LIST_DIR}/governing_pso_test.cc
   ${CMAKE_CURRENT_LIST_DIR}/policy_display_test.cc
   ${CMAKE_CURRENT_LIST_DIR}/policy_entry_test.cc
   ${CMAKE_CURRENT_LIST_DIR}/policy_record_test.cc

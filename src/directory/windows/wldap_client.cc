@@ -19,6 +19,8 @@ namespace {
 
 // The security strength of sealing (encryption) in our option values.
 constexpr int kSealingStrength = 56;
+// Longest wait for the connection and TLS handshake of LDAPS.
+constexpr int kHandshakeTimeoutSeconds = 10;
 
 struct LdapHandleDeleter {
   void operator()(LDAP* ld) const { ldap_unbind(ld); }
@@ -212,9 +214,15 @@ class WldapConnection : public LdapConnection {
       case LdapTls::kNone:
         return 0;
       case LdapTls::kLdaps:
+      {
         // ldap_sslinitW chose TLS; connecting makes the handshake, and the
-        // server's certificate is checked against the Windows store.
-        return static_cast<int>(ldap_connect(ld_.get(), nullptr));
+        // server's certificate is checked against the Windows store. The
+        // wait is bounded as the Linux client bounds it: a server that takes
+        // the connection and never answers the handshake must not hold the
+        // run.
+        l_timeval bound = {kHandshakeTimeoutSeconds, 0};
+        return static_cast<int>(ldap_connect(ld_.get(), &bound));
+      }
       case LdapTls::kStartTls: {
         ULONG serverCode = 0;
         LDAPMessage* raw = nullptr;
