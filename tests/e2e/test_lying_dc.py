@@ -130,7 +130,24 @@ CASES = [
 ]
 # Cases whose sound behaviour has not landed yet, by build, with what is
 # still wrong: they run, and are expected to fail until it lands.
-NOT_YET = {"linux": {}, "windows": {}}
+_NO_SERVER_NAME = ("talvex.exe names no server in the report: HostName() is empty "
+                   "under Wine's wldap32")
+NOT_YET = {
+    "linux": {
+        "big-page": "378 MB for the page of 100,000 entries (82 MB paged as asked)",
+    },
+    "windows": {
+        "big-page": "489 MB for the page of 100,000 entries (155 MB paged as asked)",
+        "ranges-endless": _NO_SERVER_NAME,
+        "ranges-backward": _NO_SERVER_NAME,
+        "paging-repeated": _NO_SERVER_NAME,
+        "paging-cycle": _NO_SERVER_NAME,
+        "paging-empty": _NO_SERVER_NAME + "; the Windows client's cookie is a "
+                        "placeholder, so the second empty page reads as a repeated page",
+        "domain-list-silent": "no bound on the wait for a search's answer: killed "
+                              "after 280 s under Wine",
+    },
+}
 # The expected name of each case's fragments, where it is not the case's own.
 FRAGMENTS_OF = {"domain-list-silent": "domain-list", "paging-cycle": "paging-repeated",
                 "redirect-located": "redirect"}
