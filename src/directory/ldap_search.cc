@@ -307,6 +307,10 @@ int LdapGetRecPages(LdapConnection& connection, const std::string& base,
         ++count;
         std::string dn = OneLineDn(std::move(entry.dn));
         page.push_back(ToRecord(entry, std::move(dn), converter));
+        // What the move left of the entry goes now, not with the page: a
+        // server that sends far more than a page must not cost the entries
+        // twice over.
+        entry = LdapEntry{};
       }
       entries.clear();
       onPage(page);
