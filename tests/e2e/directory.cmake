@@ -19,3 +19,8 @@ add_library(channel_binding_probe MODULE
 target_link_libraries(channel_binding_probe PRIVATE PkgConfig::KRB5 ${CMAKE_DL_LIBS})
 talvex_e2e_test(e2e_test_tls_hardened SUITE test_tls_hardened LAB SERIAL
   ENVIRONMENT CHANNEL_BINDING_PROBE=$<TARGET_FILE:channel_binding_probe>)
+
+# Every way a lying or failing controller can mislead a run, against the
+# fake controller of fake_dc/ in a network namespace of its own (as root):
+# no lab. The silent Partitions search costs one operation timeout.
+talvex_e2e_test(e2e_test_lying_dc SUITE test_lying_dc TIMEOUT 600)

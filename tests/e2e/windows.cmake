@@ -75,6 +75,15 @@ foreach(variant simple negotiate)
   endforeach()
 endforeach()
 
+# The lying controller's cases whose fault lies in shared code, with
+# talvex.exe in the fake's network namespace. A prefix of its own: a Wine
+# server that a lab suite left running would open the sockets in the lab's
+# namespace instead.
+talvex_wine_test(wine_lying_dc
+  COMMAND ${Python3_EXECUTABLE} -m unittest -v test_lying_dc
+  ENVIRONMENT TALVEX_WINE_STREAMS=file
+    TALVEX_WINEPREFIX=${CMAKE_BINARY_DIR}/wine-prefix-fakedc)
+
 # The system's texts of the lab's own SIDs and security descriptors.
 talvex_wine_test(wine_security_values NEEDS ${TALVEX_WINDOWS_TESTS_EXE}
   COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/wine_security_values.sh ${TALVEX_WINDOWS_TESTS_EXE})
