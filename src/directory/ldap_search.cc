@@ -183,8 +183,11 @@ class PagingProgress {
   // What is wrong with the page ("" when it moves the search on).
   std::string Check(const std::string& cookie,
                     const std::vector<LdapEntry>& entries) {
-    std::string first = entries.empty() ? std::string() : entries.front().dn;
-    if (!seen_.emplace(cookie, std::move(first)).second) {
+    // Pages without entries are told by their run below: a client whose
+    // library hides the cookie (Windows hands over a placeholder) would
+    // otherwise take two honest empty pages in a row for one sent twice.
+    if (!entries.empty() &&
+        !seen_.emplace(cookie, entries.front().dn).second) {
       return "sent a page it had sent before (the same paging cookie)";
     }
     emptyRun_ = entries.empty() ? emptyRun_ + 1 : 0;

@@ -53,6 +53,8 @@ EXPECTED = {
                         "(the same paging cookie)", "the search is given up."],
     "paging-empty": [f"The server {n.DC_HOST} sent 100 pages without entries in a row",
                      "the search is given up."],
+    "big-page": ["The server sent more than 1000 entries for a page of 100; "
+                 "the search is given up", FAILED],
     "domain-list": ["GetDomainList", FAILED],
     "write-256": [FAILED],
     "write-ignored": ["The server reported the change as made, but",
@@ -104,7 +106,8 @@ CASES = [
     Case(4, "paging-cycle", "paging-cycle", ["-view", "-pso"], memory_mb=256),
     Case(4, "paging-empty", "paging-empty", ["-view", "-pso"], memory_mb=256),
     # Printing 100,000 policies takes talvex.exe minutes under Wine.
-    Case(5, "big-page", "big-page", ["-view", "-pso", "-q"], code=0,
+    # A page ten times bigger than asked ends the search.
+    Case(5, "big-page", "big-page", ["-view", "-pso", "-q"],
          seconds=300 if talvex_process.is_windows() else 90, memory_mb=256),
     # The same PSOs paged as asked: what the oversized page is measured against.
     Case(5, "many-psos", "many-psos", ["-view", "-pso", "-q"], code=0,
@@ -130,22 +133,21 @@ CASES = [
 ]
 # Cases whose sound behaviour has not landed yet, by build, with what is
 # still wrong: they run, and are expected to fail until it lands.
-_NO_SERVER_NAME = ("talvex.exe names no server in the report: HostName() is empty "
-                   "under Wine's wldap32")
 NOT_YET = {
-    "linux": {
-        "big-page": "317 MB for the page of 100,000 entries (82 MB paged as asked)",
-    },
+    "linux": {},
+    "windows": {},
+}
+# Cases that are not run on a build, with the reason: still open there and
+# too slow to run as an expected failure in every test run.
+SKIPPED = {
+    "linux": {},
     "windows": {
-        "big-page": "489 MB for the page of 100,000 entries (155 MB paged as asked)",
-        "ranges-endless": _NO_SERVER_NAME,
-        "ranges-backward": _NO_SERVER_NAME,
-        "paging-repeated": _NO_SERVER_NAME,
-        "paging-cycle": _NO_SERVER_NAME,
-        "paging-empty": _NO_SERVER_NAME + "; the Windows client's cookie is a "
-                        "placeholder, so the second empty page reads as a repeated page",
-        "domain-list-silent": "no bound on the wait for a search's answer: killed "
-                              "after 280 s under Wine",
+        "big-page": "open: the Windows client takes the page whole from "
+                    "ldap_get_next_page_s (489 MB for 100,000 entries, 155 MB paged "
+                    "as asked), and printing 100,000 policies takes minutes under Wine",
+        "many-psos": "the yardstick of big-page, which does not run under Wine",
+        "domain-list-silent": "open: the Windows client passes no timeout to the "
+                              "search calls (killed after 280 s under Wine)",
     },
 }
 # The expected name of each case's fragments, where it is not the case's own.
@@ -288,6 +290,8 @@ def _add_case(case):
     build = "windows" if talvex_process.is_windows() else "linux"
     if build == "windows" and not case.shared:
         test = unittest.skip("the fault lies in Linux code only")(test)
+    elif case.name in SKIPPED[build]:
+        test = unittest.skip(SKIPPED[build][case.name])(test)
     elif case.name in NOT_YET[build]:
         test = unittest.expectedFailure(test)
     setattr(LyingControllerTest, name, test)

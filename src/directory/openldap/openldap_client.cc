@@ -27,6 +27,11 @@ constexpr int kNetworkTimeoutSeconds = 10;
 // Longest wait for the answer to one request (one bind, one page, one
 // change) when the request sets no time limit of its own.
 constexpr int kOperationTimeoutSeconds = 120;
+// A page may hold this many times the entries asked for (at least
+// kMinPageOverrun) before the search is given up: servers send at most what
+// was asked, and one that sends far more would hold the run's memory.
+constexpr std::size_t kPageOverrunFactor = 10;
+constexpr std::size_t kMinPageOverrun = 1000;
 // Longest wait for a TLS handshake to complete, from the connect on.
 constexpr int kHandshakeTimeoutSeconds = 10;
 // Extra client-side wait beyond a search's server-side time limit, so that
@@ -518,6 +523,12 @@ int OpenLdapConnection::Search(const LdapSearchRequest& request, int pageSize,
                                     timeLimit + kTimeLimitGraceSeconds));
   int code = LDAP_OTHER;
   cookie->clear();
+  const std::size_t first = entries->size();
+  const std::size_t overrun =
+      pageSize > 0 ? std::max(kMinPageOverrun,
+                              kPageOverrunFactor *
+                                  static_cast<std::size_t>(pageSize))
+                   : 0;
   for (;;) {
     auto left = std::chrono::duration_cast<std::chrono::microseconds>(
         deadline - std::chrono::steady_clock::now());
@@ -540,6 +551,15 @@ int OpenLdapConnection::Search(const LdapSearchRequest& request, int pageSize,
     }
     if (rc == -1) return LastResultCode();
     if (rc == LDAP_RES_SEARCH_ENTRY) {
+      if (overrun != 0 && entries->size() - first >= overrun) {
+        ldap_abandon_ext(ld, msgid, nullptr, nullptr);
+        localDiagnostic_ = "The server sent more than " +
+                           std::to_string(overrun) +
+                           " entries for a page of " +
+                           std::to_string(pageSize) +
+                           "; the search is given up";
+        return LDAP_LOCAL_ERROR;
+      }
       entries->push_back(ReadEntry(ld, message.get()));
     } else if (rc == LDAP_RES_SEARCH_RESULT) {
       LDAPControl** rawControls = nullptr;

@@ -150,7 +150,9 @@ struct WideSearch {
 
 class WldapConnection : public LdapConnection {
  public:
-  WldapConnection(LDAP* ld, LdapTls tls) : ld_(ld), tls_(tls) {}
+  // host: as the run named it, for reports when the library keeps none.
+  WldapConnection(LDAP* ld, LdapTls tls, std::string host)
+      : ld_(ld), tls_(tls), host_(std::move(host)) {}
   ~WldapConnection() override { AbandonPaging(); }
 
   int SetOption(LdapOption option, int value) override {
@@ -365,14 +367,16 @@ class WldapConnection : public LdapConnection {
 
   std::string HostName() override {
     // The name the client connected to, as the handle holds it.
-    if (ld_->ld_host != nullptr) return ld_->ld_host;
+    if (ld_->ld_host != nullptr && ld_->ld_host[0] != '\0') return ld_->ld_host;
     wchar_t* raw = nullptr;
-    if (ldap_get_optionW(ld_.get(), LDAP_OPT_HOST_NAME, &raw) !=
-            LDAP_SUCCESS ||
-        raw == nullptr) {
-      return std::string();
+    if (ldap_get_optionW(ld_.get(), LDAP_OPT_HOST_NAME, &raw) ==
+            LDAP_SUCCESS &&
+        raw != nullptr && raw[0] != L'\0') {
+      return Narrow(raw);
     }
-    return Narrow(raw);
+    // Wine's wldap32 keeps no host name on the handle: the one the run
+    // asked for.
+    return host_;
   }
 
  private:
@@ -453,6 +457,7 @@ class WldapConnection : public LdapConnection {
 
   LdapHandlePtr ld_;
   LdapTls tls_;
+  std::string host_;
   bool strictFilters_ = false;
   PLDAPSearch paging_ = nullptr;
   std::unique_ptr<WideSearch> pagedRequest_;
@@ -472,7 +477,7 @@ class WldapClient : public LdapClient {
       *error = static_cast<int>(GetLastError());
       return nullptr;
     }
-    return std::make_unique<WldapConnection>(ld, tls);
+    return std::make_unique<WldapConnection>(ld, tls, host);
   }
 
   std::string ErrorText(int code) override {
