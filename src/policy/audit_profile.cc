@@ -318,13 +318,7 @@ std::vector<AuditFinding> CheckProfile(const AuditProfile& profile,
 bool ParseAuditProfile(std::string_view text, AuditProfile* profile,
                        std::string* place, std::string* reason) {
   Json json;
-  try {
-    json = Json::parse(text);
-  } catch (const Json::parse_error& error) {
-    *place = LineAndColumn(text, error.byte);
-    *reason = "not valid JSON";
-    return false;
-  }
+  if (!ParseJsonText(text, &json, place, reason)) return false;
   ParseFailure failure;
   AuditProfile read;
   if (!ReadProfile(json, &read, &failure)) {

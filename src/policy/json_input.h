@@ -17,4 +17,19 @@ std::string SettingKeys();
 // "line L, column C" of the byte a JSON parser stopped at.
 std::string LineAndColumn(std::string_view text, std::size_t byte);
 
+// Parses the text into *json (nlohmann's json or ordered_json); when it is
+// no JSON, false with *place (line and column) and *reason set.
+template <typename Json>
+bool ParseJsonText(std::string_view text, Json* json, std::string* place,
+                   std::string* reason) {
+  try {
+    *json = Json::parse(text);
+  } catch (const typename Json::parse_error& error) {
+    *place = LineAndColumn(text, error.byte);
+    *reason = "not valid JSON";
+    return false;
+  }
+  return true;
+}
+
 }  // namespace talvex

@@ -207,13 +207,7 @@ void AddRuleLines(const std::string& place, const PolicyRecord& record,
 bool ParsePolicyCode(std::string_view text, PolicyCode* code,
                      std::string* place, std::string* reason) {
   Json json;
-  try {
-    json = Json::parse(text);
-  } catch (const Json::parse_error& error) {
-    *place = LineAndColumn(text, error.byte);
-    *reason = "not valid JSON";
-    return false;
-  }
+  if (!ParseJsonText(text, &json, place, reason)) return false;
   ParseFailure failure;
   PolicyCode read;
   if (!ReadCode(json, &read, &failure)) {

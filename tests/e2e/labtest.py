@@ -245,6 +245,19 @@ def run_talvex(*args, lab=True, stdin=None, env=None, timeout=TALVEX_TIMEOUT):
 
 # ---- Reading and writing the directory with the lab's own tools ----------------
 
+def object_guid(dn):
+    """The objectGUID's 16 bytes as stored (ldapsearch prints them base64)."""
+    done = subprocess.run(
+        [os.path.join(LAB_DIR, "ldapsearch.sh"), "-LLL", "-s", "base", "-b", dn,
+         "(objectClass=*)", "objectGUID"],
+        capture_output=True, timeout=LDAP_TIMEOUT, env=lab_subprocess_env())
+    assert done.returncode == 0, done.stderr
+    for line in done.stdout.decode().splitlines():
+        if line.startswith("objectGUID::"):
+            return base64.b64decode(line.split("::", 1)[1].strip())
+    raise AssertionError(f"no objectGUID on {dn}")
+
+
 def _parse_ldif(text_):
     """LDIF (unwrapped, -LLL) to a list of (dn, {attribute: [values]})."""
     entries = []

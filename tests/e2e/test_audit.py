@@ -10,10 +10,8 @@ every document is validated against the published schema. An audit writes
 nothing: the objects' uSNChanged stay as they were.
 """
 
-import base64
 import json
 import os
-import subprocess
 import tempfile
 
 import jsonschema
@@ -123,20 +121,6 @@ def json_value(key, value):
     if key.endswith(("Minutes", "Days")) and value == NEVER:
         return None
     return value
-
-
-def object_guid(dn):
-    """The objectGUID's 16 bytes as stored (ldapsearch prints them base64)."""
-    env = labtest.require_lab()
-    done = subprocess.run(
-        [os.path.join(labtest.LAB_DIR, "ldapsearch.sh"), "-LLL", "-s", "base", "-b", dn,
-         "(objectClass=*)", "objectGUID"],
-        capture_output=True, timeout=labtest.LDAP_TIMEOUT, env=labtest.lab_subprocess_env())
-    assert done.returncode == 0, done.stderr
-    for line in done.stdout.decode().splitlines():
-        if line.startswith("objectGUID::"):
-            return base64.b64decode(line.split("::", 1)[1].strip())
-    raise AssertionError(f"no objectGUID on {dn} ({env['LAB_DC_HOST']})")
 
 
 def group_entry(dn, account, group_type):
@@ -310,7 +294,7 @@ class AuditTest(LabTestCase):
 
     def test_precedence_tie_names_the_lowest_stored_guid_as_the_directory_does(self):
         document = self.audit_json("nist", "-pso", PREFIX + "tie-*")
-        guids = {dn: object_guid(dn) for dn in (self.dn["tie-a"], self.dn["tie-b"])}
+        guids = {dn: labtest.object_guid(dn) for dn in (self.dn["tie-a"], self.dn["tie-b"])}
         lowest = min(guids, key=guids.get)  # bytes compare byte by byte
         resultant = labtest.attribute(
             labtest.read_entry(self.tied_user, ["msDS-ResultantPSO"]), "msDS-ResultantPSO")

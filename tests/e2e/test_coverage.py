@@ -9,10 +9,8 @@ and with msDS-ResultantPSO read independently with ldapsearch; documents are
 validated against the published schema; a run writes nothing.
 """
 
-import base64
 import json
 import os
-import subprocess
 
 import jsonschema
 
@@ -22,19 +20,6 @@ from labtest import LabTestCase, SUCCESS_TAIL, USAGE_HINT
 SCHEMA_PATH = os.path.join(labtest.SOURCE_DIR, "docs", "talvex-output.schema.json")
 with open(SCHEMA_PATH, encoding="utf-8") as schema_file:
     VALIDATOR = jsonschema.Draft202012Validator(json.load(schema_file))
-
-
-def object_guid(dn):
-    """The objectGUID's 16 bytes as stored (ldapsearch prints them base64)."""
-    done = subprocess.run(
-        [os.path.join(labtest.LAB_DIR, "ldapsearch.sh"), "-LLL", "-s", "base", "-b", dn,
-         "(objectClass=*)", "objectGUID"],
-        capture_output=True, timeout=labtest.LDAP_TIMEOUT, env=labtest.lab_subprocess_env())
-    assert done.returncode == 0, done.stderr
-    for line in done.stdout.decode().splitlines():
-        if line.startswith("objectGUID::"):
-            return base64.b64decode(line.split("::", 1)[1].strip())
-    raise AssertionError(f"no objectGUID on {dn}")
 
 
 def entry(dn, classes, account, *lines):
@@ -84,7 +69,7 @@ class CoverageTest(LabTestCase):
             + labtest.pso_entry(p["tie-a"], 910, [d["tie"]])
             + labtest.pso_entry(p["tie-b"], 910, [d["tie"]])
             + labtest.pso_entry(p["universal"], 905, [d["universal"]]))
-        ties = sorted((p["tie-a"], p["tie-b"]), key=object_guid)  # byte order
+        ties = sorted((p["tie-a"], p["tie-b"]), key=labtest.object_guid)  # byte order
         cls.tie_winner, cls.tie_loser = ties
         # The answer, by account: PSO, reason, group, outranked, tie, marks.
         passwordless = ["disabled", "passwordNotRequired"]
@@ -149,7 +134,7 @@ class CoverageTest(LabTestCase):
 
     def test_text_listing(self):
         psos = [labtest.read_pso(dn) for dn in labtest.pso_dns()]
-        psos.sort(key=lambda p: (p.precedence, object_guid(p.dn)))
+        psos.sort(key=lambda p: (p.precedence, labtest.object_guid(p.dn)))
         counts = {self.pso["direct"]: 1, self.pso["deep"]: 2, self.tie_winner: 1}
         e = self.expected
         line = lambda dn, name, reason, upn="": (

@@ -631,22 +631,15 @@ std::string OpenLdapConnection::HostAndPort() {
   }
   LdapStringPtr owned(raw);
   if (owned == nullptr) return "";
+  // libldap gives "host" or "host:port" (several separated by blanks when
+  // the handle was made for a list).
   std::string host = owned.get();
   return host.substr(0, host.find(' '));
 }
 
 std::string OpenLdapConnection::HostName() {
-  char* raw = nullptr;
-  if (ldap_get_option(ld_.get(), LDAP_OPT_HOST_NAME, &raw) !=
-      LDAP_OPT_SUCCESS) {
-    return "";
-  }
-  LdapStringPtr owned(raw);
-  if (owned == nullptr) return "";
-  // libldap gives "host" or "host:port" (several separated by blanks when
-  // the handle was made for a list); the first host without its port.
-  std::string host = owned.get();
-  host = host.substr(0, host.find(' '));
+  // The first host without its port.
+  std::string host = HostAndPort();
   if (!host.empty() && host.front() == '[') {
     std::size_t close = host.find(']');
     return host.substr(
