@@ -7,7 +7,7 @@ packages=(
   cmake g++ make pkg-config libgtest-dev libgmock-dev
   libldap-dev libsasl2-dev libkrb5-dev libsasl2-modules-gssapi-mit
   python3 time man-db groff-base
-  nlohmann-json3-dev python3-jsonschema jq
+  nlohmann-json3-dev python3-jsonschema jq openssl
 )
 . "$(dirname "$0")/packages.sh"
 install_missing_packages "${packages[@]}"
