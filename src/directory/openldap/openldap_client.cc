@@ -38,6 +38,19 @@ constexpr int kHandshakeTimeoutSeconds = 10;
 // the server's own "time limit exceeded" answer arrives first.
 constexpr int kTimeLimitGraceSeconds = 30;
 
+// When the wait for a request's answer ends, and how long it was.
+struct AnswerDeadline {
+  int seconds;
+  std::chrono::steady_clock::time_point at;
+};
+
+AnswerDeadline AnswerDeadlineFor(int timeLimitSeconds) {
+  int seconds = std::max(kOperationTimeoutSeconds,
+                         timeLimitSeconds + kTimeLimitGraceSeconds);
+  return {seconds,
+          std::chrono::steady_clock::now() + std::chrono::seconds(seconds)};
+}
+
 // Windows pings an idle connection every keep-alive period, waits
 // LDAP_OPT_PING_WAIT_TIME (2 s by default) for the answer and gives up
 // after LDAP_OPT_PING_LIMIT (4) unanswered pings; TCP keep-alive probes
@@ -256,9 +269,12 @@ class OpenLdapConnection final : public LdapConnection {
   std::string HostName() override;
 
  private:
-  // Waits for the whole answer to msgid; a request left unanswered past the
-  // wait is abandoned and gives LDAP_TIMEOUT.
-  int WaitForResult(int msgid, int timeLimitSeconds, LdapMessagePtr* result);
+  // Waits until the deadline for the next message of msgid (how:
+  // LDAP_MSG_ONE) or its whole answer (LDAP_MSG_ALL), with *type set to the
+  // message's type; a request left unanswered past the deadline is
+  // abandoned and gives LDAP_TIMEOUT.
+  int AwaitMessage(int msgid, int how, const AnswerDeadline& deadline,
+                   LdapMessagePtr* message, int* type);
   // Waits for the answer of a non-search request and returns its code.
   int FinishRequest(int rc, int msgid);
   int LastResultCode();
@@ -379,28 +395,35 @@ int OpenLdapConnection::LastResultCode() {
   return code;
 }
 
-int OpenLdapConnection::WaitForResult(int msgid, int timeLimitSeconds,
-                                      LdapMessagePtr* result) {
-  timeval wait{.tv_sec = std::max(kOperationTimeoutSeconds,
-                                  timeLimitSeconds + kTimeLimitGraceSeconds),
-               .tv_usec = 0};
+int OpenLdapConnection::AwaitMessage(int msgid, int how,
+                                     const AnswerDeadline& deadline,
+                                     LdapMessagePtr* message, int* type) {
+  auto left = std::chrono::duration_cast<std::chrono::microseconds>(
+      deadline.at - std::chrono::steady_clock::now());
+  timeval wait{.tv_sec = 0, .tv_usec = 0};
+  if (left.count() > 0) {
+    wait.tv_sec = static_cast<time_t>(left.count() / 1000000);
+    wait.tv_usec = static_cast<suseconds_t>(left.count() % 1000000);
+  }
   LDAPMessage* raw = nullptr;
-  int rc = ::ldap_result(ld_.get(), msgid, LDAP_MSG_ALL, &wait, &raw);
-  result->reset(raw);
+  int rc = ::ldap_result(ld_.get(), msgid, how, &wait, &raw);
+  message->reset(raw);
   if (rc == 0) {
     ldap_abandon_ext(ld_.get(), msgid, nullptr, nullptr);
     localDiagnostic_ = "No answer from the server within " +
-                       std::to_string(wait.tv_sec) + " seconds";
+                       std::to_string(deadline.seconds) + " seconds";
     return LDAP_TIMEOUT;
   }
   if (rc == -1) return LastResultCode();
+  *type = rc;
   return LDAP_SUCCESS;
 }
 
 int OpenLdapConnection::FinishRequest(int rc, int msgid) {
   if (rc != LDAP_SUCCESS) return rc;
   LdapMessagePtr result;
-  rc = WaitForResult(msgid, 0, &result);
+  int type = 0;
+  rc = AwaitMessage(msgid, LDAP_MSG_ALL, AnswerDeadlineFor(0), &result, &type);
   if (rc != LDAP_SUCCESS) return rc;
   int code = LDAP_OTHER;
   // Also stores the server's diagnostic text on the handle.
@@ -517,10 +540,7 @@ int OpenLdapConnection::Search(const LdapSearchRequest& request, int pageSize,
   // sends far more than a page (it ignores the page size, or pages are not
   // asked for) costs the entries themselves, not libldap's chain of them
   // besides.
-  const auto deadline =
-      std::chrono::steady_clock::now() +
-      std::chrono::seconds(std::max(kOperationTimeoutSeconds,
-                                    timeLimit + kTimeLimitGraceSeconds));
+  const AnswerDeadline deadline = AnswerDeadlineFor(timeLimit);
   int code = LDAP_OTHER;
   cookie->clear();
   const std::size_t first = entries->size();
@@ -530,27 +550,11 @@ int OpenLdapConnection::Search(const LdapSearchRequest& request, int pageSize,
                                   static_cast<std::size_t>(pageSize))
                    : 0;
   for (;;) {
-    auto left = std::chrono::duration_cast<std::chrono::microseconds>(
-        deadline - std::chrono::steady_clock::now());
-    timeval wait{.tv_sec = 0, .tv_usec = 0};
-    if (left.count() > 0) {
-      wait.tv_sec = static_cast<time_t>(left.count() / 1000000);
-      wait.tv_usec = static_cast<suseconds_t>(left.count() % 1000000);
-    }
-    LDAPMessage* raw = nullptr;
-    rc = ::ldap_result(ld, msgid, LDAP_MSG_ONE, &wait, &raw);
-    LdapMessagePtr message(raw);
-    if (rc == 0) {
-      ldap_abandon_ext(ld, msgid, nullptr, nullptr);
-      localDiagnostic_ =
-          "No answer from the server within " +
-          std::to_string(std::max(kOperationTimeoutSeconds,
-                                  timeLimit + kTimeLimitGraceSeconds)) +
-          " seconds";
-      return LDAP_TIMEOUT;
-    }
-    if (rc == -1) return LastResultCode();
-    if (rc == LDAP_RES_SEARCH_ENTRY) {
+    LdapMessagePtr message;
+    int type = 0;
+    rc = AwaitMessage(msgid, LDAP_MSG_ONE, deadline, &message, &type);
+    if (rc != LDAP_SUCCESS) return rc;
+    if (type == LDAP_RES_SEARCH_ENTRY) {
       if (overrun != 0 && entries->size() - first >= overrun) {
         ldap_abandon_ext(ld, msgid, nullptr, nullptr);
         localDiagnostic_ = "The server sent more than " +
@@ -561,7 +565,7 @@ int OpenLdapConnection::Search(const LdapSearchRequest& request, int pageSize,
         return LDAP_LOCAL_ERROR;
       }
       entries->push_back(ReadEntry(ld, message.get()));
-    } else if (rc == LDAP_RES_SEARCH_RESULT) {
+    } else if (type == LDAP_RES_SEARCH_RESULT) {
       LDAPControl** rawControls = nullptr;
       rc = ldap_parse_result(ld, message.get(), &code, nullptr, nullptr,
                              nullptr, &rawControls, 0);
