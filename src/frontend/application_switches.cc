@@ -346,12 +346,6 @@ void ApplySync(const CommandLine& commandLine, RunConfig* config) {
            "-allpwdpols, -used and -unused are not valid with it."});
     }
   }
-  if (config->forReal) {
-    Fail(
-        {"ERROR: -sync only plans in this version: run it without -forreal "
-         "and make the changes it lists with -add, -mod, -rename, -applyto "
-         "and -unapplyto."});
-  }
   config->syncFile = commandLine.SwitchValue("sync", "");
   const std::string& file = config->syncFile;
   if (file.empty()) {
@@ -383,6 +377,7 @@ void ApplySync(const CommandLine& commandLine, RunConfig* config) {
   }
   config->psoSelected = true;
   config->domainPolicySelected = config->policyCode.hasDomainPolicy;
+  config->prune = commandLine.HasSwitch("prune");
 }
 
 // An action rule runs when any of its switches was given. The order only
@@ -408,7 +403,7 @@ const std::vector<ActionRule>& ActionRules() {
       {{"audit"}, ApplyAudit, true},
       {{"coverage"}, ApplyCoverage, true},
       {{"export"}, ApplyExport, true},
-      {{"sync"}, ApplySync, false},
+      {{"sync"}, ApplySync, true},
   };
   return rules;
 }
@@ -445,6 +440,9 @@ void ProcessApplicationSwitches(CommandLine& commandLine, RunConfig* config) {
     rule.apply(commandLine, config);
   }
 
+  if (commandLine.HasSwitch("prune") && config->action != ActionCode::kSync) {
+    Fail({"ERROR: -prune is only valid with -sync."});
+  }
   if (commandLine.HasSwitch("base") &&
       config->action != ActionCode::kCoverage) {
     Fail({"ERROR: -base is only valid with -coverage."});

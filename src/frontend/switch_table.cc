@@ -68,6 +68,7 @@ const SwitchTable& ApplicationSwitchTable() {
             ":export",
             // Making the domain match such a document.
             "sync",
+            ":prune",
         });
     return switches;
   }();

@@ -51,11 +51,15 @@ constexpr char kUsageBody[] = R"usage(
                  unless selection criteria say otherwise) as one JSON
                  document to keep and edit: settings, precedence,
                  objectGUID and the objects each PSO applies to.
-   -sync xxx     Plan what it takes to make the domain match policy file xxx
-                 (written by -export; - reads standard input): PSOs to create
-                 or rename, settings old -> new, subjects + and -. PSOs the
-                 file does not name are listed and left alone. Writes
-                 nothing. Exit code 0: the domain matches; 2: changes.
+   -sync xxx     Make the domain match policy file xxx (written by -export;
+                 - reads standard input). Without -forreal lists the plan:
+                 PSOs to create or rename, settings old -> new, subjects +
+                 and -. Exit code 0: the domain matches; 2: changes. With
+                 -forreal makes the changes, one write per PSO, and reads
+                 them back. PSOs the file does not name are left alone.
+   -prune        With -sync: delete the PSOs the file does not name (those
+                 that apply to objects only with -override; those protected
+                 from accidental deletion never).
    -applyto xxx  Apply policy specified with criteria to object specified
                  in xxx, could be SAM Name, UPN, or DN.  
    -unapplyto xxx  Same as -applyto but unapplies.
@@ -314,6 +318,21 @@ Examples:
 
        talvex /coverage /base OU=Staff,DC=corp,DC=example,DC=com /json
           The same for the accounts under OU=Staff, as a JSON document.
+
+   Policies as Code Examples
+
+       talvex /export > policies.json
+          Keep every PSO and the domain policy of the default domain in a
+          file.
+
+       talvex /sync policies.json
+          Show what it takes to make the domain match the (edited) file.
+
+       talvex /sync policies.json /forreal
+          Make the changes, then read them back.
+
+       talvex /sync policies.json /prune /forreal
+          The same, and delete the unused PSOs that the file does not name.
 
 
 )usage";

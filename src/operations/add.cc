@@ -10,6 +10,7 @@
 #include "operations/run_failure.h"
 #include "policy/policy_display.h"
 #include "policy/policy_settings.h"
+#include "policy/pso_subject.h"
 #include "support/output.h"
 #include "support/text_case.h"
 #include "support/usage_hint.h"
@@ -81,7 +82,8 @@ void WarnSamePrecedence(const PolicyRecord& added,
 
 }  // namespace
 
-int AddPSO(const PolicyRecord& record, LdapConnection& connection) {
+int AddPSO(const PolicyRecord& record, LdapConnection& connection,
+           const std::vector<std::string>& subjects) {
   if (record.dn().empty()) return ldap_result::kInvalidDnSyntax;
   // Collected by name first, so the request goes in ascending order of
   // attribute name (ordinary case-sensitive comparison).
@@ -94,6 +96,15 @@ int AddPSO(const PolicyRecord& record, LdapConnection& connection) {
     if (detail) PrintDebugLine("   " + name + " = " + value);
     request.push_back(
         {.op = LdapModOp::kAdd, .attribute = name, .values = {value}});
+  }
+  if (!subjects.empty()) {
+    for (const std::string& dn : subjects) {
+      if (detail) PrintDebugLine(std::string("   ") + kPsoAppliesToAttribute +
+                                 " = " + dn);
+    }
+    request.push_back({.op = LdapModOp::kAdd,
+                       .attribute = kPsoAppliesToAttribute,
+                       .values = subjects});
   }
   return connection.Add(record.dn(), request);
 }

@@ -24,9 +24,9 @@
 namespace talvex {
 namespace {
 
-// The sections that run after the preparation, by action. Modify reads the
-// policy again and Effective reads the user's, through the domain's
-// controller, and Coverage reads every domain's accounts through its own,
+// The sections that run after the preparation, by action. Modify and Sync
+// read the policies again and Effective reads the user's, through the
+// domain's controller, and Coverage reads every domain's accounts through its own,
 // which may need a connection of its own: those hold the password until
 // they end; every other section runs without it.
 struct ActionSection {
@@ -51,7 +51,7 @@ constexpr ActionSection kActionSections[] = {
     {ActionCode::kAudit, RunAudit, false},
     {ActionCode::kCoverage, RunCoverage, true},
     {ActionCode::kExport, RunExport, false},
-    {ActionCode::kSync, RunSync, false},
+    {ActionCode::kSync, RunSync, true},
 };
 
 bool DebugAt(int level) { return Output().debugLevel >= level; }

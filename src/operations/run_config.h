@@ -63,6 +63,7 @@ struct RunConfig {
   AuditProfile auditProfile;  // -audit: read before any directory contact
   std::string syncFile;       // -sync: the document's path, "-" for stdin
   PolicyCode policyCode;      // -sync: read before any directory contact
+  bool prune = false;         // -sync -prune: delete the PSOs it does not name
   PolicyRecord addSpec{true};
   PolicyRecord modSpec{false, true};
 };

@@ -1,378 +1,343 @@
-// The Sync section: what it takes to make the domain match a policy
-// document (-export's format), listed as a plan. Everything is matched and
-// checked before anything is shown: a subject that cannot be found, or that
-// no PSO can act on, ends the run first.
-#include <algorithm>
-#include <map>
+// The Sync section: makes the domain match a policy document. The plan is
+// built and checked whole before anything is written; without -forreal it
+// is only shown. With -forreal every change of one PSO goes in one modify
+// (settings and subjects together, so that no user is ever between two
+// halves of a change), then the renames, the new PSOs, the deletes and the
+// domain policy; then everything is read back and compared with the file.
+#include <functional>
 #include <string>
 #include <vector>
 
-#include "directory/binary_value_text.h"
-#include "directory/ldap_filter.h"
-#include "directory/ldap_search.h"
-#include "directory/record_set.h"
+#include "directory/distinguished_name.h"
+#include "directory/ldap_modify.h"
 #include "operations/actions.h"
-#include "operations/applied_members.h"
+#include "operations/add.h"
+#include "operations/json_sync.h"
 #include "operations/modify_policy.h"
-#include "operations/pso_guids.h"
 #include "operations/run_failure.h"
+#include "operations/sync_plan.h"
+#include "policy/domain_policy_retrieval.h"
 #include "policy/policy_display.h"
+#include "policy/pso_retrieval.h"
 #include "policy/pso_subject.h"
 #include "support/output.h"
 #include "support/run_exit.h"
-#include "support/text_case.h"
-#include "support/usage_hint.h"
 #include "support/visible_text.h"
 
 namespace talvex {
 namespace {
 
-constexpr int kPageSize = 1000;
+std::string Indented(const std::string& text) { return "    " + text; }
 
-// The settings in the order of the listing, precedence first.
-std::vector<SettingId> ComparedSettings() {
-  std::vector<SettingId> ids = {SettingId::kPrecedence};
-  for (SettingId id : ListedSettings()) ids.push_back(id);
-  return ids;
+void AddPsoLines(const SyncPso& pso, std::vector<std::string>* lines) {
+  const PolicyRecord& want = pso.code->record;
+  if (pso.current == nullptr) {
+    lines->push_back("  PSO " + VisibleText(want.name()) + ": to be created");
+    for (SettingId id : pso.settings) {
+      lines->push_back(
+          Indented(std::string(Setting(id).displayLabel) + want.Text(id)));
+    }
+    for (const std::string& dn : pso.added)
+      lines->push_back(Indented("+ " + VisibleText(dn)));
+    return;
+  }
+  if (!pso.HasChanges()) return;
+  const PolicyRecord& have = *pso.current;
+  lines->push_back("  PSO " + VisibleText(have.name()) + " (" +
+                   VisibleText(have.dn()) + ")");
+  if (pso.renamed) {
+    lines->push_back(Indented("renamed: " + VisibleText(have.name()) + " -> " +
+                              VisibleText(want.name())));
+  }
+  if (pso.displayNameChanged) {
+    lines->push_back(Indented("Display Name       : " +
+                              VisibleText(have.displayName()) + " -> " +
+                              VisibleText(want.displayName())));
+  }
+  for (SettingId id : pso.settings) {
+    lines->push_back(Indented(std::string(Setting(id).displayLabel) +
+                              SettingText(have, id) + " -> " + want.Text(id)));
+  }
+  for (const std::string& dn : pso.added)
+    lines->push_back(Indented("+ " + VisibleText(dn)));
+  for (const std::string& dn : pso.removed)
+    lines->push_back(Indented("- " + VisibleText(dn)));
 }
 
-[[noreturn]] void Refuse(const std::vector<std::string>& lines) {
-  PrintLine("ERROR:");
-  for (const std::string& line : lines) PrintLine(line);
-  PrintLine("ERROR:");
-  ShowUsageHint();
+// The PSO lines of the plan: the file's PSOs, then those -prune deletes.
+std::vector<std::string> PsoLines(const SyncPlan& plan) {
+  std::vector<std::string> lines;
+  for (const SyncPso& pso : plan.psos) AddPsoLines(pso, &lines);
+  for (const UnmanagedPso& pso : plan.unmanaged) {
+    if (pso.fate != UnmanagedFate::kDeleted) continue;
+    lines.push_back("  PSO " + VisibleText(pso.record->name()) + " (" +
+                    VisibleText(pso.record->dn()) + "): to be deleted");
+  }
+  return lines;
 }
 
-// The objects a subject of the file can be: the PSOs' current subjects
-// and what one search found for the others.
-class SubjectFinder {
- public:
-  void Add(const Record& object) { pool_.push_back(object); }
-
-  const Record* Find(const CodeSubject& subject) const {
-    // By SID where the file has one and the domain knows it, else by DN,
-    // else by account name (a document of another domain).
-    if (!subject.objectSid.empty()) {
-      if (const Record* found = FindBy("objectSid", subject.objectSid))
-        return found;
-    }
-    if (!subject.dn.empty()) {
-      if (const Record* found = FindBy(kDnKey, subject.dn)) return found;
-    }
-    if (!subject.accountName.empty())
-      return FindBy("sAMAccountName", subject.accountName);
-    return nullptr;
+std::vector<std::string> DomainLines(const SyncPlan& plan,
+                                     const PolicyRecord& want) {
+  std::vector<std::string> lines;
+  for (SettingId id : plan.domainSettings) {
+    lines.push_back(Indented(std::string(Setting(id).displayLabel) +
+                             SettingText(*plan.domainPolicy, id) + " -> " +
+                             want.Text(id)));
   }
+  return lines;
+}
 
- private:
-  const Record* FindBy(std::string_view attribute,
-                       const std::string& value) const {
-    const std::string wanted = LowerCase(value);
-    for (const Record& object : pool_) {
-      if (LowerCase(FirstAttributeValue(object, attribute)) == wanted)
-        return &object;
-    }
-    return nullptr;
+std::string UnmanagedLine(const UnmanagedPso& pso) {
+  std::string line = "  " + VisibleText(pso.record->dn());
+  if (pso.fate == UnmanagedFate::kInUse) {
+    line += " (applies to " + std::to_string(pso.subjectCount) +
+            (pso.subjectCount == 1 ? " object" : " objects") +
+            "; -override deletes it)";
+  } else if (pso.fate == UnmanagedFate::kProtected) {
+    line += " (protected from accidental deletion)";
   }
+  return line;
+}
 
-  std::vector<Record> pool_;
+// The plan in words: the changes, the domain policy's with the Group Policy
+// warning, and the PSOs that stay as they are.
+void PrintPlan(const RunState& state, const SyncPlan& plan) {
+  const RunConfig& config = *state.config;
+  PrintLine("");
+  if (!config.forReal) PrintNotForRealBanner();
+  if (!plan.HasChanges()) {
+    PrintLine("The domain matches " + VisibleText(config.syncFile) +
+              ": nothing to change.");
+  } else {
+    PrintLine(config.forReal ? "Changes to make:"
+                             : "Changes to make had this been for real.");
+    for (const std::string& line : PsoLines(plan)) PrintLine(line);
+    if (!plan.domainSettings.empty()) {
+      PrintLine("  Domain Policy (" + VisibleText(plan.domainPolicy->dn()) +
+                ")");
+      for (const std::string& line :
+           DomainLines(plan, config.policyCode.domainPolicy))
+        PrintLine(line);
+      WarnGroupPolicyOwnsDomainPolicy();
+    }
+  }
+  bool heading = false;
+  for (const UnmanagedPso& pso : plan.unmanaged) {
+    if (pso.fate == UnmanagedFate::kDeleted) continue;
+    if (!heading) PrintLine("PSOs the file does not name, left alone:");
+    heading = true;
+    PrintLine(UnmanagedLine(pso));
+  }
+  PrintLine("");
+}
+
+// One write of the run: what it is, as done and as still to do, and how
+// it is sent.
+struct SyncWrite {
+  std::string done;
+  std::string pending;
+  std::string label;  // of the failure report
+  std::function<int()> send;
 };
 
-std::string SubjectName(const CodeSubject& subject) {
-  if (!subject.dn.empty()) return subject.dn;
-  if (!subject.accountName.empty()) return subject.accountName;
-  return subject.objectSid;
+std::vector<LdapModification> PsoModifications(const SyncPso& pso) {
+  const PolicyRecord& want = pso.code->record;
+  std::vector<LdapModification> changes;
+  if (pso.displayNameChanged) {
+    changes.push_back(want.displayName().empty()
+                          ? LdapModification{LdapModOp::kDelete, "displayName",
+                                             {}}
+                          : LdapModification{LdapModOp::kReplace, "displayName",
+                                             {want.displayName()}});
+  }
+  for (SettingId id : pso.settings) {
+    changes.push_back({LdapModOp::kReplace, Setting(id).psoAttribute,
+                       {want.DirectoryText(id)}});
+  }
+  if (!pso.removed.empty())
+    changes.push_back({LdapModOp::kDelete, kPsoAppliesToAttribute, pso.removed});
+  if (!pso.added.empty())
+    changes.push_back({LdapModOp::kAdd, kPsoAppliesToAttribute, pso.added});
+  return changes;
 }
 
-// One PSO of the file and what it takes to get there.
-struct PsoPlan {
-  const CodePso* code = nullptr;
-  const PolicyRecord* current = nullptr;  // null: to be created
-  std::vector<std::string> subjectDns;    // as the file resolves them
-};
-
-class SyncPlanner {
- public:
-  explicit SyncPlanner(RunState& state)
-      : state_(state), code_(state.config->policyCode) {
-    for (const auto& [key, record] : state.policies) {
-      if (record.isPSO()) {
-        psos_.push_back(&record);
-      } else if (domainPolicy_ == nullptr) {
-        domainPolicy_ = &record;
-      }
-    }
+// The domain head's change lines, pwdProperties with its other bits kept.
+std::vector<LdapModification> DomainModifications(const SyncPlan& plan,
+                                                  const PolicyRecord& want) {
+  PolicyRecord change(false, true);
+  change.SetRawProperties(plan.domainPolicy->rawProperties());
+  for (SettingId id : plan.domainSettings) change.SetSetting(id, want.Text(id));
+  std::vector<LdapModification> changes;
+  for (const std::string& line : PolicyChangeLines(change)) {
+    std::size_t colon = line.find(':');
+    changes.push_back({LdapModOp::kReplace, line.substr(0, colon),
+                       {line.substr(colon + 1)}});
   }
+  return changes;
+}
 
-  int Run() {
-    ReadDomain();
-    MatchPsos();
-    ResolveSubjects();
-    return PrintPlan();
+void DebugWrite(const std::string& what, const std::string& dn,
+                const std::vector<LdapModification>& changes) {
+  if (Output().debugLevel < 5) return;
+  PrintDebugLine(what + dn);
+  for (const LdapModification& change : changes) {
+    for (const std::string& value : change.values)
+      PrintDebugLine("   " + change.attribute + " = " + value);
   }
+}
 
- private:
-  void ReadDomain() {
-    if (psos_.empty()) return;
-    guids_ = ReadPsoGuids(state_);
-    std::vector<std::string> dns;
-    for (const PolicyRecord* record : psos_) dns.push_back(record->dn());
-    int status = GetAppliedMemberRecords(*state_.mainConnection,
-                                         state_.serverInfo.defaultNamingContext,
-                                         dns, &members_, {"objectSid"});
-    if (status != 0) {
-      FailLdapCall(state_, "ERROR: ldap_search_s (" + dns.front() + "): ",
-                   state_.controllerName, status);
-    }
-    for (const auto& [key, objects] : members_) {
-      for (const Record& object : objects) finder_.Add(object);
-    }
+std::vector<SyncWrite> Writes(RunState& state, const SyncPlan& plan) {
+  LdapConnection& connection = *state.mainConnection;
+  std::vector<SyncWrite> writes;
+  for (const SyncPso& pso : plan.psos) {
+    if (pso.current == nullptr) continue;
+    std::vector<LdapModification> changes = PsoModifications(pso);
+    if (changes.empty()) continue;
+    writes.push_back(
+        {"  Modified " + VisibleText(pso.dn), "  Modify " + VisibleText(pso.dn),
+         "ERROR: ldap_modify_s (" + pso.dn + "): ",
+         [&connection, dn = pso.dn, changes] {
+           DebugWrite("Modifying Object: ", dn, changes);
+           return connection.Modify(dn, changes);
+         }});
   }
-
-  const PolicyRecord* ByGuid(const std::string& guid) const {
-    const std::string bytes = GuidTextToBytes(guid);
-    if (bytes.empty()) return nullptr;
-    for (const PolicyRecord* record : psos_) {
-      auto it = guids_.find(LowerCase(record->dn()));
-      if (it != guids_.end() && GuidTextToBytes(it->second) == bytes)
-        return record;
-    }
-    return nullptr;
+  for (const SyncPso& pso : plan.psos) {
+    if (!pso.renamed) continue;
+    const std::string& name = pso.code->record.name();
+    const std::string to = RenamedDn(pso.dn, name);
+    writes.push_back({"  Renamed " + VisibleText(pso.dn) + " to " +
+                          VisibleText(to),
+                      "  Rename " + VisibleText(pso.dn) + " to " +
+                          VisibleText(to),
+                      "ERROR: ldap_rename_ext_s (" + pso.dn + "): ",
+                      [&connection, dn = pso.dn, name] {
+                        return LdapRename(connection, dn, name);
+                      }});
   }
-
-  const PolicyRecord* ByName(const std::string& name) const {
-    for (const PolicyRecord* record : psos_) {
-      if (LowerCase(record->name()) == LowerCase(name)) return record;
-    }
-    return nullptr;
+  for (const SyncPso& pso : plan.psos) {
+    if (pso.current != nullptr) continue;
+    PolicyRecord record = pso.code->record;
+    record.SetDN(pso.dn);
+    writes.push_back(
+        {"  Created " + VisibleText(pso.dn), "  Create " + VisibleText(pso.dn),
+         "ERROR: ldap_add_s (" + pso.dn + "): ",
+         [&connection, record, subjects = pso.added] {
+           return AddPSO(record, connection, subjects);
+         }});
   }
-
-  // A PSO by objectGUID where the file has one and the domain holds it,
-  // else by name; one PSO of the domain answers one PSO of the file.
-  void MatchPsos() {
-    std::map<const PolicyRecord*, std::string> matchedBy;
-    for (const CodePso& pso : code_.psos) {
-      PsoPlan plan;
-      plan.code = &pso;
-      plan.current = ByGuid(pso.objectGuid);
-      if (plan.current == nullptr) plan.current = ByName(pso.record.name());
-      if (plan.current != nullptr) {
-        auto [it, added] = matchedBy.emplace(plan.current, pso.place);
-        if (!added) {
-          Refuse({"ERROR: " + VisibleText(pso.place) + " and " +
-                  VisibleText(it->second) + " are the same PSO (" +
-                  VisibleText(plan.current->dn()) + ")."});
-        }
-      }
-      plans_.push_back(std::move(plan));
-    }
-    for (const PolicyRecord* record : psos_) {
-      if (!matchedBy.contains(record)) unmanaged_.push_back(record);
-    }
+  for (const UnmanagedPso& pso : plan.unmanaged) {
+    if (pso.fate != UnmanagedFate::kDeleted) continue;
+    const std::string dn = pso.record->dn();
+    writes.push_back({"  Deleted " + VisibleText(dn),
+                      "  Delete " + VisibleText(dn),
+                      "ERROR: ldap_delete_s (" + dn + "): ",
+                      [&connection, dn] { return LdapDelete(connection, dn); }});
   }
-
-  // Subjects the PSOs do not hold yet are read with one search, never one
-  // per subject.
-  void SearchUnknownSubjects() {
-    std::string terms;
-    for (const PsoPlan& plan : plans_) {
-      for (const CodeSubject& subject : plan.code->subjects) {
-        if (finder_.Find(subject) != nullptr) continue;
-        if (!subject.objectSid.empty())
-          terms +=
-              "(objectSid=" + EscapeFilterValue(subject.objectSid, false) + ")";
-        if (!subject.dn.empty())
-          terms +=
-              "(distinguishedName=" + EscapeFilterValue(subject.dn, false) +
-              ")";
-        if (!subject.accountName.empty())
-          terms += "(sAMAccountName=" +
-                   EscapeFilterValue(subject.accountName, false) + ")";
-      }
-    }
-    if (terms.empty()) return;
-    const std::string& base = state_.serverInfo.defaultNamingContext;
-    int status = LdapGetRecPages(
-        *state_.mainConnection, base, "subtree", "|" + terms,
-        {"objectClass", "sAMAccountName", "objectSid", "groupType"},
-        ControlMap(), {.pageSize = kPageSize}, [this](RecordSet& page) {
-          for (const Record& object : page) finder_.Add(object);
-        });
-    if (status != 0) {
-      FailLdapCall(state_, "ERROR: ldap_search_s (" + base + "): ",
-                   state_.controllerName, status);
-    }
+  if (!plan.domainSettings.empty()) {
+    const std::string dn = plan.domainPolicy->dn();
+    std::vector<LdapModification> changes =
+        DomainModifications(plan, state.config->policyCode.domainPolicy);
+    writes.push_back({"  Modified Domain Policy (" + VisibleText(dn) + ")",
+                      "  Modify Domain Policy (" + VisibleText(dn) + ")",
+                      "ERROR: ldap_modify_s (" + dn + "): ",
+                      [&connection, dn, changes] {
+                        DebugWrite("Modifying Object: ", dn, changes);
+                        return connection.Modify(dn, changes);
+                      }});
   }
+  return writes;
+}
 
-  void ResolveSubjects() {
-    SearchUnknownSubjects();
-    for (PsoPlan& plan : plans_) {
-      for (const CodeSubject& subject : plan.code->subjects) {
-        const Record* object = finder_.Find(subject);
-        if (object == nullptr) {
-          Refuse({"ERROR: At " + VisibleText(subject.place) + ": " +
-                  VisibleText(SubjectName(subject)) + " was not found."});
-        }
-        PsoSubject kind = Subject(*object);
-        if (!kind.takesEffect && !(kind.isGroup && state_.config->override)) {
-          Refuse({"ERROR: At " + VisibleText(subject.place) + ": " +
-                      VisibleText(FirstValue(*object, kDnKey)) + " is a " +
-                      kind.kind + "; the PSO would have no effect on it.",
-                  "ERROR: A PSO applies only to users, inetOrgPersons and "
-                  "global security groups."});
-        }
-        plan.subjectDns.push_back(FirstValue(*object, kDnKey));
-      }
-    }
+// Sends the writes in order. A refused one ends the run there, with the
+// writes made and those not made named: the directory holds the first
+// ones, the file's state is reached by mending the cause and running again.
+void Apply(RunState& state, const SyncPlan& plan) {
+  // Nothing is sent to an object outside the domain's PSO container, whatever
+  // the server listed.
+  for (const SyncPso& pso : plan.psos) {
+    if (pso.current != nullptr) RequirePsoOfTheRun(state, pso.dn);
   }
-
-  std::vector<std::string> CurrentSubjects(const PolicyRecord& record) const {
-    std::vector<std::string> dns;
-    auto it = members_.find(LowerCase(record.dn()));
-    if (it == members_.end()) return dns;
-    for (const Record& object : it->second)
-      dns.push_back(FirstValue(object, kDnKey));
-    return dns;
+  for (const UnmanagedPso& pso : plan.unmanaged) {
+    if (pso.fate == UnmanagedFate::kDeleted)
+      RequirePsoOfTheRun(state, pso.record->dn());
   }
-
-  static bool Holds(const std::vector<std::string>& dns,
-                    const std::string& dn) {
-    return std::any_of(dns.begin(), dns.end(), [&dn](const std::string& d) {
-      return LowerCase(d) == LowerCase(dn);
-    });
-  }
-
-  // The lines of one PSO's changes; empty when it matches the file.
-  std::vector<std::string> PsoChanges(const PsoPlan& plan) const {
-    std::vector<std::string> lines;
-    const PolicyRecord& want = plan.code->record;
-    if (plan.current == nullptr) {
-      lines.push_back("  PSO " + VisibleText(want.name()) + ": to be created");
-      for (SettingId id : ComparedSettings()) {
-        lines.push_back("    " + std::string(Setting(id).displayLabel) +
-                        want.Text(id));
-      }
-      for (const std::string& dn : plan.subjectDns)
-        lines.push_back("    + " + VisibleText(dn));
-      return lines;
+  std::vector<SyncWrite> writes = Writes(state, plan);
+  PrintLine("Making the changes:");
+  for (std::size_t i = 0; i < writes.size(); ++i) {
+    int code = writes[i].send();
+    if (code == 0) {
+      PrintLine(writes[i].done);
+      continue;
     }
-    const PolicyRecord& have = *plan.current;
-    if (have.name() != want.name()) {
-      lines.push_back("    renamed: " + VisibleText(have.name()) + " -> " +
-                      VisibleText(want.name()));
-    }
-    if (plan.code->hasDisplayName && have.displayName() != want.displayName()) {
-      lines.push_back(
-          "    Display Name       : " + VisibleText(have.displayName()) +
-          " -> " + VisibleText(want.displayName()));
-    }
-    AddSettingChanges(have, want, ComparedSettings(), &lines);
-    std::vector<std::string> current = CurrentSubjects(have);
-    for (const std::string& dn : plan.subjectDns) {
-      if (!Holds(current, dn)) lines.push_back("    + " + VisibleText(dn));
-    }
-    for (const std::string& dn : current) {
-      if (!Holds(plan.subjectDns, dn))
-        lines.push_back("    - " + VisibleText(dn));
-    }
-    if (!lines.empty()) {
-      lines.insert(lines.begin(), "  PSO " + VisibleText(have.name()) + " (" +
-                                      VisibleText(have.dn()) + ")");
-    }
-    return lines;
-  }
-
-  static void AddSettingChanges(const PolicyRecord& have,
-                                const PolicyRecord& want,
-                                const std::vector<SettingId>& ids,
-                                std::vector<std::string>* lines) {
-    for (SettingId id : ids) {
-      if (!have.IsUnset(id) && have.InvalidText(id) == nullptr &&
-          have.Value(id) == want.Value(id))
-        continue;
-      lines->push_back("    " + std::string(Setting(id).displayLabel) +
-                       SettingText(have, id) + " -> " + want.Text(id));
-    }
-  }
-
-  // Two PSOs of one precedence that a user can both be subject to: which
-  // one the directory picks is no choice of the file's. Ties among the PSOs
-  // the file leaves alone are not the file's to warn about.
-  void WarnDuplicatePrecedences() const {
-    std::map<int, std::vector<std::string>> byPrecedence;
-    std::map<int, bool> named;
-    for (const PsoPlan& plan : plans_) {
-      byPrecedence[plan.code->record.precedence()].push_back(
-          plan.code->record.name());
-      named[plan.code->record.precedence()] = true;
-    }
-    for (const PolicyRecord* record : unmanaged_)
-      byPrecedence[record->precedence()].push_back(record->name());
-    for (const auto& [precedence, names] : byPrecedence) {
-      if (names.size() < 2 || !named.contains(precedence)) continue;
-      std::string list;
-      for (const std::string& name : names)
-        list += (list.empty() ? "" : ", ") + VisibleText(name);
-      PrintLine("WARN:");
-      PrintLine("WARN: Precedence " + std::to_string(precedence) +
-                " is shared by " + list + ".");
-      PrintLine("WARN:");
-    }
-  }
-
-  int PrintPlan() {
-    std::vector<std::string> lines;
-    for (const PsoPlan& plan : plans_) {
-      std::vector<std::string> changes = PsoChanges(plan);
-      lines.insert(lines.end(), changes.begin(), changes.end());
-    }
-    std::vector<std::string> domainLines;
-    if (code_.hasDomainPolicy && domainPolicy_ != nullptr) {
-      std::vector<SettingId> ids(ListedSettings().begin(),
-                                 ListedSettings().end());
-      AddSettingChanges(*domainPolicy_, code_.domainPolicy, ids, &domainLines);
-    }
-    WarnDuplicatePrecedences();
+    PrintLine("Changes not made:");
+    for (std::size_t j = i; j < writes.size(); ++j)
+      PrintLine(writes[j].pending);
     PrintLine("");
-    PrintNotForRealBanner();
-    const bool changes = !lines.empty() || !domainLines.empty();
-    if (!changes) {
-      PrintLine("The domain matches " + VisibleText(state_.config->syncFile) +
-                ": nothing to change.");
-    } else {
-      PrintLine("Changes to make had this been for real.");
-      for (const std::string& line : lines) PrintLine(line);
-      if (!domainLines.empty()) {
-        PrintLine("  Domain Policy (" + VisibleText(domainPolicy_->dn()) + ")");
-        for (const std::string& line : domainLines) PrintLine(line);
-        WarnGroupPolicyOwnsDomainPolicy();
-      }
-    }
-    if (!unmanaged_.empty()) {
-      PrintLine("PSOs the file does not name, left alone:");
-      for (const PolicyRecord* record : unmanaged_)
-        PrintLine("  " + VisibleText(record->dn()));
-    }
-    PrintLine("");
-    return changes ? kExitFindings : 0;
+    FailLdapCall(state, writes[i].label, state.controllerName, code);
   }
+}
 
-  RunState& state_;
-  const PolicyCode& code_;
-  std::vector<const PolicyRecord*> psos_;
-  const PolicyRecord* domainPolicy_ = nullptr;
-  std::map<std::string, std::string> guids_;
-  AppliedMemberRecordsByPso members_;
-  SubjectFinder finder_;
-  std::vector<PsoPlan> plans_;
-  std::vector<const PolicyRecord*> unmanaged_;
-};
+// The domain's policies as they are after the writes.
+PolicyList ReadAgain(RunState& state) {
+  PolicyList fresh;
+  int ldapError = 0;
+  int systemError = 0;
+  PsoSelection selection{.name = "*"};
+  if (!GetPSOs(state.access, &fresh, *state.mainConnection,
+               state.serverInfo.defaultNamingContext, false, selection,
+               &ldapError, &systemError)) {
+    FailPsoRetrieval(state, ldapError, systemError,
+                     /*treatNoSuchObjectAsNoMatch=*/false);
+  }
+  if (state.config->policyCode.hasDomainPolicy &&
+      !GetDomGPOs(state.access, &fresh, state.domainDn, false,
+                  state.domainList, &ldapError, &systemError)) {
+    FailDomainPolicyRetrieval(state, ldapError, systemError);
+  }
+  return fresh;
+}
+
+// What the server accepted is not always what it holds: a value it
+// normalised, a link it dropped. The run succeeds only when the domain
+// read back matches the file.
+void CheckReadBack(RunState& state) {
+  PrintLine("Reading the policies back...");
+  PolicyList fresh = ReadAgain(state);
+  SyncPlan left = PlanSync(state, fresh);
+  if (!left.HasChanges()) {
+    PrintLine("The domain matches " + VisibleText(state.config->syncFile) +
+              ".");
+    PrintLine("");
+    return;
+  }
+  PrintLine("ERROR:");
+  PrintLine("ERROR: Every change was accepted, but the domain read back still "
+            "differs from " +
+            VisibleText(state.config->syncFile) + ":");
+  for (const std::string& line : PsoLines(left)) PrintLine("ERROR: " + line);
+  for (const std::string& line :
+       DomainLines(left, state.config->policyCode.domainPolicy))
+    PrintLine("ERROR:   Domain Policy:" + line);
+  PrintLine("ERROR:");
+  FailRun(1);
+}
 
 }  // namespace
 
 void RunSync(RunState& state) {
+  const RunConfig& config = *state.config;
   if (Output().debugLevel >= 1) PrintDebugLine("Operation: Sync");
-  state.exitCode = SyncPlanner(state).Run();
+  SyncPlan plan = PlanSync(state, state.policies);
+  WarnSharedPrecedences(plan);
+  const bool changes = plan.HasChanges();
+  if (!config.json) PrintPlan(state, plan);
+  if (config.forReal && changes) {
+    if (config.json) PrintLine("");
+    Apply(state, plan);
+    CheckReadBack(state);
+  }
+  if (config.json) PrintSyncDocument(state, plan, config.forReal && changes);
+  state.exitCode = changes && !config.forReal ? kExitFindings : 0;
 }
 
 }  // namespace talvex

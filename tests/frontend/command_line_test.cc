@@ -149,9 +149,9 @@ TEST(CommandLineTest, RequiredSwitchesAreReportedMissing) {
 TEST(CommandLineTest, ApplicationTableDeclaresFortyThreeSwitchesFirst) {
   const SwitchTable& table = ApplicationSwitchTable();
   // The 43 switches of the tool, then the connection security flags, then
-  // -json, then -audit, then -coverage and its -base, then -export and
-  // -sync.
-  ASSERT_EQ(51u, table.size());
+  // -json, then -audit, then -coverage and its -base, then -export, -sync
+  // and its -prune.
+  ASSERT_EQ(52u, table.size());
   EXPECT_EQ(":?", table.front());
   EXPECT_EQ("effective", table[42]);
   EXPECT_EQ(":ssl", table[43]);
@@ -162,13 +162,14 @@ TEST(CommandLineTest, ApplicationTableDeclaresFortyThreeSwitchesFirst) {
   EXPECT_EQ("base", table[48]);
   EXPECT_EQ(":export", table[49]);
   EXPECT_EQ("sync", table[50]);
+  EXPECT_EQ(":prune", table[51]);
   int flags = 0;
   for (const std::string& entry : table) {
     SwitchDeclaration declaration = ReadSwitchDeclaration(entry);
     EXPECT_NE(SwitchKind::kRequiredValue, declaration.kind) << entry;
     if (declaration.kind == SwitchKind::kFlag) ++flags;
   }
-  EXPECT_EQ(25, flags);
+  EXPECT_EQ(26, flags);
 }
 
 }  // namespace
