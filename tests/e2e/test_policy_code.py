@@ -10,7 +10,10 @@ document is validated against the published schema, and an export writes
 nothing. -sync is given an export after the directory was changed behind
 its back with ldapmodify; its plan must list exactly those changes, write
 nothing and exit 2; malformed files are refused before the directory is
-read.
+read. With -forreal the directory must end as the file says (checked with
+an export, itself checked against ldapsearch above), a second run finds
+nothing to do, and a refused write stops the run with what was and was not
+made; -prune deletes only what its rules allow.
 """
 
 import base64
@@ -30,6 +33,9 @@ PREFIX = "tvxpc-"
 SCHEMA_PATH = os.path.join(labtest.SOURCE_DIR, "docs", "talvex-policies.schema.json")
 with open(SCHEMA_PATH, encoding="utf-8") as schema_file:
     VALIDATOR = jsonschema.Draft202012Validator(json.load(schema_file))
+with open(os.path.join(labtest.SOURCE_DIR, "docs", "talvex-output.schema.json"),
+          encoding="utf-8") as schema_file:
+    OUTPUT_VALIDATOR = jsonschema.Draft202012Validator(json.load(schema_file))
 
 
 def binary_attribute(dn, name):
@@ -228,10 +234,7 @@ class PolicyCodeTest(ChangesTestCase):
         for args, line in (
                 (("-sync", "/nonexistent/p.json"),
                  "ERROR: Cannot read the policy file /nonexistent/p.json."),
-                (("-sync", self.write(doc()), "-forreal"),
-                 "ERROR: -sync only plans in this version: run it without -forreal and "
-                 "make the changes it lists with -add, -mod, -rename, -applyto and "
-                 "-unapplyto."),
+                (("-view", "-pso", "-prune"), "ERROR: -prune is only valid with -sync."),
                 (("-sync", self.write(doc()), "-pso", "x"),
                  "ERROR: -sync takes its policies from the file: -pso, -dompol, "
                  "-allpwdpols, -used and -unused are not valid with it.")):
@@ -241,6 +244,95 @@ class PolicyCodeTest(ChangesTestCase):
         out, _ = self.talvex_writing_nothing("-sync", self.write(unknown), code=1)
         self.assertIn(f"ERROR: At /psos/0/subjects/0: CN=nobody,{self.ou} was not found.\n",
                       out)
+
+    def sync(self, path, *args, code=0):
+        out, err, rc = self.talvex("-sync", path, *args)
+        self.assertEqual(code, rc, out + err)
+        return out
+
+    def test_sync_forreal_makes_the_domain_match_the_file(self):
+        dn = {n: self.pso_dn(PREFIX + n)
+              for n in ("f-keep", "f-gone", "f-old", "f-new", "f-extra", "f-used")}
+        for each in dn.values():
+            labtest.delete_if_present(each)
+            self.addCleanup(labtest.delete_if_present, each)
+        labtest.add_ldif(labtest.pso_entry(dn["f-keep"], 61, [self.user1], threshold=7)
+                         + labtest.pso_entry(dn["f-gone"], 62, [self.group])
+                         + labtest.pso_entry(dn["f-old"], 63))
+        # The whole domain, so that -prune below finds only what the test adds.
+        exported, _ = self.document("-export")
+        document = json.loads(exported)
+        keep = next(p for p in document["psos"] if p["name"] == PREFIX + "f-keep")
+        keep["subjects"] = [{"accountName": "tvxpc-u1"}]  # as another domain's file
+        path = self.write(dumped(document))
+        labtest.ldapmodify(
+            f"dn: {dn['f-keep']}\nchangetype: modify\nreplace: msDS-LockoutThreshold\n"
+            f"msDS-LockoutThreshold: 9\n-\ndelete: msDS-PSOAppliesTo\n"
+            f"msDS-PSOAppliesTo: {self.user1}\n-\nadd: msDS-PSOAppliesTo\n"
+            f"msDS-PSOAppliesTo: {self.user2}\n-\n\n"
+            f"dn: {dn['f-gone']}\nchangetype: delete\n\n"
+            f"dn: {dn['f-old']}\nchangetype: modrdn\nnewrdn: CN={PREFIX}f-new\n"
+            f"deleteoldrdn: 1\n")
+        usn = labtest.highest_committed_usn()
+        out, err, rc = self.talvex("-sync", path, "-json")
+        self.assertNothingWrittenSince(usn, out + err)
+        self.assertEqual(2, rc, err)
+        plan = json.loads(out)
+        OUTPUT_VALIDATOR.validate(plan)
+        changed = {p["name"]: p for p in plan["sync"]["psos"] if p["change"] != "none"}
+        self.assertEqual({PREFIX + "f-keep", PREFIX + "f-gone", PREFIX + "f-old"},
+                         set(changed))
+        self.assertEqual(([self.user1], [self.user2]),
+                         (changed[PREFIX + "f-keep"]["subjectsAdded"],
+                          changed[PREFIX + "f-keep"]["subjectsRemoved"]))
+        self.assertEqual(PREFIX + "f-new", changed[PREFIX + "f-old"]["renamedFrom"])
+
+        out = self.sync(path, "-forreal")
+        self.assertIn("\nMaking the changes:\n"
+                      f"  Modified {dn['f-keep']}\n"
+                      f"  Renamed {dn['f-new']} to {dn['f-old']}\n"
+                      f"  Created {dn['f-gone']}\n"
+                      "Reading the policies back...\n"
+                      f"The domain matches {path}.\n", out)
+        expected = json.loads(exported)
+        for pso in expected["psos"]:
+            if pso["name"] == PREFIX + "f-gone":
+                pso["objectGUID"] = guid_text(dn["f-gone"])
+        after, _ = self.document("-export")
+        self.assertEqual(dumped(expected), after)
+        out, _ = self.talvex_writing_nothing("-sync", path, code=0)
+        self.assertIn(f"\nThe domain matches {path}: nothing to change.\n", out)
+
+        # A refused write stops the run there; what came before stays made.
+        labtest.ldapmodify(
+            f"dn: {dn['f-keep']}\nchangetype: modify\nreplace: msDS-LockoutThreshold\n"
+            f"msDS-LockoutThreshold: 9\n\n"
+            f"dn: {dn['f-old']}\nchangetype: modify\nreplace: msDS-LockoutThreshold\n"
+            f"msDS-LockoutThreshold: 9\n")
+        labtest._acl("add", dn["f-old"], "(D;;WP;;;WD)")
+        self.addCleanup(labtest._acl, "remove", dn["f-old"], "(D;;WP;;;WD)")
+        out, err, rc = self.talvex("-sync", path, "-forreal")
+        self.assertEqual(50, rc, out + err)
+        self.assertIn(f"  Modified {dn['f-keep']}\nChanges not made:\n"
+                      f"  Modify {dn['f-old']}\n\n", out)
+        self.assertIn(f"ERROR: ldap_modify_s ({dn['f-old']}): ", err)
+        labtest._acl("remove", dn["f-old"], "(D;;WP;;;WD)")
+        self.sync(path, "-forreal")
+
+        # -prune: an unused PSO goes, one in use only with -override, a
+        # protected one never.
+        labtest.add_ldif(labtest.pso_entry(dn["f-extra"], 64)
+                         + labtest.pso_entry(dn["f-used"], 65, [self.user2]))
+        out = self.sync(path, "-prune", "-forreal")
+        self.assertIn(f"  PSO {PREFIX}f-extra ({dn['f-extra']}): to be deleted\n", out)
+        self.assertIn(f"  {dn['f-used']} (applies to 1 object; -override deletes it)\n", out)
+        self.assertIn(f"  Deleted {dn['f-extra']}\n", out)
+        labtest.deny_delete(self, dn["f-used"], self.pso_container)
+        out, _ = self.talvex_writing_nothing("-sync", path, "-prune", "-override",
+                                             "-forreal", code=0)
+        self.assertIn(f"  {dn['f-used']} (protected from accidental deletion)\n", out)
+        self.assertEqual(sorted(dn[n].lower() for n in ("f-gone", "f-keep", "f-old", "f-used")),
+                         sorted(d.lower() for d in labtest.pso_dns() if PREFIX + "f-" in d))
 
 
 if __name__ == "__main__":

@@ -14,5 +14,6 @@ list(APPEND TALVEX_TEST_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/object_filter_test.cc
   ${CMAKE_CURRENT_LIST_DIR}/pre_action_checks_test.cc
   ${CMAKE_CURRENT_LIST_DIR}/quick_start_test.cc
+  ${CMAKE_CURRENT_LIST_DIR}/sync_test.cc
   ${CMAKE_CURRENT_LIST_DIR}/view_test.cc
 )

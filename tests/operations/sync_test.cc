@@ -1,0 +1,86 @@
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "operations/deletion_protection.h"
+#include "operations/executor_fixture.h"
+#include "policy/policy_code.h"
+
+namespace talvex::executor_test {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+
+std::string Document(int threshold, const std::string& subjectDn) {
+  return R"({"formatVersion": 1, "psos": [{"name": "alpha", "precedence": 10,
+    "settings": {"lockoutThreshold": )" +
+         std::to_string(threshold) + R"(, "lockoutDurationMinutes": 30,
+      "lockoutObservationWindowMinutes": 30, "minPasswordAgeDays": 1,
+      "maxPasswordAgeDays": 42, "minPasswordLength": 8,
+      "passwordHistoryLength": 24, "complexityEnabled": true,
+      "reversibleEncryptionEnabled": false},
+    "subjects": [{"dn": ")" +
+         subjectDn + R"("}]}]})";
+}
+
+// Every change of one PSO, settings and subjects alike, goes in one modify:
+// the directory applies it whole, so no user is ever between two halves
+// of the change. The read-back then finds the domain as the file says.
+TEST_F(ExecutorTest, SyncChangesOnePsoWithOneModify) {
+  const std::string alpha = Corp().AddPso(kCorpDn, "alpha", 10);
+  const std::string u1 = Corp().AddUser(kUsers, "u1", kCorpDns);
+  const std::string u2 = Corp().AddUser(kUsers, "u2", kCorpDns);
+  Corp().SetValues(alpha, "msDS-PSOAppliesTo", {u1});
+  config_.action = ActionCode::kSync;
+  config_.psoSelected = true;
+  config_.forReal = true;
+  config_.syncFile = "p.json";
+  std::string place, reason;
+  ASSERT_TRUE(
+      ParsePolicyCode(Document(5, u2), &config_.policyCode, &place, &reason))
+      << place << ": " << reason;
+
+  RunResult result = Execute();
+  EXPECT_EQ(0, result.status) << result.out << result.err;
+  std::vector<FakeRequest> modifies = client_.Requests(FakeOp::kModify);
+  ASSERT_EQ(1u, modifies.size()) << result.out;
+  EXPECT_EQ(alpha, modifies[0].dn);
+  std::vector<std::string> changes;
+  for (const LdapModification& change : modifies[0].modifications) {
+    std::string line = std::to_string(static_cast<int>(change.op)) + " " +
+                       change.attribute;
+    for (const std::string& value : change.values) line += " " + value;
+    changes.push_back(line);
+  }
+  EXPECT_THAT(changes, ElementsAre("2 msDS-LockoutThreshold 5",
+                                   "1 msDS-PSOAppliesTo " + u1,
+                                   "0 msDS-PSOAppliesTo " + u2));
+  EXPECT_THAT(result.out, HasSubstr("\nThe domain matches p.json.\n"));
+}
+
+// Protection from accidental deletion is the deny of DELETE or DELETE_TREE
+// to Everyone on the object itself.
+TEST(DeletionProtectionTest, DenyOfDeleteToEveryone) {
+  struct Case {
+    const char* sddl;
+    bool denies;
+  } cases[] = {
+      {"O:DAG:DAD:PAI(D;;DTSD;;;WD)(A;;RPWP;;;DA)", true},
+      {"D:(D;;SD;;;S-1-1-0)", true},
+      {"D:(D;;0x10000;;;WD)", true},
+      {"D:(D;CI;DT;;;WD)", true},
+      {"D:(A;;SDDT;;;WD)", false},              // an allow
+      {"D:(D;;SD;;;AU)", false},                // not Everyone
+      {"D:(D;CIIO;SD;;;WD)", false},            // for the children only
+      {"D:(OD;;SD;bf967a86-0de6-11d0-a285-00aa003049e2;;WD)", false},
+      {"D:(D;;RPWP;;;WD)", false},              // "PW" is no "SD" pair
+      {"D:(A;;RP;;;WD)S:(D;;SD;;;WD)", false},  // a SACL denies nothing
+  };
+  for (const Case& c : cases) EXPECT_EQ(c.denies, DeniesDeletion(c.sddl)) << c.sddl;
+}
+
+}  // namespace
+}  // namespace talvex::executor_test
