@@ -7,6 +7,7 @@
 #include "operations/deletion_protection.h"
 #include "operations/executor_fixture.h"
 #include "policy/policy_code.h"
+#include "policy/pso_subject.h"
 
 namespace talvex::executor_test {
 namespace {
@@ -59,6 +60,44 @@ TEST_F(ExecutorTest, SyncChangesOnePsoWithOneModify) {
                                    "1 msDS-PSOAppliesTo " + u1,
                                    "0 msDS-PSOAppliesTo " + u2));
   EXPECT_THAT(result.out, HasSubstr("\nThe domain matches p.json.\n"));
+}
+
+// A file exported from one domain makes another domain match it: the
+// subjects' SIDs and DNs are not found there, their account names are.
+TEST_F(ExecutorTest, SyncTakesAnotherDomainsExportByAccountNames) {
+  const std::string alpha = Corp().AddPso(kCorpDn, "alpha", 10);
+  Corp().SetValues(alpha, "msDS-PSOAppliesTo",
+                   {Corp().AddUser(kUsers, "u1", kCorpDns)});
+  config_.action = ActionCode::kExport;
+  config_.psoSelected = true;
+  config_.json = true;
+  Output().jsonDocument = true;
+  RunResult exported = Execute();
+  ASSERT_EQ(0, exported.status) << exported.err;
+
+  FakeDirectory& other = AddDomain(kAlphaDc, kAlphaDn, kAlphaDns);
+  const std::string u1 = other.AddUser("CN=Users," + std::string(kAlphaDn),
+                                       "u1", kAlphaDns);
+  config_ = RunConfig{};
+  Output() = OutputSettings{};
+  config_.action = ActionCode::kSync;
+  config_.psoSelected = true;
+  config_.forReal = true;
+  config_.domain = kAlphaDns;
+  config_.syncFile = "corp.json";
+  std::string place, reason;
+  ASSERT_TRUE(ParsePolicyCode(exported.out, &config_.policyCode, &place,
+                              &reason))
+      << place << ": " << reason;
+
+  RunResult result = Execute();
+  EXPECT_EQ(0, result.status) << result.out << result.err;
+  std::vector<FakeRequest> adds = client_.Requests(FakeOp::kAdd);
+  ASSERT_EQ(1u, adds.size()) << result.out;
+  EXPECT_EQ(PsoDnIn(kAlphaDn, "alpha"), adds[0].dn);
+  EXPECT_EQ(kPsoAppliesToAttribute, adds[0].modifications.back().attribute);
+  EXPECT_THAT(adds[0].modifications.back().values, ElementsAre(u1));
+  EXPECT_THAT(result.out, HasSubstr("\nThe domain matches corp.json.\n"));
 }
 
 // Protection from accidental deletion is the deny of DELETE or DELETE_TREE
