@@ -62,6 +62,37 @@ TEST_F(ExecutorTest, SyncChangesOnePsoWithOneModify) {
   EXPECT_THAT(result.out, HasSubstr("\nThe domain matches p.json.\n"));
 }
 
+// The domain policy is written last, its two switches as bits of one
+// attribute whose other bits stay as the domain has them.
+TEST_F(ExecutorTest, SyncWritesTheDomainPolicyKeepingOtherPropertyBits) {
+  Corp().SetValues(kCorpDn, "pwdProperties", {"9"});  // complex, lockout admins
+  config_.action = ActionCode::kSync;
+  config_.psoSelected = true;
+  config_.domainPolicySelected = true;
+  config_.forReal = true;
+  config_.syncFile = "p.json";
+  std::string place, reason;
+  ASSERT_TRUE(ParsePolicyCode(R"({"formatVersion": 1, "psos": [],
+    "domainPolicy": {"settings": {"lockoutThreshold": 0,
+      "lockoutDurationMinutes": 30, "lockoutObservationWindowMinutes": 30,
+      "minPasswordAgeDays": 1, "maxPasswordAgeDays": 42,
+      "minPasswordLength": 12, "passwordHistoryLength": 24,
+      "complexityEnabled": false, "reversibleEncryptionEnabled": false}}})",
+                              &config_.policyCode, &place, &reason))
+      << place << ": " << reason;
+
+  RunResult result = Execute();
+  EXPECT_EQ(0, result.status) << result.out << result.err;
+  std::vector<FakeRequest> modifies = client_.Requests(FakeOp::kModify);
+  ASSERT_EQ(1u, modifies.size()) << result.out;
+  EXPECT_EQ(kCorpDn, modifies[0].dn);
+  std::vector<std::string> changes;
+  for (const LdapModification& change : modifies[0].modifications)
+    changes.push_back(change.attribute + "=" + change.values.at(0));
+  EXPECT_THAT(changes, ElementsAre("minPwdLength=12", "pwdProperties=8"));
+  EXPECT_THAT(result.out, HasSubstr("Default Domain Policy GPO rewrites"));
+}
+
 // A file exported from one domain makes another domain match it: the
 // subjects' SIDs and DNs are not found there, their account names are.
 TEST_F(ExecutorTest, SyncTakesAnotherDomainsExportByAccountNames) {
