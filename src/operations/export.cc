@@ -81,15 +81,7 @@ void RunExport(RunState& state) {
   AppliedMemberRecordsByPso members;
   if (!psos.empty()) {
     guids = ReadPsoGuids(state);
-    std::vector<std::string> psoDns;
-    for (const PolicyRecord* record : psos) psoDns.push_back(record->dn());
-    int status = GetAppliedMemberRecords(*state.mainConnection,
-                                         state.serverInfo.defaultNamingContext,
-                                         psoDns, &members, {"objectSid"});
-    if (status != 0) {
-      FailLdapCall(state, "ERROR: ldap_search_s (" + psos.front()->dn() + "): ",
-                   state.controllerName, status);
-    }
+    members = ReadPsoSubjects(state, psos);
   }
 
   JsonDocument document;

@@ -32,4 +32,21 @@ std::map<std::string, std::string> ReadPsoGuids(RunState& state) {
   return guids;
 }
 
+AppliedMemberRecordsByPso ReadPsoSubjects(
+    RunState& state, const std::vector<const PolicyRecord*>& psos) {
+  AppliedMemberRecordsByPso members;
+  if (psos.empty()) return members;
+  std::vector<std::string> dns;
+  for (const PolicyRecord* record : psos) dns.push_back(record->dn());
+  int status =
+      GetAppliedMemberRecords(*state.mainConnection,
+                              state.serverInfo.defaultNamingContext, dns,
+                              &members, {"objectSid"});
+  if (status != 0) {
+    FailLdapCall(state, "ERROR: ldap_search_s (" + dns.front() + "): ",
+                 state.controllerName, status);
+  }
+  return members;
+}
+
 }  // namespace talvex

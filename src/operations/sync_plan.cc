@@ -122,15 +122,7 @@ class SyncPlanner {
   void ReadDomain() {
     if (psos_.empty()) return;
     guids_ = ReadPsoGuids(state_);
-    std::vector<std::string> dns;
-    for (const PolicyRecord* record : psos_) dns.push_back(record->dn());
-    int status = GetAppliedMemberRecords(*state_.mainConnection,
-                                         state_.serverInfo.defaultNamingContext,
-                                         dns, &members_, {"objectSid"});
-    if (status != 0) {
-      FailLdapCall(state_, "ERROR: ldap_search_s (" + dns.front() + "): ",
-                   state_.controllerName, status);
-    }
+    members_ = ReadPsoSubjects(state_, psos_);
     for (const auto& [key, objects] : members_) {
       for (const Record& object : objects) finder_.Add(object);
     }
