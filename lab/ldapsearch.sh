@@ -10,4 +10,4 @@ set -euo pipefail
 lab_load_env
 exec ip netns exec "$LAB_NS" env LDAPBASE="$LAB_BASE_DN" LDAPTLS_CACERT="$LAB_CA" \
   ldapsearch -x -H "${LAB_LDAP_URI:-ldap://$LAB_DC_IP}" -o ldif-wrap=no -o nettimeout=10 \
-  -D "Administrator@$LAB_DOMAIN" -w "$LAB_ADMIN_PASSWORD" "$@"
+  -D "${LAB_LDAP_USER:-Administrator@$LAB_DOMAIN}" -w "$LAB_ADMIN_PASSWORD" "$@"

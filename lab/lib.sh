@@ -17,13 +17,18 @@ LAB_MARKER=.talvex-lab
 
 LAB_NS=talvexlab
 LAB_NS2=talvexlab2
+# A second, separate domain (its own forest) for tests that carry policies
+# from one domain to another: lab/add_domain2.sh.
+LAB_NS3=talvexlab3
 LAB_BRIDGE=tvx-br0
 LAB_HOST_VETH1=tvx-dc1
 LAB_HOST_VETH2=tvx-dc2
+LAB_HOST_VETH3=tvx-dom2
 LAB_IFACE=lab0
 LAB_HOST_IP=10.99.0.1
 LAB_DC_IP=10.99.0.11
 LAB_DC2_IP=10.99.0.12
+LAB_DOM2_IP=10.99.0.13
 LAB_PREFIX=24
 
 LAB_DOMAIN=corp.example.com
@@ -32,6 +37,11 @@ LAB_NETBIOS=CORP
 LAB_BASE_DN='DC=corp,DC=example,DC=com'
 LAB_DC_HOST=dc1.corp.example.com
 LAB_DC2_HOST=dc2.corp.example.com
+LAB_DOM2_DOMAIN=other.example.com
+LAB_DOM2_REALM=OTHER.EXAMPLE.COM
+LAB_DOM2_NETBIOS=OTHER
+LAB_DOM2_BASE_DN='DC=other,DC=example,DC=com'
+LAB_DOM2_HOST=dc1.other.example.com
 # Both meet the domain's default complexity rules.
 LAB_ADMIN_PASSWORD='Talvex.Lab.2024'
 LAB_USER_PASSWORD='Talvex.User.2024'
@@ -78,6 +88,9 @@ lab_set_paths() {
   LAB_ENV_FILE="$LAB_STATE/lab.env"
   LAB_PID_FILE="$LAB_STATE/run/dc1/samba.pid"
   LAB_PID_FILE2="$LAB_STATE/run/dc2/samba.pid"
+  LAB_TARGET3="$LAB_STATE/dom2"
+  LAB_CONF3="$LAB_TARGET3/etc/smb.conf"
+  LAB_PID_FILE3="$LAB_STATE/run/dom2/samba.pid"
 }
 
 # The state directory from the argument, else from the running lab, else the default.
@@ -180,18 +193,21 @@ lab_teardown() {
   if [ -f "$LAB_CURRENT_ENV" ]; then
     old_state="$(sed -n 's/^export LAB_STATE=//p' "$LAB_CURRENT_ENV" | tr -d "'\"")"
   fi
+  lab_kill_ns_processes "$LAB_NS3"
   lab_kill_ns_processes "$LAB_NS2"
   lab_kill_ns_processes "$LAB_NS"
   local s
   for s in "$state" "$old_state"; do
     [ -n "$s" ] || continue
+    lab_kill_pidfile "$s/run/dom2/samba.pid"
     lab_kill_pidfile "$s/run/dc2/samba.pid"
     lab_kill_pidfile "$s/run/dc1/samba.pid"
   done
+  if lab_ns_exists "$LAB_NS3"; then ip netns del "$LAB_NS3" 2>/dev/null || true; fi
   if lab_ns_exists "$LAB_NS2"; then ip netns del "$LAB_NS2" 2>/dev/null || true; fi
   if lab_ns_exists "$LAB_NS"; then ip netns del "$LAB_NS" 2>/dev/null || true; fi
   local l
-  for l in "$LAB_HOST_VETH1" "$LAB_HOST_VETH2" "$LAB_BRIDGE"; do
+  for l in "$LAB_HOST_VETH1" "$LAB_HOST_VETH2" "$LAB_HOST_VETH3" "$LAB_BRIDGE"; do
     ip link del "$l" 2>/dev/null || true
   done
   # The host end of a veth goes away with its namespace, a moment later.
@@ -201,7 +217,7 @@ lab_teardown() {
       ip link show "$LAB_BRIDGE" >/dev/null 2>&1 || break
     sleep 0.1
   done
-  rm -rf "/etc/netns/$LAB_NS" "/etc/netns/$LAB_NS2"
+  rm -rf "/etc/netns/$LAB_NS" "/etc/netns/$LAB_NS2" "/etc/netns/$LAB_NS3"
   rmdir /etc/netns 2>/dev/null || true
   lab_remove_state_dir "$state"
   if [ -n "$old_state" ] && [ "$old_state" != "$state" ]; then

@@ -19,3 +19,6 @@ talvex_e2e_test(e2e_test_coverage SUITE test_coverage LAB SERIAL)
 # Policies as code: -export of the suite's own PSOs, compared with the
 # directory read back; an export writes nothing.
 talvex_e2e_test(e2e_test_policy_code SUITE test_policy_code LAB SERIAL)
+# Policies carried into a second, freshly provisioned domain (its own
+# namespace, added and removed by the suite).
+talvex_e2e_test(e2e_test_second_domain SUITE test_second_domain LAB SERIAL)

@@ -53,8 +53,8 @@ endforeach()
 # unchanged), once for each way of connecting: a simple bind (-u UPN, -up,
 # -simple) with no -h, so that the library's locator finds the controller,
 # and a negotiated bind (-u DOMAIN\\user, -up) against the DC named by -h.
-# The JSON and directory-values suites run once, with the simple bind. The
-# bind with the current logon (no -u) cannot run here: Wine 8's
+# The JSON, directory-values and second-domain suites run once, with the
+# simple bind. The bind with the current logon (no -u) cannot run here: Wine 8's
 # ldap_bind_sW crashes inside Wine on LDAP_AUTH_NEGOTIATE without
 # credentials.
 set(TALVEX_WINE_LAB_SUITES test_view test_view_applied test_membership
@@ -63,7 +63,8 @@ set(TALVEX_WINE_LAB_SUITES test_view test_view_applied test_membership
 foreach(variant simple negotiate)
   if(variant STREQUAL "simple")
     set(host "")
-    set(suites ${TALVEX_WINE_LAB_SUITES} test_json test_directory_values)
+    set(suites ${TALVEX_WINE_LAB_SUITES} test_json test_directory_values
+      test_second_domain)
   else()
     set(host named)
     set(suites ${TALVEX_WINE_LAB_SUITES})
