@@ -273,7 +273,8 @@ void ApplyAudit(const CommandLine& commandLine, RunConfig* config) {
     config->auditProfile = *builtIn;
   } else {
     std::string text;
-    if (!ReadTextFile(word, &text)) {
+    // "-" reads the profile from standard input, as -sync reads its file.
+    if (!(word == "-" ? ReadStandardInput(&text) : ReadTextFile(word, &text))) {
       PrintLine("ERROR:");
       PrintLine("ERROR: Cannot read the audit profile file " +
                 VisibleText(word) + ".");

@@ -19,7 +19,8 @@ bool IsSwitchToken(std::string_view token) {
 // whatever it starts with, so that "/policies.json" is no switch and "-"
 // (standard input) no lone dash.
 bool TakesAnyToken(const std::string& pending) {
-  return LowerCase(pending) == "sync";
+  const std::string name = LowerCase(pending);
+  return name == "sync" || name == "audit";
 }
 
 std::string SwitchKey(std::string_view name, bool keepCase) {

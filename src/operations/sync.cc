@@ -332,7 +332,6 @@ void RunSync(RunState& state) {
   const bool changes = plan.HasChanges();
   if (!config.json) PrintPlan(state, plan);
   if (config.forReal && changes) {
-    if (config.json) PrintLine("");
     Apply(state, plan);
     CheckReadBack(state);
   }

@@ -19,16 +19,19 @@ CommandLine Parse(const Strings& tokens) {
                           /*keepCase=*/false);
 }
 
-// -sync names a file: the token after it is its value whatever it starts
-// with; after any other switch a switch-like token stays a switch.
-TEST(CommandLineTest, SyncTakesTheNextTokenWhateverItStartsWith) {
-  for (const char* value : {"/p.json", "-", "-x", "/etc/p.json"}) {
-    CommandLine commandLine = Parse({"-sync", value, "-q"});
-    EXPECT_EQ(value, commandLine.SwitchValue("sync", "(absent)"));
-    EXPECT_TRUE(commandLine.HasSwitch("q")) << value;
-    EXPECT_TRUE(commandLine.arguments.empty()) << value;
+// -sync and -audit name a file: the token after them is their value
+// whatever it starts with; after any other switch a switch-like token stays
+// a switch.
+TEST(CommandLineTest, FileSwitchesTakeTheNextTokenWhateverItStartsWith) {
+  for (const char* name : {"sync", "audit"}) {
+    for (const char* value : {"/p.json", "-", "-x", "/etc/p.json"}) {
+      CommandLine commandLine = Parse({std::string("-") + name, value, "-q"});
+      EXPECT_EQ(value, commandLine.SwitchValue(name, "(absent)")) << name;
+      EXPECT_TRUE(commandLine.HasSwitch("q")) << value;
+      EXPECT_TRUE(commandLine.arguments.empty()) << value;
+    }
   }
-  EXPECT_EQ("", Parse({"-audit", "/p.json"}).SwitchValue("audit", "(absent)"));
+  EXPECT_EQ("", Parse({"-pso", "/p.json"}).SwitchValue("pso", "(absent)"));
 }
 
 TEST(CommandLineTest, ProgramPathIsNeverAnArgument) {
