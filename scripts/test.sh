@@ -23,6 +23,10 @@ bash "$top/lab/start.sh" "$state"
 if ip netns list 2>/dev/null | grep -q '^talvexlab2\b' || grep -q LAB_DC2 "$state/lab.env" 2>/dev/null; then
   bash "$top/lab/remove_dc2.sh" "$state"
 fi
+# Likewise the second domain (its zone in the lab's DNS goes with it).
+if ip netns list 2>/dev/null | grep -q '^talvexlab3\b'; then
+  bash "$top/lab/remove_domain2.sh" "$state"
+fi
 bash "$top/lab/seed.sh" "$state"
 
 export TALVEX_LAB_ENV=$state/lab.env
