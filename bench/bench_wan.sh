@@ -110,6 +110,7 @@ run_action() {  # kind label switches
   done
 }
 for entry in "${actions[@]}"; do
+  [[ -n ${WAN_ONLY_KERBEROS:-} ]] && break
   run_action simple "${entry%%|*}" "${entry#*|}"
 done
 run_action kerberos "Kerberos view -dompol (KDC by address)" "-view -dompol"
