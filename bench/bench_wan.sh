@@ -2,7 +2,8 @@
 # Every action through a slow link: LDAP requests by type, round trips and
 # wall time per action, for one or two talvex binaries side by side.
 #
-#   bash bench/bench_wan.sh [--delay-ms 50] [--runs 1] TALVEX [OTHER_TALVEX]
+#   bash bench/bench_wan.sh [--delay-ms 50] [--runs 1] [--only REGEX]
+#                           TALVEX [OTHER_TALVEX]
 #
 # Needs root and a running, seeded lab (lab/start.sh, lab/seed.sh). Makes
 # the network namespace tvxwan (removed at the end), in which the lab
@@ -13,14 +14,16 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 delay=50
 runs=1
+only=.
 while [[ $# -gt 0 ]]; do
   case $1 in
     --delay-ms) delay=$2; shift 2 ;;
     --runs) runs=$2; shift 2 ;;
+    --only) only=$2; shift 2 ;;
     *) break ;;
   esac
 done
-[[ $# -ge 1 ]] || { echo "usage: $0 [--delay-ms N] [--runs N] TALVEX [OTHER_TALVEX]" >&2; exit 1; }
+[[ $# -ge 1 ]] || { echo "usage: $0 [--delay-ms N] [--runs N] [--only REGEX] TALVEX [OTHER_TALVEX]" >&2; exit 1; }
 binaries=("$@")
 . "${TALVEX_LAB_ENV:-/tmp/talvex-lab/lab.env}"
 
@@ -96,6 +99,7 @@ echo "| action | build | LDAP requests | DNS, CLDAP, Kerberos | TCP conns | roun
 echo "|---|---|---|---|---|---|---|"
 run_action() {  # kind label switches
   local kind=$1 label=$2 switches=$3 i best line wall
+  [[ $label =~ $only ]] || return 0
   for i in "${!binaries[@]}"; do
     best=""
     for ((r = 0; r < runs; r++)); do
@@ -110,7 +114,6 @@ run_action() {  # kind label switches
   done
 }
 for entry in "${actions[@]}"; do
-  [[ -n ${WAN_ONLY_KERBEROS:-} ]] && break
   run_action simple "${entry%%|*}" "${entry#*|}"
 done
 run_action kerberos "Kerberos view -dompol (KDC by address)" "-view -dompol"
