@@ -35,9 +35,11 @@ inline ::testing::Matcher<const std::string&> CapturedText(
 
 // The text written since testing::internal::CaptureStdout/CaptureStderr.
 inline std::string CapturedStdoutText() {
+  FlushStandardOutput();
   return DecodeCapturedOutput(::testing::internal::GetCapturedStdout());
 }
 inline std::string CapturedStderrText() {
+  FlushStandardOutput();
   return DecodeCapturedOutput(::testing::internal::GetCapturedStderr());
 }
 
@@ -51,6 +53,7 @@ inline std::string CapturedStderrText() {
 #define EXPECT_RUN_ENDS(statement, code, matcher)                      \
   EXPECT_EXIT(                                                         \
       {                                                                \
+        ::talvex::FlushStandardOutput();                               \
         std::fflush(stdout);                                           \
         dup2(STDERR_FILENO, STDOUT_FILENO);                            \
         statement;                                                     \

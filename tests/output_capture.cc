@@ -39,6 +39,7 @@ int ExitStatusOf(int code) { return code & 0xff; }
 const char* NullDevicePath() { return "/dev/null"; }
 
 OutputCapture::OutputCapture() {
+  FlushStandardOutput();
   std::fflush(stdout);
   std::fflush(stderr);
   stdoutFile_ = TemporaryFile();
@@ -57,6 +58,7 @@ OutputCapture::~OutputCapture() {
 
 void OutputCapture::Stop() {
   if (savedStdout_ < 0) return;
+  FlushStandardOutput();
   std::fflush(stdout);
   std::fflush(stderr);
   dup2(savedStdout_, STDOUT_FILENO);
@@ -67,7 +69,10 @@ void OutputCapture::Stop() {
   savedStderr_ = -1;
 }
 
-std::string OutputCapture::Stdout() const { return ReadAll(stdoutFile_); }
+std::string OutputCapture::Stdout() const {
+  FlushStandardOutput();
+  return ReadAll(stdoutFile_);
+}
 std::string OutputCapture::Stderr() const { return ReadAll(stderrFile_); }
 
 }  // namespace talvex

@@ -332,8 +332,16 @@ int LdapGetRecPages(LdapConnection& connection, const std::string& base,
   return code;
 }
 
+bool SearchParametersShown() { return ShowParameters(); }
+
 std::string GetDN(LdapConnection& connection, const std::string& base,
                   const std::string& scope, const std::string& filter) {
+  return GetDN(connection, base, scope, filter, {}, nullptr);
+}
+
+std::string GetDN(LdapConnection& connection, const std::string& base,
+                  const std::string& scope, const std::string& filter,
+                  const std::vector<std::string>& attributes, Record* entry) {
   std::string wrapped = filter;
   if (wrapped.empty() || wrapped.front() != '(') wrapped = "(" + wrapped + ")";
   if (ShowParameters()) {
@@ -347,6 +355,8 @@ std::string GetDN(LdapConnection& connection, const std::string& base,
   request.scope = ReadScope(scope, &wrapped, false);
   request.filter = FilterToSend(connection, wrapped);
   request.attributes = {"distinguishedName"};
+  request.attributes.insert(request.attributes.end(), attributes.begin(),
+                            attributes.end());
   std::vector<LdapEntry> entries;
   std::string cookie;
   int code = connection.Search(request, 0, &cookie, &entries);
@@ -367,6 +377,13 @@ std::string GetDN(LdapConnection& connection, const std::string& base,
         dn = attribute.values.front();
         break;
       }
+    }
+  }
+  if (entry != nullptr && !dn.empty()) {
+    (*entry)[kDnKey] = {dn};
+    for (auto& attribute : entries.front().attributes) {
+      (*entry)[attribute.name] =
+          ConvertAttributeValues(attribute.name, std::move(attribute.values));
     }
   }
   if (ShowParameters()) PrintDebugLine("DN returned: " + dn);

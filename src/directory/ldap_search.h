@@ -59,5 +59,17 @@ std::vector<std::string> SetLDAPAttribs(const AttributeSet& attributes);
 // The DN of the first entry matching the filter, or "" (also on failure).
 std::string GetDN(LdapConnection& connection, const std::string& base,
                   const std::string& scope, const std::string& filter);
+// The same search, also reading the named attributes of that entry into
+// *entry (converted as LdapGetRec converts them; left empty when no DN comes
+// back), so that a caller needing a fact of the object asks once. Its debug
+// lines are those of GetDN.
+std::string GetDN(LdapConnection& connection, const std::string& base,
+                  const std::string& scope, const std::string& filter,
+                  const std::vector<std::string>& attributes, Record* entry);
+
+// Whether searches print their parameters (debug level 5 and up). A caller
+// that folds a second search into the first keeps them apart then, so that
+// the debug lines still show each search.
+bool SearchParametersShown();
 
 }  // namespace talvex

@@ -11,6 +11,20 @@ namespace {
 
 constexpr std::string_view kRangeOption = ";range=";
 
+// Where ";range=" starts in an attribute description, in any letter case.
+// Descriptions are ASCII (RFC 4512 2.5), and every attribute of every entry
+// is looked at, so no lower-cased copy is made.
+std::size_t FindRangeOption(std::string_view description) {
+  for (std::size_t at = description.find(';'); at != std::string_view::npos;
+       at = description.find(';', at + 1)) {
+    if (EqualsIgnoringAsciiCase(description.substr(at, kRangeOption.size()),
+                                kRangeOption)) {
+      return at;
+    }
+  }
+  return std::string_view::npos;
+}
+
 bool ReadNumber(std::string_view text, long long* value) {
   if (text.empty()) return false;
   auto [end, error] =
@@ -26,7 +40,7 @@ LdapAttribute* FindRanged(LdapEntry& entry, const std::string& baseName,
   for (LdapAttribute& attribute : entry.attributes) {
     ValueRange found = ReadValueRange(attribute.name);
     const std::string& name = found.present ? found.baseName : attribute.name;
-    if (LowerCase(name) != LowerCase(baseName)) continue;
+    if (!EqualsIgnoringAsciiCase(name, baseName)) continue;
     if (!found.present) {
       found.baseName = attribute.name;
       found.last = true;  // all values at once
@@ -101,9 +115,8 @@ int ReadRemainingRanges(LdapConnection& connection,
 
 ValueRange ReadValueRange(std::string_view description) {
   ValueRange range;
-  const std::string lower = LowerCase(description);
-  const std::size_t at = lower.find(kRangeOption);
-  if (at == std::string::npos) return range;
+  const std::size_t at = FindRangeOption(description);
+  if (at == std::string_view::npos) return range;
   const std::size_t valueStart = at + kRangeOption.size();
   std::size_t valueEnd = description.find(';', valueStart);
   if (valueEnd == std::string_view::npos) valueEnd = description.size();

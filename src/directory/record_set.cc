@@ -8,12 +8,13 @@ const std::vector<std::string>* FindAttribute(const Record& record,
                                               std::string_view name) {
   auto exact = record.find(std::string(name));
   if (exact != record.end()) return &exact->second;
-  std::string wanted = LowerCase(name);
+  // Attribute names are ASCII; compared in place, without a lower-cased
+  // copy of every name of the record.
   for (const auto& [key, values] : record) {
-    std::string lowered = LowerCase(key);
-    if (lowered == wanted ||
-        (lowered.size() > wanted.size() && lowered.starts_with(wanted) &&
-         lowered[wanted.size()] == ';')) {
+    if (key.size() >= name.size() &&
+        EqualsIgnoringAsciiCase(std::string_view(key).substr(0, name.size()),
+                                name) &&
+        (key.size() == name.size() || key[name.size()] == ';')) {
       return &values;
     }
   }

@@ -28,11 +28,6 @@ bool HasSelectedPso(const RunState& state) {
   return false;
 }
 
-std::string FindObjectDn(RunState& state, const std::string& value) {
-  return GetDN(*state.mainConnection, state.serverInfo.defaultNamingContext,
-               "subtree", ObjectFilter(value));
-}
-
 // The object's classes (most specific last) and group type; empty when
 // they cannot be read.
 struct ObjectType {
@@ -40,16 +35,39 @@ struct ObjectType {
   std::string groupType;
 };
 
-ObjectType ReadObjectType(RunState& state, const std::string& objectDn) {
-  Record record;
-  int status =
-      LdapGetRec(*state.mainConnection, objectDn, "base", "objectClass=*",
-                 {"objectClass", "groupType"}, {}, &record);
-  if (status != 0) return {};
+const std::vector<std::string> kObjectTypeAttributes = {"objectClass",
+                                                        "groupType"};
+
+ObjectType ObjectTypeOf(const Record& record) {
   const std::vector<std::string>* classes =
       FindAttribute(record, "objectClass");
   if (classes == nullptr) return {};
   return {*classes, FirstAttributeValue(record, "groupType")};
+}
+
+// The object named by the value, and with `type` its type too: asked in
+// the same search, unless the debug lines show the searches one by one.
+std::string FindObjectDn(RunState& state, const std::string& value,
+                         ObjectType* type) {
+  const std::string& base = state.serverInfo.defaultNamingContext;
+  if (type == nullptr || SearchParametersShown()) {
+    std::string dn =
+        GetDN(*state.mainConnection, base, "subtree", ObjectFilter(value));
+    if (type == nullptr || dn.empty()) return dn;
+    Record record;
+    if (LdapGetRec(*state.mainConnection, dn, "base", "objectClass=*",
+                   AttributeSet(kObjectTypeAttributes.begin(),
+                                kObjectTypeAttributes.end()),
+                   {}, &record) == 0) {
+      *type = ObjectTypeOf(record);
+    }
+    return dn;
+  }
+  Record record;
+  std::string dn = GetDN(*state.mainConnection, base, "subtree",
+                         ObjectFilter(value), kObjectTypeAttributes, &record);
+  *type = ObjectTypeOf(record);
+  return dn;
 }
 
 // A PSO governs users (inetOrgPerson is one) and groups only; a computer is
@@ -117,7 +135,12 @@ void RunApplyTo(RunState& state) {
   }
   const std::string& psoDn = state.policies.begin()->second.dn();
 
-  std::string objectDn = FindObjectDn(state, config.memberTarget);
+  // Removing a link needs no type: links written by other tools can be
+  // cleaned up whatever they name.
+  const bool applying = config.action == ActionCode::kApplyTo;
+  ObjectType type;
+  std::string objectDn =
+      FindObjectDn(state, config.memberTarget, applying ? &type : nullptr);
   if (objectDn.empty()) {
     PrintLine("ERROR:");
     PrintLine("ERROR: Invalid object for this PSO. (" +
@@ -125,10 +148,7 @@ void RunApplyTo(RunState& state) {
     PrintLine("ERROR:");
     ShowUsageHint();
   }
-  // Removing such a link stays allowed, so that links written by other
-  // tools can be cleaned up.
-  if (config.action == ActionCode::kApplyTo) {
-    ObjectType type = ReadObjectType(state, objectDn);
+  if (applying) {
     if (!CanBeGoverned(type.classes))
       RefuseUngovernable(config.memberTarget, type.classes);
     PsoSubject subject = ClassifyPsoSubject(type.classes, type.groupType);

@@ -148,8 +148,14 @@ void RunModify(RunState& state) {
 
   PrintLine("");
   PrintLine("Current Policy Settings - " + VisibleText(specification.dn()));
-  PolicyList fresh = ReadBack(state, specification);
-  // Without -forreal this shows what exists, not what would be written.
+  // Without -forreal this shows what exists, not what would be written:
+  // the policy as the selection read it, on the same controller, with the
+  // same attributes. It is read again only where that read shows itself
+  // (its debug lines).
+  PolicyList fresh =
+      config.forReal || Output().debugLevel >= 1
+          ? ReadBack(state, specification)
+          : PolicyList{*state.policies.begin()};
   if (!fresh.empty()) {
     DisplayPolicy(fresh.begin()->second, "");
     WarnUnsetOrInvalidSettings({&fresh.begin()->second});

@@ -132,18 +132,7 @@ void RunQuickStart(RunState& state) {
     PrintLine("");
   }
 
-  PolicyList existing;
   const std::string& namingContext = state.serverInfo.defaultNamingContext;
-  // Every PSO of the domain counts as existing, whatever -used or -unused
-  // say: a skipped check would only turn into a refused add.
-  int ldapError = 0;
-  int systemError = 0;
-  if (!GetPSOs(state.access, &existing, *state.mainConnection, namingContext,
-               false, PsoSelection{}, &ldapError, &systemError)) {
-    FailPsoRetrieval(state, ldapError, systemError,
-                     /*treatNoSuchObjectAsNoMatch=*/false);
-  }
-
   std::vector<PolicyRecord> planned;
   for (const auto& [key, domainPolicy] : state.policies) {
     if (domainPolicy.isPSO()) continue;
@@ -162,6 +151,24 @@ void RunQuickStart(RunState& state) {
   for (const PolicyRecord& pso : pair) {
     planned.push_back(PlannedPSO(state, pso.name(), pso.displayName(), pso,
                                  pso.precedence()));
+  }
+
+  // Every PSO of the domain counts as existing, whatever -used or -unused
+  // say: a skipped check would only turn into a refused add. Only the
+  // planned DNs matter, and they are all that is asked for, unless the
+  // debug lines list every PSO the read finds.
+  PsoSelection selection;
+  if (Output().debugLevel < 1) {
+    for (const PolicyRecord& record : planned)
+      selection.dns.push_back(record.dn());
+  }
+  PolicyList existing;
+  int ldapError = 0;
+  int systemError = 0;
+  if (!GetPSOs(state.access, &existing, *state.mainConnection, namingContext,
+               false, selection, &ldapError, &systemError)) {
+    FailPsoRetrieval(state, ldapError, systemError,
+                     /*treatNoSuchObjectAsNoMatch=*/false);
   }
   CheckPlannedPSOs(planned, existing);
 

@@ -23,6 +23,14 @@ std::string BuildPsoFilter(const PsoSelection& selection) {
   } else if (selection.usedOnly) {
     filter += "(msDS-PSOAppliesTo=*)";
   }
+  if (!selection.dns.empty()) {
+    filter += "(|";
+    for (const std::string& dn : selection.dns) {
+      filter += "(distinguishedName=" +
+                EscapeFilterValue(dn, /*keepWildcard=*/false) + ")";
+    }
+    return filter + ")";
+  }
   if (selection.name.empty()) return filter;
   // A value cannot close the assertion and add filter terms of its own. A
   // DN names one object, literally: a "*" in it is part of a name (the DN

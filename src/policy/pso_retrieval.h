@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "directory/directory_access.h"
 #include "directory/ldap_client.h"
@@ -13,12 +14,15 @@ struct PsoSelection {
   std::string name;  // -pso value; "" selects all
   bool usedOnly = false;
   bool unusedOnly = false;
+  // Non-empty: only the PSOs of these DNs (name is then ignored), for a
+  // caller that needs to know which of a few exist.
+  std::vector<std::string> dns = {};
 };
 
 // The search filter for the selection, without its outer parentheses:
 // the PSO class, narrowed to used or unused PSOs, then to a name (matched
 // against name, adminDisplayName and displayName) or a DN (any text holding
-// "dc="). "*" in the name stays a wildcard.
+// "dc="), or to the DNs listed. "*" in the name stays a wildcard.
 std::string BuildPsoFilter(const PsoSelection& selection);
 
 // Searches under base on the connection (a global catalog when

@@ -24,12 +24,19 @@ OutputSettings& Output();
 enum class OutputStream { kStandardOutput, kStandardError };
 
 // Writes the text (UTF-8, "\n" line ends; plus "\n" when addLineEnd) to
-// the stream in one platform write per call, so that standard output and
-// standard error interleave in order. Linux writes it as it is; Windows
-// writes wide text to a console, UTF-16LE with "\r\n" to a file and the OEM
-// code page with "\r\n" to a pipe. A failed write is reported once on
-// standard error; returns false when the write failed.
+// the stream. Linux writes it as it is; Windows writes wide text to a
+// console, UTF-16LE with "\r\n" to a file and the OEM code page with "\r\n"
+// to a pipe. Standard output that is not a terminal (a console) is gathered
+// and written in large pieces; it is flushed before every text to standard
+// error, so that the two streams keep their order where they meet, and
+// before the process ends (exit, and the signals that end it). A failed
+// write is reported once on standard error; returns false when the write
+// failed.
 bool WriteText(std::string_view text, OutputStream stream, bool addLineEnd);
+
+// Writes what standard output holds: before the run hands the terminal to
+// someone else (a password prompt) or reads its own output back (tests).
+void FlushStandardOutput();
 
 // PrintText, PrintLine and PrintDebugLine write to standard output, or to
 // standard error while standard output carries a JSON document.

@@ -95,6 +95,8 @@ bool PromptPassword(Terminal& terminal, std::string* password) {
 }
 
 bool PromptPassword(std::string* password) {
+  // Whatever was printed before the prompt shows before it.
+  FlushStandardOutput();
   std::unique_ptr<Terminal> terminal = OpenRawTerminal();
   if (terminal != nullptr) return PromptPassword(*terminal, password);
   PrintText(kPromptText);

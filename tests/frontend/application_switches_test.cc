@@ -31,6 +31,7 @@ class ApplicationSwitchesTest : public ::testing::Test {
     CommandLine commandLine =
         BuildCommandLine(static_cast<int>(argv.size()), argv.data(), false);
     RunConfig config;
+    FlushStandardOutput();
     testing::internal::CaptureStdout();
     ProcessApplicationSwitches(commandLine, &config);
     shown = CapturedStdoutText();
@@ -198,6 +199,7 @@ TEST_F(ApplicationSwitchesTest, JsonGoesWithTheReadingActionsOnly) {
        {Strings{"-view", "-pso", "-json", "-alldoms", "-domain", "x"},
         Strings{"-applied", "-pso", "-json"},
         Strings{"-effective", "u", "-json"}}) {
+    FlushStandardOutput();
     testing::internal::CaptureStderr();
     RunConfig config = Process(tokens);
     std::string errors = CapturedStderrText();
@@ -234,6 +236,7 @@ TEST_F(ApplicationSwitchesTest, ExportSelection) {
                         Case{{"-export", "-dompol"}, true, false, ""},
                         Case{{"-export", "-alldoms", "-domain", "x"}, true,
                              true, ""}}) {
+    FlushStandardOutput();
     testing::internal::CaptureStderr();
     RunConfig config = Process(c.tokens);
     CapturedStderrText();

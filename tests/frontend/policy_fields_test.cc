@@ -339,6 +339,7 @@ TEST_F(PolicySpecificationTest, ModifySetsOnlyWhatIsGiven) {
 
 TEST_F(PolicySpecificationTest, DebugLinesAppearAtOnce) {
   Output().debugLevel = 1;
+  FlushStandardOutput();
   testing::internal::CaptureStdout();
   Parse(":", true, {"-pwdcomplex", "x", "-pwdreverse", "y", "-pwdlen", "300"});
   Parse("p::1", true);

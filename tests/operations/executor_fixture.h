@@ -128,12 +128,14 @@ class ConsoleCapture {
   class Stream {
    public:
     explicit Stream(int fd) : fd_(fd), file_(std::tmpfile()), saved_(dup(fd)) {
+      FlushStandardOutput();
       if (file_ != nullptr && saved_ >= 0) dup2(fileno(file_), fd_);
     }
     ~Stream() { Finish(); }
     Stream(const Stream&) = delete;
     Stream& operator=(const Stream&) = delete;
     std::string Finish() {
+      FlushStandardOutput();
       if (saved_ >= 0) {
         dup2(saved_, fd_);
         close(saved_);

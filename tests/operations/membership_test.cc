@@ -76,11 +76,13 @@ TEST_F(MembershipTest, ApplyByAccountNameUpnOrDn) {
 TEST_F(MembershipTest, DnFormSearchesByDistinguishedName) {
   Apply("CN=staff,CN=Users,Dc=corp,Dc=example,Dc=com");
   Execute();
-  // The object's search; its class is read after it.
+  // The object's search, the last: it reads the object's class too.
   std::vector<FakeRequest> searches = client_.Requests(FakeOp::kSearch);
   ASSERT_LE(2u, searches.size());
   EXPECT_EQ("(distinguishedName=CN=staff,CN=Users,Dc=corp,Dc=example,Dc=com)",
-            searches[searches.size() - 2].search.filter);
+            searches.back().search.filter);
+  EXPECT_THAT(searches.back().search.attributes,
+              ElementsAre("distinguishedName", "objectClass", "groupType"));
   EXPECT_THAT(Members(), ElementsAre(group_));
 }
 

@@ -49,7 +49,10 @@ TEST_F(ModifyActionTest, DryRunShowsThePolicyAsItIs) {
   std::string dn = corp_.AddPso(kCorpDn, "old", 5, {{"displayName", {"old"}}});
   config_.modSpec.SetLockoutThreshold("9");
   LoadPsos({.name = "old"});
+  const int searches = client_.Count(FakeOp::kSearch);
   std::string out = Run(RunModify);
+  // Nothing was written, so the policy the selection read is shown as it is.
+  EXPECT_EQ(searches, client_.Count(FakeOp::kSearch));
   EXPECT_EQ(
       "\n" + std::string(kNotForReal) +
           "DN to be modified had this been for real.\n  " + dn +

@@ -7,6 +7,8 @@
 #include <string>
 #include <utility>
 
+#include "captured_text.h"
+#include "support/run_exit.h"
 #include "support/text_case.h"
 
 namespace talvex {
@@ -47,6 +49,21 @@ TEST(OutputTest, SystemErrorUsesLocatorTextsAndDefaultPrefix) {
     EXPECT_EQ(1, std::count(text.begin(), text.end(), '\n')) << text;
   }
   EXPECT_EQ("ERROR:(99999) Unknown Error\n", FormatSystemError("", 99999));
+}
+
+// Standard output to a file or a pipe is gathered; where it meets standard
+// error (one terminal, one log) every line keeps its place, and what is
+// gathered is out before the run ends.
+TEST(OutputTest, StandardOutputKeepsItsPlaceBesideStandardError) {
+  EXPECT_RUN_ENDS(
+      {
+        PrintLine("out 1");
+        PrintErrorText("err 2", true);
+        PrintDebugLine("out 3");
+        PrintText("out 4");
+        EndRun(0);
+      },
+      0, "^out 1\nerr 2\nDEBUG: out 3\nout 4$");
 }
 
 TEST(TextCaseTest, FoldsUnicodeLettersNotOnlyAscii) {

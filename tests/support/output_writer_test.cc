@@ -25,5 +25,17 @@ TEST(OutputWriterTest, ClosedStandardOutputEndsTheRunAsSigpipe) {
       ::testing::KilledBySignal(SIGPIPE), "");
 }
 
+// A run ended by a signal (Ctrl+C, kill) still leaves what it printed.
+TEST(OutputWriterTest, SignalEndingTheRunLeavesWhatWasPrinted) {
+  EXPECT_EXIT(
+      {
+        FlushStandardOutput();
+        dup2(STDERR_FILENO, STDOUT_FILENO);
+        PrintLine("printed");
+        raise(SIGTERM);
+      },
+      ::testing::KilledBySignal(SIGTERM), "^printed\n$");
+}
+
 }  // namespace
 }  // namespace talvex

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "support/fake_terminal.h"
+#include "support/output.h"
 
 namespace talvex {
 namespace {
@@ -134,8 +135,10 @@ class PasswordFromStandardInputTest : public ::testing::Test {
 TEST_F(PasswordFromStandardInputTest, ReadsOneLineWithoutEcho) {
   FeedStandardInput("s3cret pass\r\nnext line\n");
   std::string password;
+  FlushStandardOutput();
   testing::internal::CaptureStdout();
   bool entered = PromptPassword(&password);
+  FlushStandardOutput();
   std::string shown = testing::internal::GetCapturedStdout();
   EXPECT_TRUE(entered);
   EXPECT_EQ("s3cret pass", password);
@@ -145,8 +148,10 @@ TEST_F(PasswordFromStandardInputTest, ReadsOneLineWithoutEcho) {
 TEST_F(PasswordFromStandardInputTest, LastLineWithoutLineEnd) {
   FeedStandardInput("tail");
   std::string password;
+  FlushStandardOutput();
   testing::internal::CaptureStdout();
   EXPECT_TRUE(PromptPassword(&password));
+  FlushStandardOutput();
   testing::internal::GetCapturedStdout();
   EXPECT_EQ("tail", password);
 }
@@ -154,8 +159,10 @@ TEST_F(PasswordFromStandardInputTest, LastLineWithoutLineEnd) {
 TEST_F(PasswordFromStandardInputTest, EmptyInputAbandons) {
   FeedStandardInput("");
   std::string password = "unchanged";
+  FlushStandardOutput();
   testing::internal::CaptureStdout();
   EXPECT_FALSE(PromptPassword(&password));
+  FlushStandardOutput();
   testing::internal::GetCapturedStdout();
   EXPECT_EQ("unchanged", password);
 }

@@ -61,6 +61,7 @@ int ExitStatusOf(int code) { return code; }
 const char* NullDevicePath() { return "NUL"; }
 
 OutputCapture::OutputCapture() {
+  FlushStandardOutput();
   std::fflush(stdout);
   std::fflush(stderr);
   std::FILE* out = std::tmpfile();
@@ -83,6 +84,7 @@ OutputCapture::~OutputCapture() {
 
 void OutputCapture::Stop() {
   if (savedStdout_ < 0) return;
+  FlushStandardOutput();
   std::fflush(stdout);
   std::fflush(stderr);
   _dup2(savedStdout_, 1);
@@ -94,6 +96,7 @@ void OutputCapture::Stop() {
 }
 
 std::string OutputCapture::Stdout() const {
+  FlushStandardOutput();
   return ReadDescriptor(stdoutFile_);
 }
 std::string OutputCapture::Stderr() const {

@@ -4,6 +4,7 @@
 
 #include <gssapi/gssapi.h>
 #include <krb5.h>
+#include <profile.h>
 
 #include <memory>
 #include <string>
@@ -51,6 +52,18 @@ struct Krb5UnparsedNameDeleter {
   void operator()(char* name) const { krb5_free_unparsed_name(context, name); }
 };
 using Krb5UnparsedName = std::unique_ptr<char, Krb5UnparsedNameDeleter>;
+
+// The profile a context read (krb5_get_profile gives a copy to release).
+struct Krb5ProfileDeleter {
+  void operator()(profile_t profile) const { profile_release(profile); }
+};
+using Krb5Profile =
+    std::unique_ptr<std::remove_pointer_t<profile_t>, Krb5ProfileDeleter>;
+
+struct ProfileValuesDeleter {
+  void operator()(char** values) const { profile_free_list(values); }
+};
+using ProfileValues = std::unique_ptr<char*, ProfileValuesDeleter>;
 
 struct Krb5DefaultRealmDeleter {
   krb5_context context = nullptr;

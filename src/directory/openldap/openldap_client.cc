@@ -11,6 +11,7 @@
 #include "directory/openldap/dns_dc_locator.h"
 #include "directory/openldap/handshake_watchdog.h"
 #include "directory/openldap/krb5_default_realm.h"
+#include "directory/openldap/krb5_kdc_profile.h"
 #include "directory/openldap/krb5_password_ticket.h"
 #include "directory/openldap/ldap_handles.h"
 #include "directory/openldap/sasl_gssapi_bind.h"
@@ -455,6 +456,8 @@ std::string OpenLdapConnection::TicketRealm() {
 
 int OpenLdapConnection::NegotiateBind(const NegotiateCredentials& credentials) {
   BeginRequest();
+  // The tickets of this bind come from the controller it talks to.
+  Krb5KdcProfile kdcProfile(HostName());
   if (credentials.currentLogon) {
     return FinishSaslBind(
         SaslGssapiBind(ld_.get(), GSS_C_NO_CREDENTIAL, &localDiagnostic_));

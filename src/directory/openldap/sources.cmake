@@ -6,6 +6,7 @@ list(APPEND TALVEX_DIRECTORY_PLATFORM_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/dns_srv_lookup.cc
   ${CMAKE_CURRENT_LIST_DIR}/handshake_watchdog.cc
   ${CMAKE_CURRENT_LIST_DIR}/krb5_default_realm.cc
+  ${CMAKE_CURRENT_LIST_DIR}/krb5_kdc_profile.cc
   ${CMAKE_CURRENT_LIST_DIR}/krb5_password_ticket.cc
   ${CMAKE_CURRENT_LIST_DIR}/netlogon_response.cc
   ${CMAKE_CURRENT_LIST_DIR}/openldap_client.cc

@@ -1,11 +1,14 @@
 // The output writer on Linux: UTF-8 with "\n" line ends on every kind of
-// stream, one write(2) per call.
-#include "support/output.h"
-
+// stream. Standard output to a terminal is written at once, one write(2)
+// per call; to a file or a pipe it is gathered (support/output_buffer.h).
 #include <signal.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
+
+#include "support/output.h"
+#include "support/output_buffer.h"
 
 namespace talvex {
 namespace {
@@ -23,17 +26,49 @@ bool WriteAll(int fd, const char* data, std::size_t size) {
   return true;
 }
 
-}  // namespace
+bool WriteStandardOutput(const char* data, std::size_t size) {
+  return WriteAll(STDOUT_FILENO, data, size);
+}
 
-bool WriteText(std::string_view text, OutputStream stream, bool addLineEnd) {
-  // One buffer, one call: nothing is buffered across calls.
-  std::string buffer(text);
-  if (addLineEnd) buffer += '\n';
-  if (buffer.empty()) return true;
-  int fd = stream == OutputStream::kStandardError ? STDERR_FILENO
-                                                  : STDOUT_FILENO;
-  if (WriteAll(fd, buffer.data(), buffer.size())) return true;
+OutputBuffer gStandardOutput(WriteStandardOutput);
 
+// The signals that end a run by default; a run ended by one still leaves
+// what it printed.
+constexpr int kEndingSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+
+void FlushAndReraise(int signalNumber) {
+  gStandardOutput.FlushFromSignal();
+  signal(signalNumber, SIG_DFL);
+  raise(signalNumber);
+}
+
+void ReportFailure(int fd);
+
+void FlushAtExit() {
+  if (!gStandardOutput.Flush()) ReportFailure(STDOUT_FILENO);
+}
+
+// Decided once, at the first text: a run does not move its standard output.
+bool StandardOutputBuffered() {
+  static const bool buffered = [] {
+    if (isatty(STDOUT_FILENO) == 1) return false;
+    std::atexit(FlushAtExit);
+    for (int signalNumber : kEndingSignals) {
+      struct sigaction previous = {};
+      sigaction(signalNumber, nullptr, &previous);
+      // A signal the caller ignores (nohup, a background job) stays ignored.
+      if (previous.sa_handler != SIG_DFL) continue;
+      struct sigaction action = {};
+      action.sa_handler = FlushAndReraise;
+      sigemptyset(&action.sa_mask);
+      sigaction(signalNumber, &action, nullptr);
+    }
+    return true;
+  }();
+  return buffered;
+}
+
+void ReportFailure(int fd) {
   // The run ignores SIGPIPE for the sake of its LDAP sockets. A reader that
   // went away (talvex ... | head) still ends the run quietly, as the signal
   // would have, rather than with a report per line.
@@ -51,7 +86,35 @@ bool WriteText(std::string_view text, OutputStream stream, bool addLineEnd) {
     if (fd != STDERR_FILENO) WriteAll(STDERR_FILENO, report.data(), report.size());
     reporting = false;
   }
-  return false;
+}
+
+}  // namespace
+
+void FlushStandardOutput() {
+  if (StandardOutputBuffered() && !gStandardOutput.Flush())
+    ReportFailure(STDOUT_FILENO);
+}
+
+bool WriteText(std::string_view text, OutputStream stream, bool addLineEnd) {
+  if (text.empty() && !addLineEnd) return true;
+  bool ok = true;
+  int fd = STDOUT_FILENO;
+  if (stream == OutputStream::kStandardOutput && StandardOutputBuffered()) {
+    ok = gStandardOutput.Append(text) &&
+         (!addLineEnd || gStandardOutput.Append("\n"));
+  } else {
+    // What standard output holds comes first on a shared terminal.
+    if (stream == OutputStream::kStandardError) {
+      FlushStandardOutput();
+      fd = STDERR_FILENO;
+    }
+    // One buffer, one call.
+    std::string buffer(text);
+    if (addLineEnd) buffer += '\n';
+    ok = WriteAll(fd, buffer.data(), buffer.size());
+  }
+  if (!ok) ReportFailure(fd);
+  return ok;
 }
 
 }  // namespace talvex

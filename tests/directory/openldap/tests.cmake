@@ -5,6 +5,7 @@ list(APPEND TALVEX_TEST_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/cldap_ping_test.cc
   ${CMAKE_CURRENT_LIST_DIR}/dns_dc_locator_test.cc
   ${CMAKE_CURRENT_LIST_DIR}/dns_srv_lookup_test.cc
+  ${CMAKE_CURRENT_LIST_DIR}/krb5_kdc_profile_test.cc
   ${CMAKE_CURRENT_LIST_DIR}/krb5_password_ticket_test.cc
   ${CMAKE_CURRENT_LIST_DIR}/netlogon_response_test.cc
   ${CMAKE_CURRENT_LIST_DIR}/platform_client_test.cc

@@ -28,6 +28,7 @@ void WriteTo(HANDLE handle) {
   PrintText("c\r\n");
   PrintText("");
   PrintLine("");
+  FlushStandardOutput();
   SetStdHandle(STD_OUTPUT_HANDLE, saved);
 }
 
