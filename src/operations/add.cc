@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "directory/ldap_filter.h"
 #include "operations/actions.h"
 #include "operations/pso_dn.h"
 #include "operations/run_failure.h"
@@ -107,6 +108,24 @@ int AddPSO(const PolicyRecord& record, LdapConnection& connection,
                        .values = subjects});
   }
   return connection.Add(record.dn(), request);
+}
+
+std::vector<std::string> AddCheckTerms(const PolicyRecord& record) {
+  std::vector<std::string> terms = {
+      "(name=" + EscapeFilterValue(record.name(), false) + ")"};
+  std::string same;
+  for (const PolicySetting& setting : PolicySettings()) {
+    const std::string term = "(" + std::string(setting.psoAttribute) + "=" +
+                             record.DirectoryText(setting.id) + ")";
+    if (setting.id == SettingId::kPrecedence) {
+      terms.push_back(term);
+    } else if (setting.unit == SettingUnit::kCount ||
+               setting.unit == SettingUnit::kBoolean) {
+      same += term;
+    }
+  }
+  terms.push_back("(&" + same + ")");
+  return terms;
 }
 
 void RunAdd(RunState& state) {

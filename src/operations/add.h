@@ -17,4 +17,10 @@ namespace talvex {
 int AddPSO(const PolicyRecord& record, LdapConnection& connection,
            const std::vector<std::string>& subjects = {});
 
+// The filter terms of the PSOs the add's checks can find anything in: the
+// one of the same name, those of the same precedence, and those with the
+// same counts and switches (their durations are compared by the check
+// itself). A domain's other PSOs need not be read.
+std::vector<std::string> AddCheckTerms(const PolicyRecord& record);
+
 }  // namespace talvex

@@ -9,6 +9,7 @@
 #include "directory/distinguished_name.h"
 #include "directory/server_info.h"
 #include "operations/actions.h"
+#include "operations/add.h"
 #include "operations/pre_action_checks.h"
 #include "operations/run_failure.h"
 #include "operations/run_state.h"
@@ -212,6 +213,14 @@ void RetrievePsos(RunState& state) {
   PsoSelection selection{.name = config.psoName,
                          .usedOnly = config.usedOnly,
                          .unusedOnly = config.unusedOnly};
+  // The add's checks need only the PSOs that share something with the new
+  // one: asked for by name, precedence and settings, so that a domain of
+  // thousands of PSOs is not read page by page. The debug lines list every
+  // PSO the read finds, so from level 1 on every PSO is read as before.
+  if (config.action == ActionCode::kAdd && !globalCatalog &&
+      !DebugAt(1)) {
+    selection.anyOf = AddCheckTerms(config.addSpec);
+  }
   int ldapError = 0;
   int systemError = 0;
   if (!GetPSOs(state.access, &state.policies, *connection, searchBase,

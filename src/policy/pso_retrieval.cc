@@ -31,6 +31,11 @@ std::string BuildPsoFilter(const PsoSelection& selection) {
     }
     return filter + ")";
   }
+  if (!selection.anyOf.empty()) {
+    filter += "(|";
+    for (const std::string& term : selection.anyOf) filter += term;
+    return filter + ")";
+  }
   if (selection.name.empty()) return filter;
   // A value cannot close the assertion and add filter terms of its own. A
   // DN names one object, literally: a "*" in it is part of a name (the DN

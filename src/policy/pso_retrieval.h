@@ -17,12 +17,16 @@ struct PsoSelection {
   // Non-empty: only the PSOs of these DNs (name is then ignored), for a
   // caller that needs to know which of a few exist.
   std::vector<std::string> dns = {};
+  // Non-empty (and no DNs): only the PSOs that match one of these filter
+  // terms, each in its own parentheses (name is then ignored), for a caller
+  // that needs to know about a few PSOs and not to read them all.
+  std::vector<std::string> anyOf = {};
 };
 
 // The search filter for the selection, without its outer parentheses:
 // the PSO class, narrowed to used or unused PSOs, then to a name (matched
 // against name, adminDisplayName and displayName) or a DN (any text holding
-// "dc="), or to the DNs listed. "*" in the name stays a wildcard.
+// "dc="), or to the DNs listed, or to the terms listed. "*" in the name stays a wildcard.
 std::string BuildPsoFilter(const PsoSelection& selection);
 
 // Searches under base on the connection (a global catalog when

@@ -719,5 +719,43 @@ TEST_F(ForestTest, GlobalCatalogConnectionFailureEndsWithTheOpenStatus) {
             EndsWith("\nThe command did not complete successfully.\n")));
 }
 
+// -add reads only the PSOs its checks can find something in: the one of its
+// name, those of its precedence, those of its counts and switches (whose
+// durations the check compares). Its warnings stay what a read of every PSO
+// gives.
+TEST_F(ExecutorTest, AddReadsOnlyThePsosItsChecksConcern) {
+  const FakeAttributes longer = {{"msDS-MinimumPasswordLength", {"12"}}};
+  Corp().AddPso(kCorpDn, "same-precedence", 40, longer);
+  Corp().AddPso(kCorpDn, "same-settings", 50);
+  Corp().AddPso(kCorpDn, "unrelated", 60, longer);
+  config_.action = ActionCode::kAdd;
+  config_.psoSelected = true;
+  config_.override = true;
+  config_.addSpec = PolicyRecord(true);
+  config_.addSpec.SetName("new");
+  config_.addSpec.SetPrecedence("40");
+  // The fake's PSOs' settings.
+  for (auto [id, text] : {std::pair{SettingId::kLockoutThreshold, "0"},
+                          {SettingId::kLockoutDuration, "30"},
+                          {SettingId::kLockoutObservation, "30"},
+                          {SettingId::kMinPwdAge, "1"},
+                          {SettingId::kMaxPwdAge, "42"},
+                          {SettingId::kMinPwdLength, "8"}}) {
+    config_.addSpec.SetSetting(id, text);
+  }
+
+  RunResult result = Execute();
+  EXPECT_EQ(0, result.status) << result.out << result.err;
+  std::size_t read = 0;
+  for (const FakeRequest& search : client_.Requests(FakeOp::kSearch)) {
+    if (search.search.filter.find("msDS-PasswordSettings") != std::string::npos)
+      read += search.entriesReturned;
+  }
+  EXPECT_EQ(2u, read);
+  EXPECT_THAT(result.out, HasSubstr("Policy Setting object - same-settings"));
+  EXPECT_THAT(result.out, HasSubstr("Policy Setting object - same-precedence"));
+  EXPECT_THAT(result.out, Not(HasSubstr("unrelated")));
+}
+
 }  // namespace
 }  // namespace talvex::executor_test
