@@ -36,21 +36,12 @@ fi
 
 # Leftovers of an earlier dc2 go first; its accounts in the domain are
 # cleaned up by the join itself.
-lab_kill_ns_processes "$LAB_NS2"
-lab_kill_pidfile "$LAB_PID_FILE2"
-if lab_ns_exists "$LAB_NS2"; then ip netns del "$LAB_NS2" 2>/dev/null || true; fi
-ip link del "$LAB_HOST_VETH2" 2>/dev/null || true
+lab_remove_namespace "$LAB_NS2" "$LAB_HOST_VETH2" "$LAB_PID_FILE2"
 rm -rf "/etc/netns/$LAB_NS2" "$LAB_TARGET2" "$LAB_STATE/run/dc2"
 mkdir -p "$LAB_STATE/run/dc2"
 
 lab_log "network: namespace $LAB_NS2, dc2 $LAB_DC2_IP"
-ip netns add "$LAB_NS2"
-ip link add "$LAB_HOST_VETH2" type veth peer name "$LAB_IFACE" netns "$LAB_NS2"
-ip link set "$LAB_HOST_VETH2" master "$LAB_BRIDGE"
-ip link set "$LAB_HOST_VETH2" up
-ip -n "$LAB_NS2" link set lo up
-ip -n "$LAB_NS2" addr add "$LAB_DC2_IP/$LAB_PREFIX" dev "$LAB_IFACE"
-ip -n "$LAB_NS2" link set "$LAB_IFACE" up
+lab_add_namespace "$LAB_NS2" "$LAB_HOST_VETH2" "$LAB_DC2_IP"
 
 hosts="127.0.0.1 localhost
 $LAB_DC_IP $LAB_DC_HOST dc1

@@ -45,21 +45,12 @@ if lab_ns_exists "$LAB_NS3" && [ -f "$LAB_PID_FILE3" ] &&
   exit 0
 fi
 
-lab_kill_ns_processes "$LAB_NS3"
-lab_kill_pidfile "$LAB_PID_FILE3"
-if lab_ns_exists "$LAB_NS3"; then ip netns del "$LAB_NS3" 2>/dev/null || true; fi
-ip link del "$LAB_HOST_VETH3" 2>/dev/null || true
+lab_remove_namespace "$LAB_NS3" "$LAB_HOST_VETH3" "$LAB_PID_FILE3"
 rm -rf "/etc/netns/$LAB_NS3" "$LAB_TARGET3" "$LAB_STATE/run/dom2"
 mkdir -p "$LAB_STATE/run/dom2"
 
 lab_log "network: namespace $LAB_NS3, $LAB_DOM2_HOST $LAB_DOM2_IP"
-ip netns add "$LAB_NS3"
-ip link add "$LAB_HOST_VETH3" type veth peer name "$LAB_IFACE" netns "$LAB_NS3"
-ip link set "$LAB_HOST_VETH3" master "$LAB_BRIDGE"
-ip link set "$LAB_HOST_VETH3" up
-ip -n "$LAB_NS3" link set lo up
-ip -n "$LAB_NS3" addr add "$LAB_DOM2_IP/$LAB_PREFIX" dev "$LAB_IFACE"
-ip -n "$LAB_NS3" link set "$LAB_IFACE" up
+lab_add_namespace "$LAB_NS3" "$LAB_HOST_VETH3" "$LAB_DOM2_IP"
 mkdir -p "/etc/netns/$LAB_NS3"
 cat >"/etc/netns/$LAB_NS3/resolv.conf" <<CONF
 search $LAB_DOM2_DOMAIN

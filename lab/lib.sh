@@ -226,6 +226,29 @@ lab_teardown() {
   rm -f "$LAB_CURRENT_ENV"
 }
 
+# A namespace of the lab with its address on the lab's bridge, through a veth
+# pair: lab_add_namespace NS HOST_VETH IP.
+lab_add_namespace() {
+  local ns="$1" veth="$2" ip="$3"
+  ip netns add "$ns"
+  ip link add "$veth" type veth peer name "$LAB_IFACE" netns "$ns"
+  ip link set "$veth" master "$LAB_BRIDGE"
+  ip link set "$veth" up
+  ip -n "$ns" link set lo up
+  ip -n "$ns" addr add "$ip/$LAB_PREFIX" dev "$LAB_IFACE"
+  ip -n "$ns" link set "$LAB_IFACE" up
+}
+
+# Ends a namespace's samba and every other process in it, and deletes the
+# namespace and its veth: lab_remove_namespace NS HOST_VETH PID_FILE.
+lab_remove_namespace() {
+  local ns="$1" veth="$2" pidfile="$3"
+  lab_kill_ns_processes "$ns"
+  lab_kill_pidfile "$pidfile"
+  if lab_ns_exists "$ns"; then ip netns del "$ns" 2>/dev/null || true; fi
+  ip link del "$veth" 2>/dev/null || true
+}
+
 # Provision drops `ldap server require strong auth` given as --option, and
 # without it simple binds on 389 fail with 8 "Transport encryption required".
 # It also copies the namespace's resolver (the DC itself) as DNS forwarder,

@@ -45,10 +45,7 @@ entry_exists() {
 
 # --- dc2's processes, namespace and files ------------------------------------
 
-lab_kill_ns_processes "$LAB_NS2"
-lab_kill_pidfile "$LAB_PID_FILE2"
-if lab_ns_exists "$LAB_NS2"; then ip netns del "$LAB_NS2" 2>/dev/null || true; fi
-ip link del "$LAB_HOST_VETH2" 2>/dev/null || true
+lab_remove_namespace "$LAB_NS2" "$LAB_HOST_VETH2" "$LAB_PID_FILE2"
 rm -rf "/etc/netns/$LAB_NS2" "$LAB_TARGET2" "$LAB_STATE/run/dc2"
 # The test namespace's hosts file goes back to what start.sh wrote.
 printf '127.0.0.1 localhost\n%s %s dc1\n' "$LAB_DC_IP" "$LAB_DC_HOST" >"/etc/netns/$LAB_NS/hosts"

@@ -19,10 +19,7 @@ if [ -n "${1:-}" ]; then
 fi
 lab_load_env
 lab_lock
-lab_kill_ns_processes "$LAB_NS3"
-lab_kill_pidfile "$LAB_PID_FILE3"
-if lab_ns_exists "$LAB_NS3"; then ip netns del "$LAB_NS3" 2>/dev/null || true; fi
-ip link del "$LAB_HOST_VETH3" 2>/dev/null || true
+lab_remove_namespace "$LAB_NS3" "$LAB_HOST_VETH3" "$LAB_PID_FILE3"
 rm -rf "/etc/netns/$LAB_NS3" "$LAB_TARGET3" "$LAB_STATE/run/dom2"
 if [ -f "/etc/netns/$LAB_NS/hosts" ]; then
   sed -i "/ $(printf '%s' "$LAB_DOM2_HOST" | sed 's/\./\\./g')\$/d" "/etc/netns/$LAB_NS/hosts"

@@ -85,13 +85,7 @@ lab_log "network: namespace $LAB_NS, bridge $LAB_BRIDGE ($LAB_HOST_IP), dc1 $LAB
 ip link add "$LAB_BRIDGE" type bridge
 ip addr add "$LAB_HOST_IP/$LAB_PREFIX" dev "$LAB_BRIDGE"
 ip link set "$LAB_BRIDGE" up
-ip netns add "$LAB_NS"
-ip link add "$LAB_HOST_VETH1" type veth peer name "$LAB_IFACE" netns "$LAB_NS"
-ip link set "$LAB_HOST_VETH1" master "$LAB_BRIDGE"
-ip link set "$LAB_HOST_VETH1" up
-ip -n "$LAB_NS" link set lo up
-ip -n "$LAB_NS" addr add "$LAB_DC_IP/$LAB_PREFIX" dev "$LAB_IFACE"
-ip -n "$LAB_NS" link set "$LAB_IFACE" up
+lab_add_namespace "$LAB_NS" "$LAB_HOST_VETH1" "$LAB_DC_IP"
 
 # Files here are bind-mounted over /etc/resolv.conf and /etc/hosts for every
 # process started with `ip netns exec`, so the namespace resolves the domain
