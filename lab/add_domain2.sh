@@ -59,19 +59,8 @@ options timeout:1 attempts:2
 CONF
 printf '127.0.0.1 localhost\n%s dc1\n' "$hosts_line" >"/etc/netns/$LAB_NS3/hosts"
 
-lab_log "provisioning $LAB_DOM2_REALM"
-: >"$LAB_STATE/empty.conf"
-t0=$(lab_now_ms)
-if ! ip netns exec "$LAB_NS3" samba-tool domain provision -s "$LAB_STATE/empty.conf" \
-  --targetdir="$LAB_TARGET3" --realm="$LAB_DOM2_REALM" --domain="$LAB_DOM2_NETBIOS" \
-  --server-role=dc --dns-backend=SAMBA_INTERNAL --adminpass="$LAB_ADMIN_PASSWORD" \
-  --host-name=dc1 --host-ip="$LAB_DOM2_IP" \
-  --option="interfaces=lo $LAB_IFACE" --option="bind interfaces only=yes" \
-  >"$LAB_STATE/log/provision-dom2.log" 2>&1; then
-  tail -n 30 "$LAB_STATE/log/provision-dom2.log" >&2
-  lab_die "samba-tool domain provision failed (log: $LAB_STATE/log/provision-dom2.log)"
-fi
-lab_log "provisioned in $(($(lab_now_ms) - t0)) ms"
+lab_provision "$LAB_NS3" "$LAB_TARGET3" "$LAB_DOM2_REALM" "$LAB_DOM2_NETBIOS" "$LAB_DOM2_IP" \
+  "$LAB_STATE/log/provision-dom2.log"
 lab_fix_conf "$LAB_CONF3" "$LAB_STATE/run/dom2" samba-dom2
 
 ip netns exec "$LAB_NS3" samba -s "$LAB_CONF3" -D >"$LAB_STATE/log/samba-dom2.start.log" 2>&1 9>&- ||

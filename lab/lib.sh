@@ -249,6 +249,26 @@ lab_remove_namespace() {
   ip link del "$veth" 2>/dev/null || true
 }
 
+# Provisions a new domain whose one DC is dc1 at the given address, inside
+# its namespace, with the lab's Administrator password:
+# lab_provision NS TARGET_DIR REALM NETBIOS IP LOG_FILE.
+lab_provision() {
+  local ns="$1" target="$2" realm="$3" netbios="$4" ip="$5" log="$6" t0
+  lab_log "provisioning $realm"
+  : >"$LAB_STATE/empty.conf"
+  t0=$(lab_now_ms)
+  if ! ip netns exec "$ns" samba-tool domain provision -s "$LAB_STATE/empty.conf" \
+    --targetdir="$target" --realm="$realm" --domain="$netbios" \
+    --server-role=dc --dns-backend=SAMBA_INTERNAL --adminpass="$LAB_ADMIN_PASSWORD" \
+    --host-name=dc1 --host-ip="$ip" \
+    --option="interfaces=lo $LAB_IFACE" --option="bind interfaces only=yes" \
+    >"$log" 2>&1; then
+    tail -n 30 "$log" >&2
+    lab_die "samba-tool domain provision failed (log: $log)"
+  fi
+  lab_log "provisioned in $(($(lab_now_ms) - t0)) ms"
+}
+
 # Provision drops `ldap server require strong auth` given as --option, and
 # without it simple binds on 389 fail with 8 "Transport encryption required".
 # It also copies the namespace's resolver (the DC itself) as DNS forwarder,

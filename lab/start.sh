@@ -101,19 +101,8 @@ cat >"/etc/netns/$LAB_NS/hosts" <<EOF
 $LAB_DC_IP $LAB_DC_HOST dc1
 EOF
 
-lab_log "provisioning $LAB_REALM"
-: >"$LAB_STATE/empty.conf"
-t0=$(lab_now_ms)
-if ! ip netns exec "$LAB_NS" samba-tool domain provision -s "$LAB_STATE/empty.conf" \
-  --targetdir="$LAB_TARGET" --realm="$LAB_REALM" --domain="$LAB_NETBIOS" \
-  --server-role=dc --dns-backend=SAMBA_INTERNAL --adminpass="$LAB_ADMIN_PASSWORD" \
-  --host-name=dc1 --host-ip="$LAB_DC_IP" \
-  --option="interfaces=lo $LAB_IFACE" --option="bind interfaces only=yes" \
-  >"$LAB_STATE/log/provision.log" 2>&1; then
-  tail -n 30 "$LAB_STATE/log/provision.log" >&2
-  lab_die "samba-tool domain provision failed (log: $LAB_STATE/log/provision.log)"
-fi
-lab_log "provisioned in $(($(lab_now_ms) - t0)) ms"
+lab_provision "$LAB_NS" "$LAB_TARGET" "$LAB_REALM" "$LAB_NETBIOS" "$LAB_DC_IP" \
+  "$LAB_STATE/log/provision.log"
 
 lab_fix_conf "$LAB_CONF" "$LAB_STATE/run/dc1" samba-dc1
 lab_write_krb5_conf

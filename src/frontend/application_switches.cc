@@ -1,6 +1,5 @@
 #include "frontend/application_switches.h"
 
-#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -29,11 +28,8 @@ constexpr char kAskForPassword[] = "*";
 constexpr int kPromptCancelled = 1223;
 
 // An error block, then the usage hint (exit code 1).
-[[noreturn]] void Fail(std::initializer_list<const char*> lines) {
-  PrintLine("ERROR:");
-  for (const char* line : lines) PrintLine(line);
-  PrintLine("ERROR:");
-  ShowUsageHint();
+[[noreturn]] void Fail(const std::vector<std::string>& lines) {
+  RefuseRequest(lines);
 }
 
 void ReadConnection(CommandLine& commandLine, RunConfig* config) {
@@ -272,23 +268,17 @@ void ApplyAudit(const CommandLine& commandLine, RunConfig* config) {
   if (const AuditProfile* builtIn = FindBuiltInProfile(word)) {
     config->auditProfile = *builtIn;
   } else {
-    std::string text;
     // "-" reads the profile from standard input, as -sync reads its file.
-    if (!(word == "-" ? ReadStandardInput(&text) : ReadTextFile(word, &text))) {
-      PrintLine("ERROR:");
-      PrintLine("ERROR: Cannot read the audit profile file " +
-                VisibleText(word) + ".");
-      PrintLine("ERROR: -audit takes cis, stig, msbaseline, nist or a file.");
-      PrintLine("ERROR:");
-      ShowUsageHint();
+    std::string text;
+    if (!ReadTextFile(word, &text)) {
+      Fail({"ERROR: Cannot read the audit profile file " + VisibleText(word) +
+                ".",
+            "ERROR: -audit takes cis, stig, msbaseline, nist or a file."});
     }
     std::string place, reason;
     if (!ParseAuditProfile(text, &config->auditProfile, &place, &reason)) {
-      PrintLine("ERROR:");
-      PrintLine("ERROR: Bad audit profile file " + VisibleText(word) + ".");
-      PrintLine("ERROR: At " + VisibleText(place) + ": " + reason + ".");
-      PrintLine("ERROR:");
-      ShowUsageHint();
+      Fail({"ERROR: Bad audit profile file " + VisibleText(word) + ".",
+            "ERROR: At " + VisibleText(place) + ": " + reason + "."});
     }
   }
   // Without selection switches the audit grades everything of the domain.
@@ -354,27 +344,19 @@ void ApplySync(const CommandLine& commandLine, RunConfig* config) {
           "input)."});
   }
   std::string text;
-  if (!(file == "-" ? ReadStandardInput(&text) : ReadTextFile(file, &text))) {
-    PrintLine("ERROR:");
-    PrintLine("ERROR: Cannot read the policy file " + VisibleText(file) + ".");
-    PrintLine("ERROR:");
-    ShowUsageHint();
+  if (!ReadTextFile(file, &text)) {
+    Fail({"ERROR: Cannot read the policy file " + VisibleText(file) + "."});
   }
   std::string place, reason;
   if (!ParsePolicyCode(text, &config->policyCode, &place, &reason)) {
-    PrintLine("ERROR:");
-    PrintLine("ERROR: Bad policy file " + VisibleText(file) + ".");
-    PrintLine("ERROR: At " + VisibleText(place) + ": " + reason + ".");
-    PrintLine("ERROR:");
-    ShowUsageHint();
+    Fail({"ERROR: Bad policy file " + VisibleText(file) + ".",
+          "ERROR: At " + VisibleText(place) + ": " + reason + "."});
   }
   std::vector<std::string> broken = CheckPolicyCodeRules(config->policyCode);
   if (!broken.empty()) {
-    PrintLine("ERROR:");
-    PrintLine("ERROR: Bad policy file " + VisibleText(file) + ".");
-    for (const std::string& line : broken) PrintLine(line);
-    PrintLine("ERROR:");
-    ShowUsageHint();
+    broken.insert(broken.begin(),
+                  "ERROR: Bad policy file " + VisibleText(file) + ".");
+    Fail(broken);
   }
   config->psoSelected = true;
   config->domainPolicySelected = config->policyCode.hasDomainPolicy;

@@ -7,7 +7,18 @@
 
 namespace talvex {
 
+namespace {
+
+bool ReadStandardInput(std::string* text) {
+  text->assign(std::istreambuf_iterator<char>(std::cin),
+               std::istreambuf_iterator<char>());
+  return !std::cin.bad();
+}
+
+}  // namespace
+
 bool ReadTextFile(const std::string& path, std::string* text) {
+  if (path == "-") return ReadStandardInput(text);
   // A path built from UTF-8 code units: on Windows the library opens it by
   // its wide name, so that names beyond the ANSI code page work.
   const std::filesystem::path name(std::u8string(path.begin(), path.end()));
@@ -18,12 +29,6 @@ bool ReadTextFile(const std::string& path, std::string* text) {
   text->assign(std::istreambuf_iterator<char>(file),
                std::istreambuf_iterator<char>());
   return !file.bad();
-}
-
-bool ReadStandardInput(std::string* text) {
-  text->assign(std::istreambuf_iterator<char>(std::cin),
-               std::istreambuf_iterator<char>());
-  return !std::cin.bad();
 }
 
 }  // namespace talvex

@@ -6,11 +6,9 @@
 
 namespace talvex {
 
-// The whole file into *text; false when it cannot be opened or read. The
-// path is UTF-8, as every command-line text is, on Windows too.
+// The whole file into *text, or standard input to its end for the path
+// "-"; false when it cannot be opened or read. The path is UTF-8, as every
+// command-line text is, on Windows too.
 bool ReadTextFile(const std::string& path, std::string* text);
-
-// Standard input to its end into *text; false when it cannot be read.
-bool ReadStandardInput(std::string* text);
 
 }  // namespace talvex

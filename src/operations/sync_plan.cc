@@ -34,13 +34,6 @@ std::vector<SettingId> ComparedSettings() {
   return ids;
 }
 
-[[noreturn]] void Refuse(const std::vector<std::string>& lines) {
-  PrintLine("ERROR:");
-  for (const std::string& line : lines) PrintLine(line);
-  PrintLine("ERROR:");
-  ShowUsageHint();
-}
-
 // Differs: unset or unreadable in the domain counts as different, so that
 // a sync writes what the file says.
 bool SettingDiffers(const PolicyRecord& have, const PolicyRecord& want,
@@ -169,7 +162,7 @@ class SyncPlanner {
       if (pso.current == nullptr) continue;
       auto [it, added] = matchedBy.emplace(pso.current, pso.code->place);
       if (!added) {
-        Refuse({"ERROR: " + VisibleText(pso.code->place) + " and " +
+        RefuseRequest({"ERROR: " + VisibleText(pso.code->place) + " and " +
                 VisibleText(it->second) + " are the same PSO (" +
                 VisibleText(pso.current->dn()) + ")."});
       }
@@ -223,12 +216,12 @@ class SyncPlanner {
       for (const CodeSubject& subject : pso.code->subjects) {
         const Record* object = finder_.Find(subject);
         if (object == nullptr) {
-          Refuse({"ERROR: At " + VisibleText(subject.place) + ": " +
+          RefuseRequest({"ERROR: At " + VisibleText(subject.place) + ": " +
                   VisibleText(SubjectName(subject)) + " was not found."});
         }
         PsoSubject kind = Subject(*object);
         if (!kind.takesEffect && !(kind.isGroup && state_.config->override)) {
-          Refuse({"ERROR: At " + VisibleText(subject.place) + ": " +
+          RefuseRequest({"ERROR: At " + VisibleText(subject.place) + ": " +
                       VisibleText(FirstValue(*object, kDnKey)) + " is a " +
                       kind.kind + "; the PSO would have no effect on it.",
                   "ERROR: A PSO applies only to users, inetOrgPersons and "
@@ -314,7 +307,7 @@ class SyncPlanner {
       const std::string name = LowerCase(pso.code->record.name());
       auto it = held.find(name);
       if (it != held.end() && it->second != pso.current) {
-        Refuse({"ERROR: At " + VisibleText(pso.code->place) + ": the name " +
+        RefuseRequest({"ERROR: At " + VisibleText(pso.code->place) + ": the name " +
                     VisibleText(pso.code->record.name()) +
                     " is held by another PSO (" +
                     VisibleText(it->second->dn()) + ").",

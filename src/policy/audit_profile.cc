@@ -102,11 +102,6 @@ std::string ValueText(const PolicySetting& setting, int value) {
 
 // --- The profile file -------------------------------------------------
 
-struct ParseFailure {
-  std::string place;
-  std::string reason;
-};
-
 // A value of the setting: an integer in its range, "never" for a
 // duration, true or false for a boolean.
 bool ReadValue(const PolicySetting& setting, const Json& json,
@@ -317,17 +312,7 @@ std::vector<AuditFinding> CheckProfile(const AuditProfile& profile,
 
 bool ParseAuditProfile(std::string_view text, AuditProfile* profile,
                        std::string* place, std::string* reason) {
-  Json json;
-  if (!ParseJsonText(text, &json, place, reason)) return false;
-  ParseFailure failure;
-  AuditProfile read;
-  if (!ReadProfile(json, &read, &failure)) {
-    *place = failure.place;
-    *reason = failure.reason;
-    return false;
-  }
-  *profile = std::move(read);
-  return true;
+  return ParseJsonDocument<Json>(text, profile, place, reason, ReadProfile);
 }
 
 }  // namespace talvex

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "policy/policy_settings.h"
 
@@ -29,6 +30,32 @@ bool ParseJsonText(std::string_view text, Json* json, std::string* place,
     *reason = "not valid JSON";
     return false;
   }
+  return true;
+}
+
+// Where a document that is JSON breaks the rules of its format, and why.
+struct ParseFailure {
+  std::string place;  // a JSON pointer
+  std::string reason;
+};
+
+// Parses the text and reads it into *out with read, which reports what it
+// finds wrong in *failure; *out is left alone unless the whole document
+// reads. On failure *place and *reason say where and why.
+template <typename Json, typename T>
+bool ParseJsonDocument(std::string_view text, T* out, std::string* place,
+                       std::string* reason,
+                       bool (*read)(const Json&, T*, ParseFailure*)) {
+  Json json;
+  if (!ParseJsonText(text, &json, place, reason)) return false;
+  ParseFailure failure;
+  T value;
+  if (!read(json, &value, &failure)) {
+    *place = failure.place;
+    *reason = failure.reason;
+    return false;
+  }
+  *out = std::move(value);
   return true;
 }
 

@@ -12,11 +12,6 @@ namespace {
 
 using Json = nlohmann::json;
 
-struct ParseFailure {
-  std::string place;
-  std::string reason;
-};
-
 bool Fail(ParseFailure* failure, const std::string& place,
           const std::string& reason) {
   *failure = {place, reason};
@@ -206,17 +201,7 @@ void AddRuleLines(const std::string& place, const PolicyRecord& record,
 
 bool ParsePolicyCode(std::string_view text, PolicyCode* code,
                      std::string* place, std::string* reason) {
-  Json json;
-  if (!ParseJsonText(text, &json, place, reason)) return false;
-  ParseFailure failure;
-  PolicyCode read;
-  if (!ReadCode(json, &read, &failure)) {
-    *place = failure.place;
-    *reason = failure.reason;
-    return false;
-  }
-  *code = std::move(read);
-  return true;
+  return ParseJsonDocument<Json>(text, code, place, reason, ReadCode);
 }
 
 std::vector<std::string> CheckPolicyCodeRules(const PolicyCode& code) {

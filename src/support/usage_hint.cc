@@ -11,4 +11,11 @@ void ShowUsageHint() {
   EndRun(1);
 }
 
+void RefuseRequest(const std::vector<std::string>& lines) {
+  PrintLine("ERROR:");
+  for (const std::string& line : lines) PrintLine(line);
+  PrintLine("ERROR:");
+  ShowUsageHint();
+}
+
 }  // namespace talvex
