@@ -5,6 +5,8 @@
 #   bash bench/bench_wan.sh [--delay-ms 50] [--runs 1] [--only REGEX]
 #                           TALVEX [OTHER_TALVEX]
 #
+# WAN_WAVES=1 also lists, on standard error, what each round trip sent.
+#
 # Needs root and a running, seeded lab (lab/start.sh, lab/seed.sh). Makes
 # the network namespace tvxwan (removed at the end), in which the lab
 # controller's address belongs to bench/wan_proxy.py; see that file for what
@@ -82,7 +84,7 @@ measure() {  # kind binary switches...
 
 row() {  # label binary-index json
   python3 - "$@" <<'EOF'
-import json, sys
+import json, os, sys
 label, which, line = sys.argv[1], sys.argv[2], sys.argv[3]
 r = json.loads(line)
 req = ", ".join(f"{k} {v}" for k, v in sorted(r["requests"].items()))
@@ -90,6 +92,9 @@ other = ", ".join(f"{k} {v}" for k, v in sorted(r["datagrams"].items()))
 conns = sum(r["connections"].values())
 status = "" if r["exit"] == 0 else f" (exit {r['exit']})"
 print(f"| {label}{status} | {which} | {req} | {other} | {conns} | {r['round_trips']} | {r['wall_ms']} |")
+if os.environ.get("WAN_WAVES"):
+    for n, wave in enumerate(r.get("waves", []), 1):
+        print(f"    wave {n}: {wave}", file=sys.stderr)
 EOF
 }
 

@@ -56,14 +56,18 @@ class Counters:
         self.kerberos_tcp = 0
         self.round_trips = 0
         self.answered = True  # the first request opens the first wave
+        self.waves = []  # per wave, what was sent in it
 
-    def request(self, kind=None, table=None, opens_wave=True):
+    def request(self, kind=None, table=None, opens_wave=True, label=None):
         with self.lock:
             if table is not None:
                 table[kind] = table.get(kind, 0) + 1
             if opens_wave and self.answered:
                 self.round_trips += 1
                 self.answered = False
+                self.waves.append([])
+            if self.waves:
+                self.waves[-1].append(label or kind or "?")
 
     def answer(self):
         with self.lock:
@@ -74,6 +78,7 @@ class Counters:
             self.connections[name] = self.connections.get(name, 0) + 1
             self.round_trips += 1
             self.answered = True
+            self.waves.append(["tcp/" + name])
 
 
 def enter_namespace(name):
@@ -187,6 +192,16 @@ def serve_tcp(listener, port, dc, delay, counters):
                          daemon=True).start()
 
 
+def dns_question(data):
+    """'dns NAME TYPE' of a DNS query, for the wave listing."""
+    labels, at = [], 12
+    while at < len(data) and data[at]:
+        labels.append(data[at + 1:at + 1 + data[at]].decode("ascii", "replace"))
+        at += 1 + data[at]
+    qtype = int.from_bytes(data[at + 1:at + 3], "big") if at + 3 <= len(data) else 0
+    return "dns:%s/%s" % (".".join(labels), {1: "A", 28: "AAAA", 33: "SRV"}.get(qtype, qtype))
+
+
 def serve_udp(listener, port, dc, delay, counters):
     """One upstream socket per question, so answers find their way back."""
     name = UDP_PORTS[port]
@@ -194,7 +209,8 @@ def serve_udp(listener, port, dc, delay, counters):
                           delay, counters.answer)
     while True:
         data, client = listener.recvfrom(65536)
-        counters.request(name, counters.datagrams)
+        counters.request(name, counters.datagrams,
+                         label=dns_question(data) if port == 53 else None)
 
         def ask(data=data, client=client):
             time.sleep(delay)
@@ -255,6 +271,7 @@ def main():
             "datagrams": counters.datagrams,
             "round_trips": counters.round_trips,
             "wall_ms": round(wall * 1000),
+            "waves": [" ".join(w) for w in counters.waves],
             "stderr": child.stderr.decode("utf-8", "replace")[-300:],
         }))
 

@@ -330,27 +330,40 @@ std::string GetDNPart(const std::string& dn, int index) {
   return std::string(rdns[static_cast<std::size_t>(index)]);
 }
 
-// Plain text work, no parsing: the lower-cased text cut at every ",dc=",
-// the pieces from the first DC component on joined with dots.
-std::string DNToDNSName(const std::string& dn) {
-  constexpr std::string_view kSeparator = ",dc=";
-  std::string text = LowerCase("," + dn + ",DC=");
-  std::string_view rest(text);
-  rest.remove_prefix(rest.find(kSeparator));
-  std::string name;
-  name.reserve(dn.size());
-  while (!rest.empty()) {
-    rest.remove_prefix(kSeparator.size());
-    std::size_t next = rest.find(kSeparator);
-    std::string_view piece = rest.substr(0, next);
-    if (!piece.empty()) {
-      name += piece;
-      name += '.';
+namespace {
+
+// Where ",dc=" (any ASCII case) next begins in text, from `from` on; npos
+// when nowhere.
+std::size_t FindDcSeparator(std::string_view text, std::size_t from) {
+  for (std::size_t at = text.find(',', from); at != std::string_view::npos;
+       at = text.find(',', at + 1)) {
+    if (at + 4 <= text.size() && (text[at + 1] | 0x20) == 'd' &&
+        (text[at + 2] | 0x20) == 'c' && text[at + 3] == '=') {
+      return at;
     }
-    if (next == std::string_view::npos) break;
-    rest.remove_prefix(next);
   }
-  if (!name.empty()) name.pop_back();
+  return std::string_view::npos;
+}
+
+}  // namespace
+
+// Plain text work, no parsing: the text cut at every ",dc=" (any case),
+// the pieces from the first DC component on lower-cased and joined with
+// dots.
+std::string DNToDNSName(const std::string& dn) {
+  const std::string text = "," + dn;
+  std::string name;
+  std::size_t at = FindDcSeparator(text, 0);
+  while (at != std::string::npos) {
+    std::size_t start = at + 4;
+    std::size_t next = FindDcSeparator(text, start);
+    std::size_t end = next == std::string::npos ? text.size() : next;
+    if (end > start) {
+      if (!name.empty()) name += '.';
+      name += LowerCase(std::string_view(text).substr(start, end - start));
+    }
+    at = next;
+  }
   return name;
 }
 

@@ -45,6 +45,8 @@ struct LdapControl {
   bool hasValue = false;
   std::string value;  // BER bytes
   bool critical = true;
+
+  bool operator==(const LdapControl&) const = default;
 };
 
 // An attribute as the server returned it: values are raw bytes; turning
@@ -70,6 +72,8 @@ struct LdapSearchRequest {
   std::vector<LdapControl> serverControls;
   int sizeLimit = 0;         // 0: none
   int timeLimitSeconds = 0;  // 0: none
+
+  bool operator==(const LdapSearchRequest&) const = default;
 };
 
 enum class LdapModOp { kAdd = 0, kDelete = 1, kReplace = 2 };
@@ -144,6 +148,18 @@ class LdapConnection {
   // skipped). Returns the result code of the search or page.
   virtual int Search(const LdapSearchRequest& request, int pageSize,
                      std::string* cookie, std::vector<LdapEntry>* entries) = 0;
+  // Sends the first request of a search (its first page when pageSize is
+  // above 0) without waiting for the answer. The next Search with an equal
+  // request, the same page size and an empty cookie takes that answer
+  // instead of sending the request again, so that independent reads share
+  // one round trip. A write or bind on the connection first drops what was
+  // sent ahead and not yet taken (its answer could no longer be current).
+  // A client that cannot keep several requests outstanding does nothing:
+  // the Search then sends the request itself.
+  virtual void SendAhead(const LdapSearchRequest& request, int pageSize) {
+    (void)request;
+    (void)pageSize;
+  }
 
   virtual int Add(const std::string& dn,
                   const std::vector<LdapModification>& attributes) = 0;

@@ -42,14 +42,16 @@ std::string FilterToSend(const LdapConnection& connection,
   return connection.NeedsStrictFilters() ? NormalizeFilter(filter) : filter;
 }
 
-// The request both LdapGetRec and LdapGetRecs send.
+// The request both LdapGetRec and LdapGetRecs send. show: print its
+// parameters at debug level 5 (not for a request sent ahead, whose lines
+// come with the call that takes its answer).
 LdapSearchRequest PrepareRequest(const LdapConnection& connection,
                                  const std::string& base,
                                  const std::string& scope,
                                  const std::string& filter,
                                  const AttributeSet& attributes,
-                                 const ControlMap& controls) {
-  if (ShowParameters()) {
+                                 const ControlMap& controls, bool show = true) {
+  if (show && ShowParameters()) {
     PrintDebugLine("LdapGetRec:");
     PrintDebugLine("       Base  : " + base);
     PrintDebugLine("       Scope : " + scope);
@@ -61,7 +63,24 @@ LdapSearchRequest PrepareRequest(const LdapConnection& connection,
   request.scope = ReadScope(scope, &wrapped, true);
   request.filter = FilterToSend(connection, wrapped);
   if (!controls.empty()) request.serverControls = SetLDAPControls(controls);
-  if (!attributes.empty()) request.attributes = SetLDAPAttribs(attributes);
+  if (!attributes.empty()) {
+    request.attributes = show ? SetLDAPAttribs(attributes)
+                              : std::vector<std::string>(attributes.begin(),
+                                                         attributes.end());
+  }
+  return request;
+}
+
+// The request of a paged search: the prepared one with the paging's limits.
+LdapSearchRequest PreparePagedRequest(
+    const LdapConnection& connection, const std::string& base,
+    const std::string& scope, const std::string& filter,
+    const AttributeSet& attributes, const ControlMap& controls,
+    const SearchPaging& paging, bool show) {
+  LdapSearchRequest request = PrepareRequest(connection, base, scope, filter,
+                                             attributes, controls, show);
+  request.timeLimitSeconds = paging.timeLimitSeconds;
+  request.sizeLimit = paging.sizeLimit;
   return request;
 }
 
@@ -105,17 +124,39 @@ std::string_view PlainDn(std::string_view dn) {
   return dn;
 }
 
+// Whether the DN is the base itself or ends in ",<base>" with an unescaped
+// comma (an even run of backslashes before it), compared without regard to
+// ASCII case: then it names the base or an object below it, whatever the
+// rest holds. Most entries of a subtree search are told so without parsing
+// either DN; any other text is left to the parse.
+bool PlainlyBelow(std::string_view dn, std::string_view base) {
+  if (dn.size() == base.size()) return EqualsIgnoringAsciiCase(dn, base);
+  if (dn.size() < base.size() + 2) return false;
+  std::size_t comma = dn.size() - base.size() - 1;
+  if (dn[comma] != ',' ||
+      !EqualsIgnoringAsciiCase(dn.substr(comma + 1), base)) {
+    return false;
+  }
+  std::size_t backslashes = 0;
+  while (backslashes < comma && dn[comma - 1 - backslashes] == '\\')
+    ++backslashes;
+  return backslashes % 2 == 0;
+}
+
 // Whether the entry lies where the search asked: the base itself, a child
 // of it, or anything below it, by scope. An honest server never answers
 // with anything else (continuations into other partitions come as
 // references, which are skipped); an entry from outside is a lie that must
 // not reach a listing, let alone a write. A base the server resolves itself
 // ("" for the RootDSE or a global catalog's whole forest, "<GUID=...>")
-// cannot be checked here.
-bool WithinBase(std::string_view dn, const LdapSearchRequest& request) {
-  if (request.base.empty() || request.base.front() == '<') return true;
-  DistinguishedName entry, base;
-  if (!DistinguishedName::Parse(request.base, &base)) return true;
+// cannot be checked here. base: the request's base, parsed.
+bool WithinBase(std::string_view dn, const LdapSearchRequest& request,
+                const DistinguishedName& base) {
+  if (request.scope == LdapScope::kSubtree &&
+      PlainlyBelow(PlainDn(dn), request.base)) {
+    return true;
+  }
+  DistinguishedName entry;
   if (!DistinguishedName::Parse(PlainDn(dn), &entry)) return false;
   std::size_t depth = base.rdns().size();
   std::size_t levels = entry.rdns().size();
@@ -143,11 +184,14 @@ bool WithinBase(std::string_view dn, const LdapSearchRequest& request) {
 class OutsideEntries {
  public:
   explicit OutsideEntries(const LdapSearchRequest& request)
-      : request_(request) {}
+      : request_(request),
+        checked_(!request.base.empty() && request.base.front() != '<' &&
+                 DistinguishedName::Parse(request.base, &base_)) {}
   // Removes the entries outside the base from the page.
   void Drop(std::vector<LdapEntry>* entries) {
+    if (!checked_) return;
     auto outside = [this](const LdapEntry& entry) {
-      if (WithinBase(entry.dn, request_)) return false;
+      if (WithinBase(entry.dn, request_, base_)) return false;
       if (count_++ == 0) first_ = entry.dn;
       return true;
     };
@@ -166,6 +210,9 @@ class OutsideEntries {
 
  private:
   const LdapSearchRequest& request_;
+  DistinguishedName base_;
+  // Whether the base is one this side can check (see WithinBase).
+  bool checked_;
   long long count_ = 0;
   std::string first_;
 };
@@ -262,9 +309,8 @@ int LdapGetRecPages(LdapConnection& connection, const std::string& base,
                     const SearchPaging& paging,
                     const RecordPageHandler& onPage) {
   LdapSearchRequest request =
-      PrepareRequest(connection, base, scope, filter, attributes, controls);
-  request.timeLimitSeconds = paging.timeLimitSeconds;
-  request.sizeLimit = paging.sizeLimit;
+      PreparePagedRequest(connection, base, scope, filter, attributes,
+                          controls, paging, /*show=*/true);
 
   // Paged, so that large domains are read in pieces: page after page until
   // the server's cookie comes back empty. A page that fails ends the walk
@@ -330,6 +376,16 @@ int LdapGetRecPages(LdapConnection& connection, const std::string& base,
                    std::to_string(code));
   }
   return code;
+}
+
+void LdapSendAhead(LdapConnection& connection, const std::string& base,
+                   const std::string& scope, const std::string& filter,
+                   const AttributeSet& attributes, const ControlMap& controls,
+                   const SearchPaging& paging) {
+  connection.SendAhead(
+      PreparePagedRequest(connection, base, scope, filter, attributes,
+                          controls, paging, /*show=*/false),
+      paging.pageSize);
 }
 
 bool SearchParametersShown() { return ShowParameters(); }

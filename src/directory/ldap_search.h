@@ -39,6 +39,17 @@ int LdapGetRecs(LdapConnection& connection, const std::string& base,
                 const AttributeSet& attributes, const ControlMap& controls,
                 const SearchPaging& paging, RecordSet* records);
 
+// Sends the first request of the LdapGetRecs (or LdapGetRecPages) call
+// with the same arguments that the run is certain to make next, and does
+// not wait for its answer: requests that do not depend on each other then
+// travel together instead of costing a round trip each over a slow link.
+// That call takes the answer (see LdapConnection::SendAhead); it prints its
+// debug lines then, as always. Prints nothing itself.
+void LdapSendAhead(LdapConnection& connection, const std::string& base,
+                   const std::string& scope, const std::string& filter,
+                   const AttributeSet& attributes, const ControlMap& controls,
+                   const SearchPaging& paging);
+
 // Receives the records of one page of a paged search, in server order; it
 // may take them (move them out), the page is dropped afterwards.
 using RecordPageHandler = std::function<void(RecordSet& page)>;

@@ -6,7 +6,7 @@ namespace talvex {
 
 const std::vector<std::string>* FindAttribute(const Record& record,
                                               std::string_view name) {
-  auto exact = record.find(std::string(name));
+  auto exact = record.find(name);
   if (exact != record.end()) return &exact->second;
   // Attribute names are ASCII; compared in place, without a lower-cased
   // copy of every name of the record.

@@ -10,7 +10,8 @@ namespace talvex {
 
 // Attribute name (exactly as the server names it) to its values as text, in
 // server order. The pseudo-attribute "_dn" holds the entry's DN.
-using Record = std::map<std::string, std::vector<std::string>>;
+// std::less<> finds an attribute by a string_view without a copy of the name.
+using Record = std::map<std::string, std::vector<std::string>, std::less<>>;
 using RecordSet = std::vector<Record>;
 
 inline constexpr char kDnKey[] = "_dn";

@@ -199,17 +199,7 @@ LdapConnection* OpenGlobalCatalog(RunState& state) {
   return state.gcConnection.get();
 }
 
-void RetrievePsos(RunState& state) {
-  const RunConfig& config = *state.config;
-  if (!config.psoSelected) return;
-  Progress("Retrieving PSOs...");
-  std::string searchBase = state.serverInfo.defaultNamingContext;
-  LdapConnection* connection = state.mainConnection;
-  bool globalCatalog = config.allDomainsForPsos && state.domainList.size() > 1;
-  if (globalCatalog) {
-    connection = OpenGlobalCatalog(state);
-    searchBase.clear();  // the whole forest
-  }
+PsoSelection RunPsoSelection(const RunConfig& config, bool globalCatalog) {
   PsoSelection selection{.name = config.psoName,
                          .usedOnly = config.usedOnly,
                          .unusedOnly = config.unusedOnly};
@@ -221,11 +211,45 @@ void RetrievePsos(RunState& state) {
       !DebugAt(1)) {
     selection.anyOf = AddCheckTerms(config.addSpec);
   }
+  return selection;
+}
+
+void RetrievePsos(RunState& state) {
+  const RunConfig& config = *state.config;
+  if (!config.psoSelected) return;
+  Progress("Retrieving PSOs...");
+  std::string searchBase = state.serverInfo.defaultNamingContext;
+  LdapConnection* connection = state.mainConnection;
+  bool globalCatalog = config.allDomainsForPsos && state.domainList.size() > 1;
+  if (globalCatalog) {
+    connection = OpenGlobalCatalog(state);
+    searchBase.clear();  // the whole forest
+  }
+  PsoSelection selection = RunPsoSelection(config, globalCatalog);
   int ldapError = 0;
   int systemError = 0;
   if (!GetPSOs(state.access, &state.policies, *connection, searchBase,
                globalCatalog, selection, &ldapError, &systemError)) {
     FailPsoRetrieval(state, ldapError, systemError);
+  }
+}
+
+// The reads that follow the forest domain list whatever it holds go out
+// together with its search, so that over a slow link they share its round
+// trip: the run's own domain policy and the PSO search of the run's domain.
+// Forest-wide reads wait for the list, which decides where they go.
+void SendReadsAhead(RunState& state) {
+  const RunConfig& config = *state.config;
+  LdapConnection& connection = *state.mainConnection;
+  SendDomainListAhead(connection, state.serverInfo);
+  // Another domain's policy is read from a controller of its own.
+  if (config.domainPolicySelected && !config.allDomainsForDomainPolicy &&
+      SameDn(state.domainDn, state.serverInfo.defaultNamingContext)) {
+    SendDomainPolicyAhead(connection, state.domainDn);
+  }
+  if (config.psoSelected && !config.allDomainsForPsos) {
+    SendPsoSearchAhead(connection, state.serverInfo.defaultNamingContext,
+                       RunPsoSelection(config, /*globalCatalog=*/false));
   }
 }
 
@@ -281,6 +305,7 @@ int ExecuteAction(const RunConfig& config, std::string* password,
                            .dcSiteName = state.controllerSite,
                            .clientSiteName = {},
                            .problem = {}});
+  SendReadsAhead(state);
   ReadDomainList(state);
   RunValidationTests(state.serverInfo, config);
   RetrieveDomainPolicies(state);

@@ -17,17 +17,32 @@ namespace {
 // partitions (MS-ADTS, crossRef systemFlags). 1.2.840.113556.1.4.803 is
 // Active Directory's bitwise-AND matching rule.
 constexpr char kDomainFilter[] = "(systemFlags:1.2.840.113556.1.4.803:=2)";
+constexpr SearchPaging kDomainListPaging{.pageSize = 10};
+
+std::string PartitionsDn(const ServerInfo& serverInfo) {
+  return "CN=Partitions," + serverInfo.configurationNamingContext;
+}
+
+const AttributeSet& DomainListAttributes() {
+  static const AttributeSet names{"nCName", "nETBIOSName", "dnsRoot"};
+  return names;
+}
 
 }  // namespace
+
+void SendDomainListAhead(LdapConnection& connection,
+                         const ServerInfo& serverInfo) {
+  LdapSendAhead(connection, PartitionsDn(serverInfo), "one", kDomainFilter,
+                DomainListAttributes(), {}, kDomainListPaging);
+}
 
 int GetDomainList(std::vector<std::string>* domainList,
                   DomainNameTable* nameTable, LdapConnection& connection,
                   const ServerInfo& serverInfo) {
   RecordSet records;
-  int status = LdapGetRecs(
-      connection, "CN=Partitions," + serverInfo.configurationNamingContext,
-      "one", kDomainFilter, {"nCName", "nETBIOSName", "dnsRoot"}, {},
-      {.pageSize = 10}, &records);
+  int status =
+      LdapGetRecs(connection, PartitionsDn(serverInfo), "one", kDomainFilter,
+                  DomainListAttributes(), {}, kDomainListPaging, &records);
   if (status != 0) return status;
 
   DomainNameTable table;

@@ -26,4 +26,8 @@ int GetDomainList(std::vector<std::string>* domainList,
                   DomainNameTable* nameTable, LdapConnection& connection,
                   const ServerInfo& serverInfo);
 
+// Sends GetDomainList's search ahead (LdapSendAhead).
+void SendDomainListAhead(LdapConnection& connection,
+                         const ServerInfo& serverInfo);
+
 }  // namespace talvex

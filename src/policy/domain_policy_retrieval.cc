@@ -9,6 +9,18 @@
 #include "support/text_case.h"
 
 namespace talvex {
+namespace {
+
+// The domain's head object holds the domain policy.
+constexpr SearchPaging kHeadPaging{.pageSize = 2};
+
+}  // namespace
+
+void SendDomainPolicyAhead(LdapConnection& connection,
+                           const std::string& domainDn) {
+  LdapSendAhead(connection, domainDn, "BASE", "(objectclass=*)",
+                DomainPolicyAttributes(), {}, kHeadPaging);
+}
 
 bool GetDomGPOs(DirectoryAccess& access, PolicyList* policies,
                 const std::string& domainDn, bool allDomains,
@@ -33,7 +45,7 @@ bool GetDomGPOs(DirectoryAccess& access, PolicyList* policies,
     RecordSet entries;
     int status =
         LdapGetRecs(*connection, domain, "BASE", "(objectclass=*)",
-                    DomainPolicyAttributes(), {}, {.pageSize = 2}, &entries);
+                    DomainPolicyAttributes(), {}, kHeadPaging, &entries);
     if (status != 0) {
       *ldapError = status;
       return false;

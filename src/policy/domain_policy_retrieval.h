@@ -16,4 +16,9 @@ bool GetDomGPOs(DirectoryAccess& access, PolicyList* policies,
                 std::vector<std::string> domainList, int* ldapError,
                 int* systemError);
 
+// Sends the read of one domain's policy ahead (LdapSendAhead), for a
+// GetDomGPOs of that domain alone on this connection.
+void SendDomainPolicyAhead(LdapConnection& connection,
+                           const std::string& domainDn);
+
 }  // namespace talvex

@@ -37,8 +37,13 @@ std::string SettingText(const PolicyRecord& record, SettingId id) {
 
 void DisplayPolicy(const PolicyRecord& record, const std::string& prefix) {
   const std::string indent = prefix + "    ";
+  // One buffer for every line: thousands of policies are shown at a time.
+  std::string text;
   auto line = [&](const char* label, const std::string& value) {
-    PrintLine(indent + label + VisibleText(value));
+    text.assign(indent);
+    text += label;
+    AppendVisibleText(&text, value);
+    PrintLine(text);
   };
   line("Type               : ",
        record.isPSO() ? "Policy Settings Object" : "Domain Policy");

@@ -68,12 +68,11 @@ std::string JoinedValues(const std::vector<std::string>& values) {
   return text;
 }
 
-// Marks the setting invalid unless the attribute, which the entry has,
-// holds one value of the syntax.
-void CheckValues(const Record& entry, const char* attribute,
-                 SettingSyntax syntax, SettingId id, PolicyRecord* record) {
-  const std::vector<std::string>& values = *FindAttribute(entry, attribute);
-  const std::string& first = *FirstValueIfAny(entry, attribute);
+// Marks the setting invalid unless the attribute's values are one value of
+// the syntax.
+void CheckValues(const std::vector<std::string>& values,
+                 const std::string& first, SettingSyntax syntax, SettingId id,
+                 PolicyRecord* record) {
   if (values.size() > 1) {
     record->MarkInvalid(id, JoinedValues(values));
   } else if (!IsValidSettingText(first, syntax)) {
@@ -83,13 +82,15 @@ void CheckValues(const Record& entry, const char* attribute,
 
 void SetSetting(const Record& entry, const PolicySetting& setting,
                 const char* attribute, PolicyRecord* record) {
-  const std::string* value = FirstValueIfAny(entry, attribute);
-  if (value == nullptr) {
+  const std::vector<std::string>* values = FindAttribute(entry, attribute);
+  if (values == nullptr) {
     record->MarkUnset(setting.id);
     return;
   }
-  record->SetFromDirectory(setting.id, *value);
-  CheckValues(entry, attribute, SyntaxOf(setting), setting.id, record);
+  static const std::string kEmpty;
+  const std::string& first = values->empty() ? kEmpty : values->front();
+  record->SetFromDirectory(setting.id, first);
+  CheckValues(*values, first, SyntaxOf(setting), setting.id, record);
 }
 
 }  // namespace
@@ -148,8 +149,8 @@ PolicyRecord DomainPolicyFromEntry(const Record& entry) {
     } else {
       record.SetSetting(setting.id,
                         (bits & setting.propertiesBit) ? "TRUE" : "FALSE");
-      CheckValues(entry, kPwdPropertiesAttribute, SettingSyntax::kInteger,
-                  setting.id, &record);
+      CheckValues(*FindAttribute(entry, kPwdPropertiesAttribute), *properties,
+                  SettingSyntax::kInteger, setting.id, &record);
     }
   }
   return record;

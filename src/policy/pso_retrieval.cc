@@ -15,6 +15,11 @@
 #include "support/visible_text.h"
 
 namespace talvex {
+namespace {
+
+constexpr SearchPaging kPsoPaging{.pageSize = 100};
+
+}  // namespace
 
 std::string BuildPsoFilter(const PsoSelection& selection) {
   std::string filter = "&(objectCategory=msDS-PasswordSettings)";
@@ -52,6 +57,13 @@ std::string BuildPsoFilter(const PsoSelection& selection) {
   return filter;
 }
 
+void SendPsoSearchAhead(LdapConnection& connection,
+                        const std::string& searchBase,
+                        const PsoSelection& selection) {
+  LdapSendAhead(connection, searchBase, "subtree", BuildPsoFilter(selection),
+                PsoAttributes(), {}, kPsoPaging);
+}
+
 bool GetPSOs(DirectoryAccess& access, PolicyList* policies,
              LdapConnection& connection, const std::string& searchBase,
              bool globalCatalog, const PsoSelection& selection, int* ldapError,
@@ -74,7 +86,7 @@ bool GetPSOs(DirectoryAccess& access, PolicyList* policies,
   std::vector<std::string> foundDns;             // global catalog: DNs only
   int status = LdapGetRecPages(
       connection, searchBase, "subtree", filter, PsoAttributes(), {},
-      {.pageSize = 100}, [&](RecordSet& page) {
+      kPsoPaging, [&](RecordSet& page) {
         if (globalCatalog) {
           // The PSOs are read again below; only their DNs are needed.
           for (const Record& found : page) {

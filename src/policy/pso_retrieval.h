@@ -38,4 +38,10 @@ bool GetPSOs(DirectoryAccess& access, PolicyList* policies,
              bool globalCatalog, const PsoSelection& selection, int* ldapError,
              int* systemError);
 
+// Sends the search of GetPSOs ahead (LdapSendAhead), for a GetPSOs on this
+// connection that is not a global catalog's.
+void SendPsoSearchAhead(LdapConnection& connection,
+                        const std::string& searchBase,
+                        const PsoSelection& selection);
+
 }  // namespace talvex

@@ -46,15 +46,21 @@ std::size_t ValidSequenceLength(std::string_view text, std::size_t at) {
 
 }  // namespace
 
-std::string VisibleText(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
+void AppendVisibleText(std::string* result, std::string_view text) {
+  std::string& out = *result;
+  out.reserve(out.size() + text.size());
   std::size_t at = 0;
   while (at < text.size()) {
     const auto c = static_cast<unsigned char>(text[at]);
     if (c >= 0x20 && c < 0x7F) {
-      out.push_back(static_cast<char>(c));
-      ++at;
+      // A run of printable ASCII, most of every text, in one piece.
+      std::size_t end = at + 1;
+      while (end < text.size() && static_cast<unsigned char>(text[end]) >= 0x20 &&
+             static_cast<unsigned char>(text[end]) < 0x7F) {
+        ++end;
+      }
+      out.append(text.substr(at, end - at));
+      at = end;
       continue;
     }
     if (c < 0x80) {
@@ -87,6 +93,11 @@ std::string VisibleText(std::string_view text) {
     }
     at += length;
   }
+}
+
+std::string VisibleText(std::string_view text) {
+  std::string out;
+  AppendVisibleText(&out, text);
   return out;
 }
 

@@ -14,5 +14,7 @@ namespace talvex {
 // forge a line of a listing. Valid non-ASCII text stays as it is. Meant for
 // the text output only: machine-readable output carries the text exactly.
 std::string VisibleText(std::string_view text);
+// The same, appended to *out, for a caller that builds a line in place.
+void AppendVisibleText(std::string* out, std::string_view text);
 
 }  // namespace talvex

@@ -400,6 +400,12 @@ class FakeLdapConnection : public LdapConnection {
       foreign.dn += "DC=elsewhere,DC=invalid";
       entries->push_back(std::move(foreign));
     }
+    if (state_->lie == FakeLie::kLookalikeEntries && entries->size() > first &&
+        !search.base.empty()) {
+      LdapEntry lookalike = (*entries)[first];
+      lookalike.dn = "CN=x\\," + search.base;
+      entries->push_back(std::move(lookalike));
+    }
   }
 
   // False (with the code set) when the write must not reach the directory.

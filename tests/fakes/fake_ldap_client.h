@@ -49,6 +49,9 @@ enum class FakeLie {
   kShoutedNames,    // every attribute name of an answer in upper case
   kForeignEntries,  // every answer with a copy of its first entry from
                     // DC=elsewhere,DC=invalid added
+  kLookalikeEntries,  // every answer with a copy of its first entry added
+                      // as "CN=x\,<base>": the base's text after an
+                      // escaped comma, one level above the base
 };
 
 // One request as the fake received it, with the result it gave.

@@ -99,6 +99,12 @@ TEST_F(ExecutorTest, EntriesFromOutsideTheSearchBaseAreLeftOut) {
                             "DC=elsewhere,DC=invalid\".\nWARN:\n"));
   EXPECT_THAT(view.out, Not(HasSubstr("Policy #2")));
   EXPECT_EQ(0, view.status);
+  // The base's own text after an escaped comma is no child of the base.
+  client_.Lie(FakeLie::kLookalikeEntries);
+  view = Execute();
+  EXPECT_THAT(view.out, HasSubstr(" from outside it, left out: \"CN=x\\,"));
+  EXPECT_THAT(view.out, Not(HasSubstr("Policy #2")));
+  client_.Lie(FakeLie::kForeignEntries);
 
   config_ = RunConfig{};
   config_.action = ActionCode::kMultiDelete;

@@ -100,6 +100,11 @@ class DnsDcLocator final : public DcLocator {
   std::string malformedHost_;  // the first host whose answer did not decode
 };
 
+std::string_view WithoutTrailingDot(std::string_view name) {
+  if (!name.empty() && name.back() == '.') name.remove_suffix(1);
+  return name;
+}
+
 bool DnsDcLocator::Ping(const std::string& host, const std::string& dnsDomain,
                         NetlogonResponse* response, std::string* responder) {
   if (pingsLeft_ <= 0) return false;
@@ -119,6 +124,13 @@ bool DnsDcLocator::NamesThePingedHost(const std::string& host,
                                       const NetlogonResponse& response,
                                       const std::string& responder) {
   if (response.dnsHostName.empty()) return true;
+  // The answer names the very host that was pinged: its address came from
+  // that name, so asking DNS again (a round trip over a slow link) would
+  // only repeat the answer.
+  if (EqualsIgnoringAsciiCase(WithoutTrailingDot(response.dnsHostName),
+                              WithoutTrailingDot(host))) {
+    return true;
+  }
   std::vector<std::string> addresses =
       network_->ResolveAddresses(response.dnsHostName);
   if (std::find(addresses.begin(), addresses.end(), responder) !=

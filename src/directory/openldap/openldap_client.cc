@@ -204,6 +204,8 @@ LdapEntry ReadEntry(LDAP* ld, LDAPMessage* message) {
   int rc = ldap_get_dn_ber(ld, message, &rawBer, &dn);
   BerElementPtr ber(rawBer);
   if (rc != LDAP_SUCCESS || ber == nullptr) return entry;
+  // Room for the attributes of most entries our searches ask for at once.
+  entry.attributes.reserve(16);
   // The DN as a C string, as libldap would hand it out on its own.
   if (dn.bv_val != nullptr)
     entry.dn.assign(dn.bv_val, strnlen(dn.bv_val, dn.bv_len));
@@ -259,6 +261,7 @@ class OpenLdapConnection final : public LdapConnection {
   int NegotiateBind(const NegotiateCredentials& credentials) override;
   int Search(const LdapSearchRequest& request, int pageSize,
              std::string* cookie, std::vector<LdapEntry>* entries) override;
+  void SendAhead(const LdapSearchRequest& request, int pageSize) override;
   int Add(const std::string& dn,
           const std::vector<LdapModification>& attributes) override;
   int Modify(const std::string& dn,
@@ -278,6 +281,15 @@ class OpenLdapConnection final : public LdapConnection {
                    LdapMessagePtr* message, int* type);
   // Waits for the answer of a non-search request and returns its code.
   int FinishRequest(int rc, int msgid);
+  // Sends a search request (one page of it when pageSize is above 0); its
+  // message id in *msgid.
+  int SendSearch(const LdapSearchRequest& request, int pageSize,
+                 const std::string& cookie, int* msgid);
+  // The message id of the request sent ahead that equals this one (taken
+  // off the list), or 0.
+  int TakeAhead(const LdapSearchRequest& request, int pageSize);
+  // Abandons the requests sent ahead and not taken.
+  void DropAhead();
   int LastResultCode();
   // Forgets the diagnostic of the previous request. libldap keeps the
   // server's last text on the handle until another answer replaces it, so
@@ -304,6 +316,13 @@ class OpenLdapConnection final : public LdapConnection {
   // Text of a failure found on our side (Kerberos, SASL set-up), shown in
   // place of the handle's diagnostic until the next request.
   std::string localDiagnostic_;
+  // Searches sent ahead (SendAhead) whose answers no Search has taken yet.
+  struct AheadSearch {
+    LdapSearchRequest request;
+    int pageSize = 0;
+    int msgid = 0;
+  };
+  std::vector<AheadSearch> ahead_;
 };
 
 int OpenLdapConnection::SetOption(LdapOption option, int value) {
@@ -436,6 +455,7 @@ int OpenLdapConnection::FinishRequest(int rc, int msgid) {
 int OpenLdapConnection::SimpleBind(const std::string& dn,
                                    const std::string& password) {
   BeginRequest();
+  DropAhead();
   berval credential = BorrowedBerval(password);
   int msgid = 0;
   int rc =
@@ -456,6 +476,7 @@ std::string OpenLdapConnection::TicketRealm() {
 
 int OpenLdapConnection::NegotiateBind(const NegotiateCredentials& credentials) {
   BeginRequest();
+  DropAhead();
   // The tickets of this bind come from the controller it talks to.
   Krb5KdcProfile kdcProfile(HostName());
   if (credentials.currentLogon) {
@@ -499,21 +520,19 @@ int OpenLdapConnection::FinishSaslBind(int rc) {
   return rc;
 }
 
-int OpenLdapConnection::Search(const LdapSearchRequest& request, int pageSize,
-                               std::string* cookie,
-                               std::vector<LdapEntry>* entries) {
-  BeginRequest();
+int OpenLdapConnection::SendSearch(const LdapSearchRequest& request,
+                                   int pageSize, const std::string& cookie,
+                                   int* msgid) {
   LDAP* ld = ld_.get();
-
   ControlArray controls(request.serverControls);
   LdapControlPtr pageControl;
   if (pageSize > 0) {
-    berval cookieValue = BorrowedBerval(*cookie);
+    berval cookieValue = BorrowedBerval(cookie);
     LDAPControl* raw = nullptr;
     // Not critical: a server without paging then answers with the whole
     // result in one piece, and no cookie ends the loop.
     int rc = ldap_create_page_control(ld, static_cast<ber_int_t>(pageSize),
-                                      cookie->empty() ? nullptr : &cookieValue,
+                                      cookie.empty() ? nullptr : &cookieValue,
                                       0, &raw);
     if (rc != LDAP_SUCCESS) return rc;
     pageControl.reset(raw);
@@ -530,14 +549,52 @@ int OpenLdapConnection::Search(const LdapSearchRequest& request, int pageSize,
   // of the search call would also cut the client's wait to the same value).
   int timeLimit = std::max(0, request.timeLimitSeconds);
   ldap_set_option(ld, LDAP_OPT_TIMELIMIT, &timeLimit);
+  return ldap_search_ext(
+      ld, request.base.c_str(), ScopeValue(request.scope),
+      request.filter.empty() ? nullptr : request.filter.c_str(),
+      request.attributes.empty() ? nullptr : attributes.data(),
+      request.attributesOnly ? 1 : 0, controls.get(), nullptr, nullptr,
+      std::max(0, request.sizeLimit), msgid);
+}
+
+void OpenLdapConnection::SendAhead(const LdapSearchRequest& request,
+                                   int pageSize) {
   int msgid = 0;
-  int rc =
-      ldap_search_ext(ld, request.base.c_str(), ScopeValue(request.scope),
-                      request.filter.empty() ? nullptr : request.filter.c_str(),
-                      request.attributes.empty() ? nullptr : attributes.data(),
-                      request.attributesOnly ? 1 : 0, controls.get(), nullptr,
-                      nullptr, std::max(0, request.sizeLimit), &msgid);
-  if (rc != LDAP_SUCCESS) return rc;
+  // A request that cannot be sent now is sent again by its Search, which
+  // then reports what is wrong with it.
+  if (SendSearch(request, pageSize, "", &msgid) != LDAP_SUCCESS) return;
+  ahead_.push_back({.request = request, .pageSize = pageSize, .msgid = msgid});
+}
+
+int OpenLdapConnection::TakeAhead(const LdapSearchRequest& request,
+                                  int pageSize) {
+  for (auto it = ahead_.begin(); it != ahead_.end(); ++it) {
+    if (it->pageSize == pageSize && it->request == request) {
+      int msgid = it->msgid;
+      ahead_.erase(it);
+      return msgid;
+    }
+  }
+  return 0;
+}
+
+void OpenLdapConnection::DropAhead() {
+  for (const AheadSearch& search : ahead_)
+    ldap_abandon_ext(ld_.get(), search.msgid, nullptr, nullptr);
+  ahead_.clear();
+}
+
+int OpenLdapConnection::Search(const LdapSearchRequest& request, int pageSize,
+                               std::string* cookie,
+                               std::vector<LdapEntry>* entries) {
+  BeginRequest();
+  LDAP* ld = ld_.get();
+  int msgid = cookie->empty() ? TakeAhead(request, pageSize) : 0;
+  if (msgid == 0) {
+    int rc = SendSearch(request, pageSize, *cookie, &msgid);
+    if (rc != LDAP_SUCCESS) return rc;
+  }
+  const int timeLimit = std::max(0, request.timeLimitSeconds);
   // The answer is taken one message at a time and each entry converted as
   // it comes, so that the run holds one copy of the results: a server that
   // sends far more than a page (it ignores the page size, or pages are not
@@ -555,7 +612,7 @@ int OpenLdapConnection::Search(const LdapSearchRequest& request, int pageSize,
   for (;;) {
     LdapMessagePtr message;
     int type = 0;
-    rc = AwaitMessage(msgid, LDAP_MSG_ONE, deadline, &message, &type);
+    int rc = AwaitMessage(msgid, LDAP_MSG_ONE, deadline, &message, &type);
     if (rc != LDAP_SUCCESS) return rc;
     if (type == LDAP_RES_SEARCH_ENTRY) {
       if (overrun != 0 && entries->size() - first >= overrun) {
@@ -586,6 +643,7 @@ int OpenLdapConnection::Search(const LdapSearchRequest& request, int pageSize,
 int OpenLdapConnection::Add(const std::string& dn,
                             const std::vector<LdapModification>& attributes) {
   BeginRequest();
+  DropAhead();
   ModificationArray mods(attributes, true);
   int msgid = 0;
   int rc =
@@ -596,6 +654,7 @@ int OpenLdapConnection::Add(const std::string& dn,
 int OpenLdapConnection::Modify(
     const std::string& dn, const std::vector<LdapModification>& modifications) {
   BeginRequest();
+  DropAhead();
   ModificationArray mods(modifications, false);
   int msgid = 0;
   int rc = ldap_modify_ext(ld_.get(), dn.c_str(), mods.get(), nullptr, nullptr,
@@ -605,6 +664,7 @@ int OpenLdapConnection::Modify(
 
 int OpenLdapConnection::Delete(const std::string& dn) {
   BeginRequest();
+  DropAhead();
   int msgid = 0;
   int rc = ldap_delete_ext(ld_.get(), dn.c_str(), nullptr, nullptr, &msgid);
   return FinishRequest(rc, msgid);
@@ -613,6 +673,7 @@ int OpenLdapConnection::Delete(const std::string& dn) {
 int OpenLdapConnection::Rename(const std::string& dn, const std::string& newRdn,
                                bool deleteOldRdn) {
   BeginRequest();
+  DropAhead();
   int msgid = 0;
   int rc = ldap_rename(ld_.get(), dn.c_str(), newRdn.c_str(), nullptr,
                        deleteOldRdn ? 1 : 0, nullptr, nullptr, &msgid);

@@ -62,6 +62,7 @@ class FakeNetwork : public LocatorNetwork {
   }
   // Every name has one address of its own unless addresses says otherwise.
   std::vector<std::string> ResolveAddresses(const std::string& name) override {
+    resolved.push_back(name);
     auto it = addresses.find(AsciiLowerCase(name));
     if (it != addresses.end()) return it->second;
     return {AddressOf(name)};
@@ -71,6 +72,8 @@ class FakeNetwork : public LocatorNetwork {
   }
   std::string KerberosDefaultRealm() override { return realm; }
   std::vector<std::string> SearchDomains() override { return searchDomains; }
+
+  std::vector<std::string> resolved;  // names asked of DNS after a ping
 
   void AddDc(const std::string& srvName, const std::string& host,
              const NetlogonResponse& answer, std::uint16_t priority = 0) {
@@ -299,6 +302,17 @@ TEST_F(DnsDcLocatorTest, AnswerNamingAnotherHostIsRefusedWithBothNamed) {
     EXPECT_EQ(info_.name, c.name) << c.computer;
     EXPECT_EQ(info_.problem, c.problem) << c.computer;
   }
+}
+
+// The ping went to the address of the name the answer gives (whatever its
+// case and final dot): no second DNS question is needed to trust it.
+TEST_F(DnsDcLocatorTest, AnswerNamingThePingedHostIsTakenWithoutAskingDnsAgain) {
+  network_->AddDc(
+      kCorpDcs, "dc1.corp.example.com.",
+      Answer("DC1.Corp.Example.com", "corp.example.com", "CORP", kWritableDc));
+  ASSERT_EQ(Locate("", "corp.example.com", kDcFlags), 0);
+  EXPECT_EQ(info_.name, "DC1.Corp.Example.com");
+  EXPECT_TRUE(network_->resolved.empty());
 }
 
 TEST_F(DnsDcLocatorTest, PrefersAControllerInTheClientsSite) {
