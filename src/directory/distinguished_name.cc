@@ -352,8 +352,15 @@ std::size_t FindDcSeparator(std::string_view text, std::size_t from) {
 // dots.
 std::string DNToDNSName(const std::string& dn) {
   const std::string text = "," + dn;
-  std::string name;
   std::size_t at = FindDcSeparator(text, 0);
+  if (at == std::string::npos) return std::string();
+  // Thousands of PSOs of one domain share the text from the first DC
+  // component on: the last answer is kept for the next.
+  thread_local std::string lastSuffix;
+  thread_local std::string lastName;
+  const std::string_view suffix = std::string_view(text).substr(at);
+  if (suffix == lastSuffix) return lastName;
+  std::string name;
   while (at != std::string::npos) {
     std::size_t start = at + 4;
     std::size_t next = FindDcSeparator(text, start);
@@ -364,6 +371,8 @@ std::string DNToDNSName(const std::string& dn) {
     }
     at = next;
   }
+  lastSuffix = suffix;
+  lastName = name;
   return name;
 }
 

@@ -71,6 +71,19 @@ LdapSearchRequest PrepareRequest(const LdapConnection& connection,
   return request;
 }
 
+// The request of LdapGetRec: the prepared one for one entry.
+LdapSearchRequest PrepareRecRequest(const LdapConnection& connection,
+                                    const std::string& base,
+                                    const std::string& scope,
+                                    const std::string& filter,
+                                    const AttributeSet& attributes,
+                                    const ControlMap& controls, bool show) {
+  LdapSearchRequest request = PrepareRequest(connection, base, scope, filter,
+                                             attributes, controls, show);
+  request.sizeLimit = 1;
+  return request;
+}
+
 // The request of a paged search: the prepared one with the paging's limits.
 LdapSearchRequest PreparePagedRequest(
     const LdapConnection& connection, const std::string& base,
@@ -86,16 +99,13 @@ LdapSearchRequest PreparePagedRequest(
 
 // The entry is not needed afterwards: its names and text values move
 // into the record instead of being copied.
-Record ToRecord(LdapEntry& entry, std::string dn,
-                SearchValueConverter& converter) {
+Record ToRecord(LdapEntry& entry) {
   Record record;
-  record[kDnKey] = {std::move(dn)};
-  for (std::size_t i = 0; i < entry.attributes.size(); ++i) {
-    LdapAttribute& attribute = entry.attributes[i];
-    std::vector<std::string> values =
-        converter.Convert(i, attribute.name, std::move(attribute.values));
+  record[kDnKey] = {std::move(entry.dn)};
+  for (LdapAttribute& attribute : entry.attributes) {
     // A name the entry carries twice keeps its last values.
-    record.insert_or_assign(std::move(attribute.name), std::move(values));
+    record.insert_or_assign(std::move(attribute.name),
+                            std::move(attribute.values));
   }
   return record;
 }
@@ -122,6 +132,17 @@ std::string_view PlainDn(std::string_view dn) {
     dn.remove_prefix(end + 2);
   }
   return dn;
+}
+
+// The entry as the search's callers see it: its DN on one line and its
+// values as text.
+void ConvertEntry(LdapEntry* entry, SearchValueConverter& converter) {
+  entry->dn = OneLineDn(std::move(entry->dn));
+  for (std::size_t i = 0; i < entry->attributes.size(); ++i) {
+    LdapAttribute& attribute = entry->attributes[i];
+    attribute.values =
+        converter.Convert(i, attribute.name, std::move(attribute.values));
+  }
 }
 
 // Whether the DN is the base itself or ends in ",<base>" with an unescaped
@@ -268,8 +289,8 @@ int LdapGetRec(LdapConnection& connection, const std::string& base,
                const AttributeSet& attributes, const ControlMap& controls,
                Record* record) {
   LdapSearchRequest request =
-      PrepareRequest(connection, base, scope, filter, attributes, controls);
-  request.sizeLimit = 1;
+      PrepareRecRequest(connection, base, scope, filter, attributes, controls,
+                        /*show=*/true);
   std::vector<LdapEntry> entries;
   std::string cookie;
   int code = connection.Search(request, 0, &cookie, &entries);
@@ -308,6 +329,29 @@ int LdapGetRecPages(LdapConnection& connection, const std::string& base,
                     const AttributeSet& attributes, const ControlMap& controls,
                     const SearchPaging& paging,
                     const RecordPageHandler& onPage) {
+  RecordSet page;
+  return LdapGetEntryPages(
+      connection, base, scope, filter, attributes, controls, paging,
+      [&](std::vector<LdapEntry>& entries) {
+        page.clear();
+        page.reserve(entries.size());
+        for (LdapEntry& entry : entries) {
+          page.push_back(ToRecord(entry));
+          // What the move left of the entry goes now, not with the page: a
+          // server that sends far more than a page must not cost the
+          // entries twice over.
+          entry = LdapEntry{};
+        }
+        onPage(page);
+        page.clear();
+      });
+}
+
+int LdapGetEntryPages(LdapConnection& connection, const std::string& base,
+                      const std::string& scope, const std::string& filter,
+                      const AttributeSet& attributes,
+                      const ControlMap& controls, const SearchPaging& paging,
+                      const EntryPageHandler& onPage) {
   LdapSearchRequest request =
       PreparePagedRequest(connection, base, scope, filter, attributes,
                           controls, paging, /*show=*/true);
@@ -321,7 +365,6 @@ int LdapGetRecPages(LdapConnection& connection, const std::string& base,
   int code = ldap_result::kSuccess;
   std::string cookie;
   std::vector<LdapEntry> entries;
-  RecordSet page;
   SearchValueConverter converter;
   PagingProgress progress;
   OutsideEntries outside(request);
@@ -341,8 +384,7 @@ int LdapGetRecPages(LdapConnection& connection, const std::string& base,
     }
     if (code == ldap_result::kSuccess ||
         code == ldap_result::kSizeLimitExceeded) {
-      page.clear();
-      page.reserve(entries.size());
+      std::size_t kept = 0;
       for (LdapEntry& entry : entries) {
         // An attribute with more values than the server hands out at once
         // is completed before the entry is kept; a failure ends the search
@@ -354,16 +396,12 @@ int LdapGetRecPages(LdapConnection& connection, const std::string& base,
           break;
         }
         ++count;
-        std::string dn = OneLineDn(std::move(entry.dn));
-        page.push_back(ToRecord(entry, std::move(dn), converter));
-        // What the move left of the entry goes now, not with the page: a
-        // server that sends far more than a page must not cost the entries
-        // twice over.
-        entry = LdapEntry{};
+        ++kept;
+        ConvertEntry(&entry, converter);
       }
+      entries.resize(kept);
+      onPage(entries);
       entries.clear();
-      onPage(page);
-      page.clear();
     }
   } while (code == ldap_result::kSuccess && paging.pageSize > 0 &&
            !cookie.empty());
@@ -386,6 +424,16 @@ void LdapSendAhead(LdapConnection& connection, const std::string& base,
       PreparePagedRequest(connection, base, scope, filter, attributes,
                           controls, paging, /*show=*/false),
       paging.pageSize);
+}
+
+void LdapSendAheadRec(LdapConnection& connection, const std::string& base,
+                      const std::string& scope, const std::string& filter,
+                      const AttributeSet& attributes,
+                      const ControlMap& controls) {
+  connection.SendAhead(PrepareRecRequest(connection, base, scope, filter,
+                                         attributes, controls,
+                                         /*show=*/false),
+                       0);
 }
 
 bool SearchParametersShown() { return ShowParameters(); }

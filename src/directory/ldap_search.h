@@ -50,6 +50,12 @@ void LdapSendAhead(LdapConnection& connection, const std::string& base,
                    const AttributeSet& attributes, const ControlMap& controls,
                    const SearchPaging& paging);
 
+// The same for the LdapGetRec call with these arguments.
+void LdapSendAheadRec(LdapConnection& connection, const std::string& base,
+                      const std::string& scope, const std::string& filter,
+                      const AttributeSet& attributes,
+                      const ControlMap& controls);
+
 // Receives the records of one page of a paged search, in server order; it
 // may take them (move them out), the page is dropped afterwards.
 using RecordPageHandler = std::function<void(RecordSet& page)>;
@@ -62,6 +68,20 @@ int LdapGetRecPages(LdapConnection& connection, const std::string& base,
                     const AttributeSet& attributes, const ControlMap& controls,
                     const SearchPaging& paging,
                     const RecordPageHandler& onPage);
+
+// Receives the entries of one page of a paged search, in server order, as
+// LdapGetRecPages would make them records: the DN on one line, the values as
+// text. It may take them (move them out); the page is dropped afterwards.
+using EntryPageHandler = std::function<void(std::vector<LdapEntry>& page)>;
+
+// LdapGetRecPages without the records: for a caller that turns thousands of
+// entries into something of its own, which a record of every entry would
+// only cost time. Same request, result code and debug lines.
+int LdapGetEntryPages(LdapConnection& connection, const std::string& base,
+                      const std::string& scope, const std::string& filter,
+                      const AttributeSet& attributes,
+                      const ControlMap& controls, const SearchPaging& paging,
+                      const EntryPageHandler& onPage);
 
 // The attribute list of a search request (every name of the set, in set
 // order); prints the names at debug level 5.

@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include "directory/ldap_client.h"
+
 namespace talvex {
 
 // Attribute name (exactly as the server names it) to its values as text, in
@@ -22,6 +24,13 @@ inline constexpr char kDnKey[] = "_dn";
 // case; a ranged name ("member;range=0-1499", sent for large multi-valued
 // attributes) counts as the attribute itself.
 const std::vector<std::string>* FindAttribute(const Record& record,
+                                              std::string_view name);
+
+// The same for an entry as read, before it became a record, giving what
+// FindAttribute of its record would give: an exact name's values (its last
+// ones when the entry carries the name twice), else the first match in the
+// record's order of names.
+const std::vector<std::string>* FindAttribute(const LdapEntry& entry,
                                               std::string_view name);
 
 // The first value, or "" when there is none.

@@ -17,6 +17,8 @@ void RunQuickStart(RunState& state);
 void RunApplyTo(RunState& state);  // applyto and unapplyto
 void RunClearApplied(RunState& state);
 void RunEffective(RunState& state);
+// Sends -effective's search for its user ahead (LdapSendAhead).
+void SendEffectiveUserSearchAhead(RunState& state);
 void RunAudit(RunState& state);
 void RunCoverage(RunState& state);
 void RunExport(RunState& state);

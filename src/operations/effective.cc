@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "directory/distinguished_name.h"
 #include "directory/ldap_search.h"
 #include "directory/record_set.h"
 #include "operations/actions.h"
@@ -22,17 +23,21 @@
 namespace talvex {
 namespace {
 
-constexpr int kPageSize = 100;
+constexpr SearchPaging kUserPaging{.pageSize = 100};
 
-Record FindUser(RunState& state, const std::string& value) {
-  const std::string& base = state.serverInfo.defaultNamingContext;
+const AttributeSet& UserAttributes() {
   static const AttributeSet kAttributes = {
       "objectClass", "samaccountname", "userprincipalname", "msDS-ResultantPSO",
       "msDS-PSOApplied"};
+  return kAttributes;
+}
+
+Record FindUser(RunState& state, const std::string& value) {
+  const std::string& base = state.serverInfo.defaultNamingContext;
   RecordSet found;
   int status =
       LdapGetRecs(*state.mainConnection, base, "subtree", ObjectFilter(value),
-                  kAttributes, ControlMap(), {.pageSize = kPageSize}, &found);
+                  UserAttributes(), ControlMap(), kUserPaging, &found);
   if (status != 0)
     FailLdapCall(state,
                  "ERROR: LdapGetRecs (" + base + "): ", state.controllerName,
@@ -95,13 +100,52 @@ PolicyList ReadGoverningPolicy(RunState& state, const EffectiveUser& user) {
 // Whether the account of this bind can read the PSO's settings: PSOs are
 // readable by domain administrators only, while the user's
 // msDS-ResultantPSO and msDS-PSOApplied may still name them.
+const AttributeSet& PrecedenceOnly() {
+  static const AttributeSet kAttributes = {
+      Setting(SettingId::kPrecedence).psoAttribute};
+  return kAttributes;
+}
+
 bool CanReadPso(RunState& state, const std::string& dn) {
   Record record;
   int status = LdapGetRec(*state.mainConnection, dn, "base", "objectclass=*",
-                          {Setting(SettingId::kPrecedence).psoAttribute},
-                          ControlMap(), &record);
+                          PrecedenceOnly(), ControlMap(), &record);
   return status == 0 &&
          FindAttribute(record, Setting(SettingId::kPrecedence).psoAttribute);
+}
+
+// The PSOs of the user whose readability UnreadablePsos asks about, in its
+// order; the resultant one only when the governing policy was not read.
+std::vector<std::string> PsosToCheck(const EffectiveUser& user,
+                                     bool governingRead) {
+  std::vector<std::string> dns;
+  if (!user.resultantPso.empty() && !governingRead)
+    dns.push_back(user.resultantPso);
+  for (const std::string& dn : user.appliedPsos) {
+    if (LowerCase(dn) != LowerCase(user.resultantPso)) dns.push_back(dn);
+  }
+  return dns;
+}
+
+// The reads that follow the user's search, which depend on its answer only,
+// go out together: the governing policy and every PSO whose readability is
+// checked. Over a slow link they then cost one round trip, not one each.
+void SendReadsAfterUserAhead(RunState& state, const EffectiveUser& user,
+                             bool governingRead, bool textAnswer) {
+  LdapConnection& connection = *state.mainConnection;
+  if (governingRead) {
+    if (!user.resultantPso.empty()) {
+      SendPsoSearchAhead(connection, user.resultantPso, {.name = "*"});
+    } else if (SameDn(state.domainDn,
+                      state.serverInfo.defaultNamingContext)) {
+      SendDomainPolicyAhead(connection, state.domainDn);
+    }
+  }
+  if (!textAnswer) return;
+  for (const std::string& dn : PsosToCheck(user, governingRead)) {
+    LdapSendAheadRec(connection, dn, "base", "objectclass=*", PrecedenceOnly(),
+                     ControlMap());
+  }
 }
 
 // The PSOs named for the user that this account cannot read, resultant
@@ -142,6 +186,12 @@ void WarnUnreadablePsos(const std::vector<std::string>& unreadable) {
 
 }  // namespace
 
+void SendEffectiveUserSearchAhead(RunState& state) {
+  LdapSendAhead(*state.mainConnection, state.serverInfo.defaultNamingContext,
+                "subtree", ObjectFilter(state.config->effectiveUser),
+                UserAttributes(), ControlMap(), kUserPaging);
+}
+
 void RunEffective(RunState& state) {
   const RunConfig& config = *state.config;
   if (Output().debugLevel >= 1) PrintDebugLine("Operation: Effective");
@@ -157,8 +207,9 @@ void RunEffective(RunState& state) {
 
   PolicyList governing;
   // -dn shortens the text answer; a JSON document is always whole.
-  if (!config.dnOnly || config.json)
-    governing = ReadGoverningPolicy(state, user);
+  const bool governingRead = !config.dnOnly || config.json;
+  SendReadsAfterUserAhead(state, user, governingRead, !config.json);
+  if (governingRead) governing = ReadGoverningPolicy(state, user);
   // A governing policy that could not be read (its object is gone or hidden)
   // leaves the list empty; the answer is then given without its display.
   const PolicyRecord* effective =

@@ -251,6 +251,8 @@ void SendReadsAhead(RunState& state) {
     SendPsoSearchAhead(connection, state.serverInfo.defaultNamingContext,
                        RunPsoSelection(config, /*globalCatalog=*/false));
   }
+  if (config.action == ActionCode::kEffective)
+    SendEffectiveUserSearchAhead(state);
 }
 
 // Forest-wide runs bind to further controllers while the policies are

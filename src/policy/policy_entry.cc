@@ -14,7 +14,8 @@ constexpr char kDomainPolicyPrecedence[] = "2147483647";
 
 // The first value of the attribute ("" for one without values), or null
 // when the entry lacks it.
-const std::string* FirstValueIfAny(const Record& entry,
+template <class Entry>
+const std::string* FirstValueIfAny(const Entry& entry,
                                    std::string_view attribute) {
   const std::vector<std::string>* values = FindAttribute(entry, attribute);
   if (values == nullptr) return nullptr;
@@ -24,7 +25,15 @@ const std::string* FirstValueIfAny(const Record& entry,
 
 // The identity attributes, in the order they are set: the name before the
 // display names, which it fills when the entry lacks them.
-void SetIdentity(const Record& entry, PolicyRecord* record) {
+std::string_view DnOf(const Record& entry) {
+  const std::vector<std::string>* values = FindAttribute(entry, kDnKey);
+  return values == nullptr || values->empty() ? std::string_view()
+                                              : values->front();
+}
+std::string_view DnOf(const LdapEntry& entry) { return entry.dn; }
+
+template <class Entry>
+void SetIdentity(const Entry& entry, PolicyRecord* record) {
   const struct {
     const char* attribute;
     void (PolicyRecord::*set)(const std::string&);
@@ -34,7 +43,7 @@ void SetIdentity(const Record& entry, PolicyRecord* record) {
       {"displayName", &PolicyRecord::SetDisplayName},
       {"adminDisplayName", &PolicyRecord::SetAdminDisplayName},
   };
-  record->SetDN(FirstValue(entry, kDnKey));
+  record->SetDN(std::string(DnOf(entry)));
   for (const auto& identity : kIdentity) {
     if (const std::string* value = FirstValueIfAny(entry, identity.attribute)) {
       (record->*identity.set)(*value);
@@ -80,7 +89,8 @@ void CheckValues(const std::vector<std::string>& values,
   }
 }
 
-void SetSetting(const Record& entry, const PolicySetting& setting,
+template <class Entry>
+void SetSetting(const Entry& entry, const PolicySetting& setting,
                 const char* attribute, PolicyRecord* record) {
   const std::vector<std::string>* values = FindAttribute(entry, attribute);
   if (values == nullptr) {
@@ -120,7 +130,10 @@ const AttributeSet& DomainPolicyAttributes() {
   return attributes;
 }
 
-PolicyRecord PsoFromEntry(const Record& entry) {
+namespace {
+
+template <class Entry>
+PolicyRecord PsoFrom(const Entry& entry) {
   PolicyRecord record;
   record.SetIsPSO(true);
   SetIdentity(entry, &record);
@@ -129,6 +142,11 @@ PolicyRecord PsoFromEntry(const Record& entry) {
   }
   return record;
 }
+
+}  // namespace
+
+PolicyRecord PsoFromEntry(const Record& entry) { return PsoFrom(entry); }
+PolicyRecord PsoFromEntry(const LdapEntry& entry) { return PsoFrom(entry); }
 
 PolicyRecord DomainPolicyFromEntry(const Record& entry) {
   PolicyRecord record;

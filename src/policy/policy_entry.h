@@ -17,6 +17,8 @@ const AttributeSet& DomainPolicyAttributes();
 // it, or it was never written), each whose text is no value of the setting
 // marked invalid.
 PolicyRecord PsoFromEntry(const Record& entry);
+// The same from an entry as read (LdapGetEntryPages).
+PolicyRecord PsoFromEntry(const LdapEntry& entry);
 // A domain policy has no precedence of its own: it gets the highest, so
 // that it loses to every PSO. Complexity and reversible encryption are
 // bits of the domain's properties, whose text is kept as read so that a later

@@ -84,19 +84,18 @@ bool GetPSOs(DirectoryAccess& access, PolicyList* policies,
   // policy list before the whole search has succeeded.
   std::vector<std::vector<PolicyRecord>> built;  // by page, in server order
   std::vector<std::string> foundDns;             // global catalog: DNs only
-  int status = LdapGetRecPages(
+  int status = LdapGetEntryPages(
       connection, searchBase, "subtree", filter, PsoAttributes(), {},
-      kPsoPaging, [&](RecordSet& page) {
+      kPsoPaging, [&](std::vector<LdapEntry>& page) {
         if (globalCatalog) {
           // The PSOs are read again below; only their DNs are needed.
-          for (const Record& found : page) {
-            foundDns.push_back(FirstValue(found, kDnKey));
-          }
+          for (LdapEntry& found : page) foundDns.push_back(std::move(found.dn));
           return;
         }
         std::vector<PolicyRecord>& records = built.emplace_back();
         records.reserve(page.size());
-        for (const Record& found : page) records.push_back(PsoFromEntry(found));
+        for (const LdapEntry& found : page)
+          records.push_back(PsoFromEntry(found));
       });
   if (status != 0) {
     *ldapError = status;

@@ -148,6 +148,7 @@ class FakeLdapState {
   int lieCount = 0;  // pages sent under the lie, for new cookies
 
   std::vector<FakeRequest> log;
+  std::vector<FakeAheadSearch> ahead;
 
   // An injected failure for this operation, if any.
   bool Injected(FakeOp kind, const std::string& dn, int* code,
@@ -246,8 +247,16 @@ class FakeLdapConnection : public LdapConnection {
     return Finish(request, diagnostic);
   }
 
+  // The fake answers at once: a search sent ahead is only noted, and
+  // counted as taken by the first equal first-page Search of this connection.
+  void SendAhead(const LdapSearchRequest& search, int pageSize) override {
+    aheadIndexes_.push_back(state_->ahead.size());
+    state_->ahead.push_back({.search = search, .pageSize = pageSize});
+  }
+
   int Search(const LdapSearchRequest& search, int pageSize, std::string* cookie,
              std::vector<LdapEntry>* entries) override {
+    if (cookie == nullptr || cookie->empty()) TakeAhead(search, pageSize);
     FakeRequest request = NewRequest(FakeOp::kSearch);
     request.search = search;
     request.pageSize = pageSize;
@@ -408,9 +417,21 @@ class FakeLdapConnection : public LdapConnection {
     }
   }
 
+  void TakeAhead(const LdapSearchRequest& search, int pageSize) {
+    for (auto it = aheadIndexes_.begin(); it != aheadIndexes_.end(); ++it) {
+      FakeAheadSearch& ahead = state_->ahead[*it];
+      if (ahead.pageSize == pageSize && ahead.search == search) {
+        ahead.taken = true;
+        aheadIndexes_.erase(it);
+        return;
+      }
+    }
+  }
+
   // False (with the code set) when the write must not reach the directory.
   bool Writable(FakeOp kind, const std::string& dn, int* code,
                 std::string* diagnostic) {
+    aheadIndexes_.clear();  // what was sent ahead is dropped
     if (state_->Injected(kind, dn, code, diagnostic)) return false;
     if (!bound_) {
       *code = kOperationsError;
@@ -426,6 +447,9 @@ class FakeLdapConnection : public LdapConnection {
   LdapTls tls_;
   std::shared_ptr<FakeDirectory> directory_;
   bool bound_ = false;
+  // Indexes into the state's list of the searches sent ahead on this
+  // connection and not taken yet.
+  std::vector<std::size_t> aheadIndexes_;
   std::string diagnostic_;
 };
 
@@ -661,7 +685,14 @@ int FakeLdapClient::PageCount() const {
       }));
 }
 
-void FakeLdapClient::ClearLog() { state_->log.clear(); }
+std::vector<FakeAheadSearch> FakeLdapClient::SentAhead() const {
+  return state_->ahead;
+}
+
+void FakeLdapClient::ClearLog() {
+  state_->log.clear();
+  state_->ahead.clear();
+}
 
 std::unique_ptr<LdapConnection> FakeLdapClient::Initialize(
     const std::string& host, int port, LdapTls tls, int* error) {

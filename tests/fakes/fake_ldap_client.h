@@ -79,6 +79,15 @@ struct FakeRequest {
   bool deleteOldRdn = false;
 };
 
+// A search sent ahead (LdapConnection::SendAhead), and what became of it.
+struct FakeAheadSearch {
+  LdapSearchRequest search;
+  int pageSize = 0;
+  // Taken by an equal Search on the same connection; false: never asked
+  // for, or dropped by a write or bind.
+  bool taken = false;
+};
+
 // Settings of a domain built by AddDomain.
 struct FakeDomainOptions {
   std::string netbiosName;  // default: upper-cased first DC label
@@ -160,6 +169,8 @@ class FakeLdapClient : public LdapClient {
   int Count(FakeOp kind) const;
   // Searches with a page size above 0.
   int PageCount() const;
+  // Every search sent ahead, in the order sent.
+  std::vector<FakeAheadSearch> SentAhead() const;
   void ClearLog();
 
   // ---- LdapClient

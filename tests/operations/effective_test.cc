@@ -82,6 +82,66 @@ TEST_F(EffectiveTest, DnFormReadsNoPolicy) {
   EXPECT_EQ(3, client_.Count(FakeOp::kSearch));
 }
 
+// The reads that do not depend on each other are sent together; each one
+// sent ahead is then asked for by the run (none is sent for nothing), and
+// the answer is the one the run gives without sending ahead.
+TEST_F(EffectiveTest, ReadsSentAheadAreTheReadsTheRunMakes) {
+  std::string p10 = Corp().AddPso(kCorpDn, "p10", 10, {{"msDS-PSOAppliesTo", {jdoe_}}});
+  Corp().AddPso(kCorpDn, "p20", 20, {{"msDS-PSOAppliesTo", {jdoe_}}});
+  Corp().AddPso(kCorpDn, "p30", 30);
+  struct Case {
+    const char* name;
+    std::size_t ahead;  // searches sent ahead
+    void (*configure)(RunConfig*);
+  };
+  const Case cases[] = {
+      // The domain list, the user; the governing PSO and p20's check.
+      {"effective", 4, [](RunConfig* c) { c->effectiveUser = "jdoe"; }},
+      {"effective -dn", 4, [](RunConfig* c) {
+         c->effectiveUser = "jdoe";
+         c->dnOnly = true;
+       }},
+      {"effective -json", 3, [](RunConfig* c) {
+         c->effectiveUser = "jdoe";
+         c->json = true;
+       }},
+      {"view -allpwdpols", 3, [](RunConfig* c) {
+         c->action = ActionCode::kView;
+         c->psoSelected = true;
+         c->domainPolicySelected = true;
+       }},
+      {"add", 2, [](RunConfig* c) {
+         c->action = ActionCode::kAdd;
+         c->psoSelected = true;
+         c->addSpec = PolicyRecord(/*withDefaults=*/true);
+         c->addSpec.SetName("new");
+         c->addSpec.SetPrecedence("40");
+       }},
+      {"quickstart", 2, [](RunConfig* c) {
+         c->action = ActionCode::kQuickStart;
+         c->domainPolicySelected = true;
+       }},
+      {"multidel -alldoms", 1, [](RunConfig* c) {
+         c->action = ActionCode::kMultiDelete;
+         c->psoSelected = true;
+         c->allDomainsForPsos = true;
+       }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    config_ = RunConfig{};
+    config_.action = ActionCode::kEffective;
+    c.configure(&config_);
+    client_.ClearLog();
+    RunResult run = Execute();
+    EXPECT_EQ(0, run.status) << run.out;
+    std::vector<FakeAheadSearch> ahead = client_.SentAhead();
+    EXPECT_EQ(c.ahead, ahead.size());
+    for (const FakeAheadSearch& search : ahead)
+      EXPECT_TRUE(search.taken) << search.search.base << " " << search.search.filter;
+  }
+}
+
 TEST_F(EffectiveTest, UserGovernedThroughAGroup) {
   std::string carol = "CN=carol," + std::string(kUsers);
   Corp().AddEntry(carol, {{"objectClass", {"top", "person", "organizationalPerson", "user"}},
