@@ -39,7 +39,7 @@ void DisplayPolicy(const PolicyRecord& record, const std::string& prefix) {
   const std::string indent = prefix + "    ";
   // One buffer for every line: thousands of policies are shown at a time.
   std::string text;
-  auto line = [&](const char* label, const std::string& value) {
+  auto line = [&](const char* label, std::string_view value) {
     text.assign(indent);
     text += label;
     AppendVisibleText(&text, value);

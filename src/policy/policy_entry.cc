@@ -25,12 +25,12 @@ const std::string* FirstValueIfAny(const Entry& entry,
 
 // The identity attributes, in the order they are set: the name before the
 // display names, which it fills when the entry lacks them.
-std::string_view DnOf(const Record& entry) {
+const std::string& DnOf(const Record& entry) {
+  static const std::string kNone;
   const std::vector<std::string>* values = FindAttribute(entry, kDnKey);
-  return values == nullptr || values->empty() ? std::string_view()
-                                              : values->front();
+  return values == nullptr || values->empty() ? kNone : values->front();
 }
-std::string_view DnOf(const LdapEntry& entry) { return entry.dn; }
+const std::string& DnOf(const LdapEntry& entry) { return entry.dn; }
 
 template <class Entry>
 void SetIdentity(const Entry& entry, PolicyRecord* record) {
@@ -43,7 +43,7 @@ void SetIdentity(const Entry& entry, PolicyRecord* record) {
       {"displayName", &PolicyRecord::SetDisplayName},
       {"adminDisplayName", &PolicyRecord::SetAdminDisplayName},
   };
-  record->SetDN(std::string(DnOf(entry)));
+  record->SetDN(DnOf(entry));
   for (const auto& identity : kIdentity) {
     if (const std::string* value = FirstValueIfAny(entry, identity.attribute)) {
       (record->*identity.set)(*value);

@@ -59,13 +59,16 @@ std::string ConvertCase(std::string_view text, bool lower) {
   while (pos < text.size()) {
     unsigned char lead = static_cast<unsigned char>(text[pos]);
     if (lead < 0x80) {  // a run of ASCII, most of every name, in one step
-      std::size_t end = pos;
-      while (end < text.size() && static_cast<unsigned char>(text[end]) < 0x80)
-        ++end;
-      std::size_t out = result.size();
-      result.resize(out + (end - pos));
-      for (; pos < end; ++pos) {
-        result[out++] = lower ? AsciiLower(text[pos]) : AsciiUpper(text[pos]);
+      if (lower) {
+        for (; pos < text.size() && static_cast<unsigned char>(text[pos]) < 0x80;
+             ++pos) {
+          result.push_back(AsciiLower(text[pos]));
+        }
+      } else {
+        for (; pos < text.size() && static_cast<unsigned char>(text[pos]) < 0x80;
+             ++pos) {
+          result.push_back(AsciiUpper(text[pos]));
+        }
       }
       continue;
     }
