@@ -160,6 +160,11 @@ class LdapConnection {
     (void)request;
     (void)pageSize;
   }
+  // Takes back entries the caller is done with (and empties *spent), so
+  // that the next entries read can reuse their storage: a large search then
+  // does not allocate every name and value of every entry anew. A client
+  // that does not reuse them lets them go.
+  virtual void Recycle(std::vector<LdapEntry>* spent) { spent->clear(); }
 
   virtual int Add(const std::string& dn,
                   const std::vector<LdapModification>& attributes) = 0;

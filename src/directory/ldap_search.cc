@@ -401,7 +401,7 @@ int LdapGetEntryPages(LdapConnection& connection, const std::string& base,
       }
       entries.resize(kept);
       onPage(entries);
-      entries.clear();
+      connection.Recycle(&entries);
     }
   } while (code == ldap_result::kSuccess && paging.pageSize > 0 &&
            !cookie.empty());

@@ -27,7 +27,7 @@ int ReadDecimal(const std::string& text) {
   return static_cast<int>(value);
 }
 
-bool IsTrueText(const std::string& text) { return UpperCase(text) == "TRUE"; }
+bool IsTrueText(const std::string& text) { return UpperCaseEquals(text, "TRUE"); }
 
 }  // namespace
 

@@ -49,8 +49,7 @@ bool IsValidSettingText(std::string_view text, SettingSyntax syntax) {
     case SettingSyntax::kIntervalDays:
       return IsValidInterval(text, kDay);
     case SettingSyntax::kBoolean: {
-      std::string upper = UpperCase(text);
-      return upper == "TRUE" || upper == "FALSE";
+      return UpperCaseEquals(text, "TRUE") || UpperCaseEquals(text, "FALSE");
     }
   }
   return false;

@@ -59,16 +59,16 @@ std::string ConvertCase(std::string_view text, bool lower) {
   while (pos < text.size()) {
     unsigned char lead = static_cast<unsigned char>(text[pos]);
     if (lead < 0x80) {  // a run of ASCII, most of every name, in one step
+      std::size_t end = pos;
+      while (end < text.size() && static_cast<unsigned char>(text[end]) < 0x80)
+        ++end;
+      std::size_t out = result.size();
+      result.resize(out + (end - pos));
+      char* target = result.data() + out;
       if (lower) {
-        for (; pos < text.size() && static_cast<unsigned char>(text[pos]) < 0x80;
-             ++pos) {
-          result.push_back(AsciiLower(text[pos]));
-        }
+        for (; pos < end; ++pos) *target++ = AsciiLower(text[pos]);
       } else {
-        for (; pos < text.size() && static_cast<unsigned char>(text[pos]) < 0x80;
-             ++pos) {
-          result.push_back(AsciiUpper(text[pos]));
-        }
+        for (; pos < end; ++pos) *target++ = AsciiUpper(text[pos]);
       }
       continue;
     }
@@ -108,6 +108,13 @@ bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b) {
     if (AsciiLower(a[i]) != AsciiLower(b[i])) return false;
   }
   return true;
+}
+
+bool UpperCaseEquals(std::string_view text, std::string_view upper) {
+  for (char c : text) {
+    if (static_cast<unsigned char>(c) >= 0x80) return UpperCase(text) == upper;
+  }
+  return EqualsIgnoringAsciiCase(text, upper);
 }
 
 bool LessIgnoringAsciiCase::operator()(std::string_view a,

@@ -18,6 +18,9 @@ std::string UpperCase(std::string_view text);
 std::string AsciiLowerCase(std::string_view text);
 std::string AsciiUpperCase(std::string_view text);
 bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b);
+// UpperCase(text) == upper, without the upper-cased copy when the text is
+// ASCII (upper: an upper-case ASCII word such as "TRUE").
+bool UpperCaseEquals(std::string_view text, std::string_view upper);
 
 // Orders texts without regard to ASCII case (for attribute names, which
 // are case-insensitive); transparent, so that sets of names can be asked

@@ -197,38 +197,44 @@ using BorrowedValuesPtr = std::unique_ptr<berval, BorrowedValuesDeleter>;
 // One search entry with its attributes and raw values. The entry is walked
 // once, each attribute's values taken as it passes (looking values up by
 // name would rescan the entry from its start for every attribute).
-LdapEntry ReadEntry(LDAP* ld, LDAPMessage* message) {
-  LdapEntry entry;
+// Reads the entry into *entry, whose strings and lists are written over
+// where they have room: an entry the caller handed back (Recycle) costs no
+// allocation for the names and values of the next one like it.
+void ReadEntry(LDAP* ld, LDAPMessage* message, LdapEntry* entry) {
+  entry->dn.clear();
+  std::size_t used = 0;
   BerElement* rawBer = nullptr;
   berval dn{0, nullptr};
   int rc = ldap_get_dn_ber(ld, message, &rawBer, &dn);
   BerElementPtr ber(rawBer);
-  if (rc != LDAP_SUCCESS || ber == nullptr) return entry;
-  // Room for the attributes of most entries our searches ask for at once.
-  entry.attributes.reserve(16);
-  // The DN as a C string, as libldap would hand it out on its own.
-  if (dn.bv_val != nullptr)
-    entry.dn.assign(dn.bv_val, strnlen(dn.bv_val, dn.bv_len));
-  for (;;) {
-    berval name{0, nullptr};
-    BerVarray rawValues = nullptr;
-    if (ldap_get_attribute_ber(ld, message, ber.get(), &name, &rawValues) !=
-        LDAP_SUCCESS) {
-      break;
-    }
-    BorrowedValuesPtr values(rawValues);
-    if (name.bv_val == nullptr) break;  // no attribute left
-    LdapAttribute& attribute = entry.attributes.emplace_back();
-    attribute.name.assign(name.bv_val, strnlen(name.bv_val, name.bv_len));
-    // No values at all (an attribute asked for by type only) is an empty list.
-    std::size_t count = 0;
-    while (rawValues != nullptr && rawValues[count].bv_val != nullptr) ++count;
-    attribute.values.reserve(count);
-    for (std::size_t i = 0; i < count; ++i) {
-      attribute.values.emplace_back(rawValues[i].bv_val, rawValues[i].bv_len);
+  if (rc == LDAP_SUCCESS && ber != nullptr) {
+    // The DN as a C string, as libldap would hand it out on its own.
+    if (dn.bv_val != nullptr)
+      entry->dn.assign(dn.bv_val, strnlen(dn.bv_val, dn.bv_len));
+    for (;;) {
+      berval name{0, nullptr};
+      BerVarray rawValues = nullptr;
+      if (ldap_get_attribute_ber(ld, message, ber.get(), &name, &rawValues) !=
+          LDAP_SUCCESS) {
+        break;
+      }
+      BorrowedValuesPtr values(rawValues);
+      if (name.bv_val == nullptr) break;  // no attribute left
+      if (used == entry->attributes.size()) entry->attributes.emplace_back();
+      LdapAttribute& attribute = entry->attributes[used++];
+      attribute.name.assign(name.bv_val, strnlen(name.bv_val, name.bv_len));
+      // No values at all (an attribute asked for by type only) is an empty
+      // list.
+      std::size_t count = 0;
+      while (rawValues != nullptr && rawValues[count].bv_val != nullptr)
+        ++count;
+      attribute.values.resize(count);
+      for (std::size_t i = 0; i < count; ++i) {
+        attribute.values[i].assign(rawValues[i].bv_val, rawValues[i].bv_len);
+      }
     }
   }
-  return entry;
+  entry->attributes.resize(used);
 }
 
 // The server's paging cookie from the result's controls; empty when the
@@ -262,6 +268,7 @@ class OpenLdapConnection final : public LdapConnection {
   int Search(const LdapSearchRequest& request, int pageSize,
              std::string* cookie, std::vector<LdapEntry>* entries) override;
   void SendAhead(const LdapSearchRequest& request, int pageSize) override;
+  void Recycle(std::vector<LdapEntry>* spent) override;
   int Add(const std::string& dn,
           const std::vector<LdapModification>& attributes) override;
   int Modify(const std::string& dn,
@@ -323,6 +330,8 @@ class OpenLdapConnection final : public LdapConnection {
     int msgid = 0;
   };
   std::vector<AheadSearch> ahead_;
+  // Entries handed back (Recycle), whose storage the next entries reuse.
+  std::vector<LdapEntry> recycled_;
 };
 
 int OpenLdapConnection::SetOption(LdapOption option, int value) {
@@ -557,6 +566,16 @@ int OpenLdapConnection::SendSearch(const LdapSearchRequest& request,
       std::max(0, request.sizeLimit), msgid);
 }
 
+void OpenLdapConnection::Recycle(std::vector<LdapEntry>* spent) {
+  // One page's worth is all a page can reuse; more would only be kept.
+  constexpr std::size_t kKept = 1000;
+  for (LdapEntry& entry : *spent) {
+    if (recycled_.size() >= kKept) break;
+    recycled_.push_back(std::move(entry));
+  }
+  spent->clear();
+}
+
 void OpenLdapConnection::SendAhead(const LdapSearchRequest& request,
                                    int pageSize) {
   int msgid = 0;
@@ -624,7 +643,13 @@ int OpenLdapConnection::Search(const LdapSearchRequest& request, int pageSize,
                            "; the search is given up";
         return LDAP_LOCAL_ERROR;
       }
-      entries->push_back(ReadEntry(ld, message.get()));
+      LdapEntry entry;
+      if (!recycled_.empty()) {
+        entry = std::move(recycled_.back());
+        recycled_.pop_back();
+      }
+      ReadEntry(ld, message.get(), &entry);
+      entries->push_back(std::move(entry));
     } else if (type == LDAP_RES_SEARCH_RESULT) {
       LDAPControl** rawControls = nullptr;
       rc = ldap_parse_result(ld, message.get(), &code, nullptr, nullptr,
