@@ -443,12 +443,18 @@ std::string GetDN(LdapConnection& connection, const std::string& base,
   return GetDN(connection, base, scope, filter, {}, nullptr);
 }
 
-std::string GetDN(LdapConnection& connection, const std::string& base,
-                  const std::string& scope, const std::string& filter,
-                  const std::vector<std::string>& attributes, Record* entry) {
+namespace {
+
+// The request of GetDN. show: print its parameters at debug level 5.
+LdapSearchRequest PrepareDnRequest(const LdapConnection& connection,
+                                   const std::string& base,
+                                   const std::string& scope,
+                                   const std::string& filter,
+                                   const std::vector<std::string>& attributes,
+                                   bool show) {
   std::string wrapped = filter;
   if (wrapped.empty() || wrapped.front() != '(') wrapped = "(" + wrapped + ")";
-  if (ShowParameters()) {
+  if (show && ShowParameters()) {
     PrintDebugLine("GetDN");
     PrintDebugLine("   Base  : " + base);
     PrintDebugLine("   Scope : " + scope);
@@ -461,6 +467,24 @@ std::string GetDN(LdapConnection& connection, const std::string& base,
   request.attributes = {"distinguishedName"};
   request.attributes.insert(request.attributes.end(), attributes.begin(),
                             attributes.end());
+  return request;
+}
+
+}  // namespace
+
+void GetDnSendAhead(LdapConnection& connection, const std::string& base,
+                    const std::string& scope, const std::string& filter,
+                    const std::vector<std::string>& attributes) {
+  connection.SendAhead(PrepareDnRequest(connection, base, scope, filter,
+                                        attributes, /*show=*/false),
+                       0);
+}
+
+std::string GetDN(LdapConnection& connection, const std::string& base,
+                  const std::string& scope, const std::string& filter,
+                  const std::vector<std::string>& attributes, Record* entry) {
+  LdapSearchRequest request = PrepareDnRequest(connection, base, scope, filter,
+                                               attributes, /*show=*/true);
   std::vector<LdapEntry> entries;
   std::string cookie;
   int code = connection.Search(request, 0, &cookie, &entries);

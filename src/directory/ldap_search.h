@@ -98,6 +98,12 @@ std::string GetDN(LdapConnection& connection, const std::string& base,
                   const std::string& scope, const std::string& filter,
                   const std::vector<std::string>& attributes, Record* entry);
 
+// Sends the search of the GetDN call with these arguments ahead (see
+// LdapSendAhead); attributes as for the GetDN that reads them too.
+void GetDnSendAhead(LdapConnection& connection, const std::string& base,
+                    const std::string& scope, const std::string& filter,
+                    const std::vector<std::string>& attributes = {});
+
 // Whether searches print their parameters (debug level 5 and up). A caller
 // that folds a second search into the first keeps them apart then, so that
 // the debug lines still show each search.

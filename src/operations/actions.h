@@ -15,6 +15,9 @@ void RunRename(RunState& state);
 void RunModify(RunState& state);
 void RunQuickStart(RunState& state);
 void RunApplyTo(RunState& state);  // applyto and unapplyto
+// Sends -applyto's (-unapplyto's) search for its object ahead: it needs
+// nothing the PSO search finds.
+void SendApplyToObjectSearchAhead(RunState& state);
 void RunClearApplied(RunState& state);
 void RunEffective(RunState& state);
 // Sends -effective's search for its user ahead (LdapSendAhead).

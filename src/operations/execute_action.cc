@@ -253,6 +253,10 @@ void SendReadsAhead(RunState& state) {
   }
   if (config.action == ActionCode::kEffective)
     SendEffectiveUserSearchAhead(state);
+  if (config.action == ActionCode::kApplyTo ||
+      config.action == ActionCode::kUnApplyTo) {
+    SendApplyToObjectSearchAhead(state);
+  }
 }
 
 // Forest-wide runs bind to further controllers while the policies are

@@ -120,6 +120,16 @@ void FailModify(RunState& state, const std::string& psoDn, int status) {
 
 }  // namespace
 
+void SendApplyToObjectSearchAhead(RunState& state) {
+  const RunConfig& config = *state.config;
+  const bool typeInSameSearch =
+      config.action == ActionCode::kApplyTo && !SearchParametersShown();
+  GetDnSendAhead(*state.mainConnection, state.serverInfo.defaultNamingContext,
+                 "subtree", ObjectFilter(config.memberTarget),
+                 typeInSameSearch ? kObjectTypeAttributes
+                                  : std::vector<std::string>{});
+}
+
 void RunApplyTo(RunState& state) {
   const RunConfig& config = *state.config;
   if (Output().debugLevel >= 1)

@@ -121,6 +121,19 @@ TEST_F(EffectiveTest, ReadsSentAheadAreTheReadsTheRunMakes) {
          c->action = ActionCode::kQuickStart;
          c->domainPolicySelected = true;
        }},
+      // The domain list, the PSO and the object to link.
+      {"applyto", 3, [](RunConfig* c) {
+         c->action = ActionCode::kApplyTo;
+         c->psoSelected = true;
+         c->psoName = "p30";
+         c->memberTarget = "jdoe";
+       }},
+      {"unapplyto", 3, [](RunConfig* c) {
+         c->action = ActionCode::kUnApplyTo;
+         c->psoSelected = true;
+         c->psoName = "p10";
+         c->memberTarget = "jdoe";
+       }},
       {"multidel -alldoms", 1, [](RunConfig* c) {
          c->action = ActionCode::kMultiDelete;
          c->psoSelected = true;
