@@ -155,15 +155,12 @@ std::vector<std::string> UnreadablePsos(RunState& state,
                                         const PolicyList& governing,
                                         bool governingRead) {
   std::vector<std::string> unreadable;
-  if (!user.resultantPso.empty()) {
-    bool readable = governingRead
-                        ? !governing.empty() &&
-                              !governing.begin()->second.HasUnsetSettings()
-                        : CanReadPso(state, user.resultantPso);
-    if (!readable) unreadable.push_back(user.resultantPso);
+  // A governing PSO that was read tells by its own settings.
+  if (!user.resultantPso.empty() && governingRead &&
+      (governing.empty() || governing.begin()->second.HasUnsetSettings())) {
+    unreadable.push_back(user.resultantPso);
   }
-  for (const std::string& dn : user.appliedPsos) {
-    if (LowerCase(dn) == LowerCase(user.resultantPso)) continue;
+  for (const std::string& dn : PsosToCheck(user, governingRead)) {
     if (!CanReadPso(state, dn)) unreadable.push_back(dn);
   }
   return unreadable;
