@@ -278,13 +278,53 @@ bool DistinguishedName::Parse(std::string_view text, DistinguishedName* dn) {
   return ok;
 }
 
+namespace {
+
+// The RDNs of a DN written in the plain form that directories send nearly
+// always: every RDN one "type=value" with a descriptor for the type and a
+// value of printable ASCII without escapes, quotes, "+", "#" at its start
+// or blanks at its ends. Such a DN is read in one pass, each RDN's text
+// handed to onRdn; false for any other text (after handing over the RDNs
+// before the first that is not plain), which the full reader then takes.
+// For every text this accepts, the RDNs are those the full reader gives.
+template <typename OnRdn>
+bool ReadPlainDn(std::string_view text, OnRdn onRdn) {
+  std::size_t pos = 0;
+  const std::size_t size = text.size();
+  while (true) {
+    const std::size_t start = pos;
+    if (pos == size || !IsAlpha(text[pos])) return false;
+    while (pos < size && (IsAlpha(text[pos]) || IsDigit(text[pos]) ||
+                          text[pos] == '-')) {
+      ++pos;
+    }
+    if (pos == size || text[pos] != '=') return false;
+    ++pos;
+    const std::size_t value = pos;
+    if (pos == size || text[pos] == '#') return false;
+    while (pos < size && (IsPlainAscii(text[pos]) || text[pos] == ' ')) ++pos;
+    if (pos == value || text[value] == ' ' || text[pos - 1] == ' ') {
+      return false;
+    }
+    onRdn(text.substr(start, pos - start));
+    if (pos == size) return true;
+    if (text[pos] != ',') return false;
+    ++pos;
+  }
+}
+
+}  // namespace
+
 bool DistinguishedName::Split(std::string_view text,
                               std::vector<std::string_view>* rdns) {
   rdns->clear();
   rdns->reserve(8);  // a PSO's DN has six or seven RDNs
+  auto take = [&](std::string_view span) { rdns->push_back(span); };
+  if (ReadPlainDn(text, take)) return true;
+  rdns->clear();
   return ReadDn(text, false,
                 [&](std::string_view span, std::vector<DnAttribute>) {
-                  rdns->push_back(span);
+                  take(span);
                 });
 }
 
@@ -322,12 +362,25 @@ bool SameDn(std::string_view a, std::string_view b) {
   return true;
 }
 
+std::string_view DnPart(std::string_view dn, int index) {
+  if (dn.empty() || index < 0) return {};
+  std::string_view found;
+  int count = 0;
+  auto take = [&](std::string_view span) {
+    if (count++ == index) found = span;
+  };
+  if (ReadPlainDn(dn, take)) return found;
+  found = {};
+  count = 0;
+  bool valid = ReadDn(dn, false,
+                      [&](std::string_view span, std::vector<DnAttribute>) {
+                        take(span);
+                      });
+  return valid ? found : std::string_view();
+}
+
 std::string GetDNPart(const std::string& dn, int index) {
-  if (dn.empty() || index < 0) return std::string();
-  std::vector<std::string_view> rdns;
-  if (!DistinguishedName::Split(dn, &rdns)) return std::string();
-  if (static_cast<std::size_t>(index) >= rdns.size()) return std::string();
-  return std::string(rdns[static_cast<std::size_t>(index)]);
+  return std::string(DnPart(dn, index));
 }
 
 namespace {

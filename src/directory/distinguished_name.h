@@ -53,6 +53,8 @@ bool SameDn(std::string_view a, std::string_view b);
 
 // The RDN at the index, with its type ("CN=pso1"); "" when there is none.
 std::string GetDNPart(const std::string& dn, int index);
+// The same as a view into dn, without a copy.
+std::string_view DnPart(std::string_view dn, int index);
 // "CN=x,DC=Corp,DC=Example,DC=Com" -> "corp.example.com".
 std::string DNToDNSName(const std::string& dn);
 // "DC=corp,DC=example,DC=com" -> "DC=com,DC=example,DC=corp".

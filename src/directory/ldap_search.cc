@@ -140,8 +140,7 @@ void ConvertEntry(LdapEntry* entry, SearchValueConverter& converter) {
   entry->dn = OneLineDn(std::move(entry->dn));
   for (std::size_t i = 0; i < entry->attributes.size(); ++i) {
     LdapAttribute& attribute = entry->attributes[i];
-    attribute.values =
-        converter.Convert(i, attribute.name, std::move(attribute.values));
+    converter.Convert(i, attribute.name, &attribute.values);
   }
 }
 

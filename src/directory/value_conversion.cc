@@ -9,10 +9,9 @@ namespace talvex {
 
 namespace {
 
-std::vector<std::string> ConvertValues(BinaryKind kind,
-                                       std::vector<std::string> values) {
-  if (kind == BinaryKind::kText) return values;
-  for (std::string& value : values) {
+void ConvertValues(BinaryKind kind, std::vector<std::string>* values) {
+  if (kind == BinaryKind::kText) return;
+  for (std::string& value : *values) {
     switch (kind) {
       case BinaryKind::kSecurityDescriptor:
         value = SecurityDescriptorText(value);
@@ -28,26 +27,26 @@ std::vector<std::string> ConvertValues(BinaryKind kind,
         break;
     }
   }
-  return values;
 }
 
 }  // namespace
 
 std::vector<std::string> ConvertAttributeValues(
     const std::string& attribute, std::vector<std::string> values) {
-  return ConvertValues(BinaryKindOf(attribute), std::move(values));
+  ConvertValues(BinaryKindOf(attribute), &values);
+  return values;
 }
 
-std::vector<std::string> SearchValueConverter::Convert(
-    std::size_t position, const std::string& attribute,
-    std::vector<std::string> values) {
+void SearchValueConverter::Convert(std::size_t position,
+                                   const std::string& attribute,
+                                   std::vector<std::string>* values) {
   if (position >= kinds_.size()) kinds_.resize(position + 1);
   auto& [name, kind] = kinds_[position];
   if (name != attribute || name.empty()) {
     name = attribute;
     kind = BinaryKindOf(attribute);
   }
-  return ConvertValues(kind, std::move(values));
+  ConvertValues(kind, values);
 }
 
 }  // namespace talvex

@@ -25,9 +25,9 @@ std::vector<std::string> ConvertAttributeValues(
 // may be filled by a later bind.
 class SearchValueConverter {
  public:
-  std::vector<std::string> Convert(std::size_t position,
-                                   const std::string& attribute,
-                                   std::vector<std::string> values);
+  // Turns the values into text where they stand.
+  void Convert(std::size_t position, const std::string& attribute,
+               std::vector<std::string>* values);
 
  private:
   std::vector<std::pair<std::string, BinaryKind>> kinds_;

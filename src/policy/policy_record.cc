@@ -135,8 +135,8 @@ void PolicyRecord::SetDN(const std::string& dn) {
   // only what the user typed.
   if (changeSpecification_) return;
   if (name_.empty()) {
-    std::string rdn = GetDNPart(dn, 0);
-    name_ = rdn.size() > 3 ? rdn.substr(3) : std::string();
+    std::string_view rdn = DnPart(dn, 0);
+    name_.assign(rdn.size() > 3 ? rdn.substr(3) : std::string_view());
   }
   if (displayName_.empty()) displayName_ = name_;
   if (adminDisplayName_.empty()) adminDisplayName_ = name_;

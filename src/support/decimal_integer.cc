@@ -1,5 +1,6 @@
 #include "support/decimal_integer.h"
 
+#include <algorithm>
 #include <limits>
 
 namespace talvex {
@@ -23,6 +24,13 @@ LeadingInteger ReadLeadingInteger(std::string_view text) {
     ++pos;
   }
   constexpr std::uint64_t kMax = std::numeric_limits<std::uint64_t>::max();
+  // Nineteen digits always fit; only the digits after them are checked.
+  const std::size_t unchecked = std::min(text.size(), pos + 19);
+  for (; pos < unchecked && IsDigit(text[pos]); ++pos) {
+    result.hasDigits = true;
+    result.magnitude =
+        result.magnitude * 10 + static_cast<std::uint64_t>(text[pos] - '0');
+  }
   for (; pos < text.size() && IsDigit(text[pos]); ++pos) {
     result.hasDigits = true;
     std::uint64_t digit = static_cast<std::uint64_t>(text[pos] - '0');

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "support/ascii_words.h"
 #include "support/letter_case.h"
 
 namespace talvex {
@@ -53,6 +54,13 @@ void EncodeOne(long code, std::string* out) {
 }
 
 std::string ConvertCase(std::string_view text, bool lower) {
+  // Most texts (names, DNs) are ASCII throughout: then one copy, changed
+  // where it stands.
+  if (ascii_words::AllAscii(text)) {
+    std::string result(text);
+    ascii_words::ChangeAsciiCase(result.data(), result.size(), !lower);
+    return result;
+  }
   std::string result;
   result.reserve(text.size());
   std::size_t pos = 0;
@@ -104,6 +112,7 @@ std::string AsciiUpperCase(std::string_view text) {
 
 bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
+  if (a == b) return true;  // mostly spelt alike
   for (std::size_t i = 0; i < a.size(); ++i) {
     if (AsciiLower(a[i]) != AsciiLower(b[i])) return false;
   }

@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "support/ascii_words.h"
+
 namespace talvex {
 namespace {
 
@@ -48,6 +50,12 @@ std::size_t ValidSequenceLength(std::string_view text, std::size_t at) {
 
 void AppendVisibleText(std::string* result, std::string_view text) {
   std::string& out = *result;
+  // Nearly every text is printable ASCII throughout: one append.
+  const bool printable = ascii_words::AllPrintableAscii(text);
+  if (printable) {
+    out.append(text);
+    return;
+  }
   out.reserve(out.size() + text.size());
   std::size_t at = 0;
   while (at < text.size()) {

@@ -51,6 +51,9 @@ TEST(DistinguishedNameTest, Parse) {
       {"CN=", true, "[CN=] CN=<>;"},
       {"CN=a=b", true, "[CN=a=b] CN=<a=b>;"},
       {"CN=Ärzte", true, "[CN=Ärzte] CN=<Ärzte>;"},
+      // Blanks next to the plain form's separators and ends.
+      {"CN=a ,DC=x", true, "[CN=a] CN=<a>;[DC=x] DC=<x>;"},
+      {"CN= a,DC=x ", true, "[CN= a] CN=<a>;[DC=x] DC=<x>;"},
       // Not DNs.
       {"not a dn", false, ""},
       {" ", false, ""},
@@ -81,7 +84,10 @@ TEST(DistinguishedNameTest, Parse) {
     std::vector<std::string_view> split;
     EXPECT_EQ(c.valid, DistinguishedName::Split(c.text, &split)) << c.text;
     if (c.valid) {
-      EXPECT_EQ(dn.rdns().size(), split.size()) << c.text;
+      ASSERT_EQ(dn.rdns().size(), split.size()) << c.text;
+      for (std::size_t i = 0; i < split.size(); ++i) {
+        EXPECT_EQ(dn.rdns()[i].text, split[i]) << c.text;
+      }
     }
   }
 }

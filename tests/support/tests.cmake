@@ -1,5 +1,6 @@
 # Unit tests of src/support.
 list(APPEND TALVEX_TEST_SOURCES
+  ${CMAKE_CURRENT_LIST_DIR}/ascii_words_test.cc
   ${CMAKE_CURRENT_LIST_DIR}/decimal_integer_test.cc
   ${CMAKE_CURRENT_LIST_DIR}/interval_test.cc
   ${CMAKE_CURRENT_LIST_DIR}/output_test.cc
