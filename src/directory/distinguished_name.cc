@@ -294,8 +294,8 @@ bool ReadPlainDn(std::string_view text, OnRdn onRdn) {
   while (true) {
     const std::size_t start = pos;
     if (pos == size || !IsAlpha(text[pos])) return false;
-    while (pos < size && (IsAlpha(text[pos]) || IsDigit(text[pos]) ||
-                          text[pos] == '-')) {
+    while (pos < size &&
+           (IsAlpha(text[pos]) || IsDigit(text[pos]) || text[pos] == '-')) {
       ++pos;
     }
     if (pos == size || text[pos] != '=') return false;
@@ -322,10 +322,9 @@ bool DistinguishedName::Split(std::string_view text,
   auto take = [&](std::string_view span) { rdns->push_back(span); };
   if (ReadPlainDn(text, take)) return true;
   rdns->clear();
-  return ReadDn(text, false,
-                [&](std::string_view span, std::vector<DnAttribute>) {
-                  take(span);
-                });
+  return ReadDn(
+      text, false,
+      [&](std::string_view span, std::vector<DnAttribute>) { take(span); });
 }
 
 std::string EscapeRdnValue(std::string_view value) {
@@ -372,10 +371,9 @@ std::string_view DnPart(std::string_view dn, int index) {
   if (ReadPlainDn(dn, take)) return found;
   found = {};
   count = 0;
-  bool valid = ReadDn(dn, false,
-                      [&](std::string_view span, std::vector<DnAttribute>) {
-                        take(span);
-                      });
+  bool valid = ReadDn(
+      dn, false,
+      [&](std::string_view span, std::vector<DnAttribute>) { take(span); });
   return valid ? found : std::string_view();
 }
 
@@ -385,15 +383,19 @@ std::string GetDNPart(const std::string& dn, int index) {
 
 namespace {
 
-// Where ",dc=" (any ASCII case) next begins in text, from `from` on; npos
-// when nowhere.
-std::size_t FindDcSeparator(std::string_view text, std::size_t from) {
-  for (std::size_t at = text.find(',', from); at != std::string_view::npos;
-       at = text.find(',', at + 1)) {
-    if (at + 4 <= text.size() && (text[at + 1] | 0x20) == 'd' &&
-        (text[at + 2] | 0x20) == 'c' && text[at + 3] == '=') {
+// Where a component "dc=" (any ASCII case) next begins in dn, from `from`
+// on: at the start of dn or after a ","; npos when nowhere.
+std::size_t FindDcComponent(std::string_view dn, std::size_t from) {
+  std::size_t at = from;
+  while (at < dn.size()) {
+    if ((at == 0 || dn[at - 1] == ',') && at + 3 <= dn.size() &&
+        (dn[at] | 0x20) == 'd' && (dn[at + 1] | 0x20) == 'c' &&
+        dn[at + 2] == '=') {
       return at;
     }
+    std::size_t comma = dn.find(',', at);
+    if (comma == std::string_view::npos) break;
+    at = comma + 1;
   }
   return std::string_view::npos;
 }
@@ -404,23 +406,23 @@ std::size_t FindDcSeparator(std::string_view text, std::size_t from) {
 // the pieces from the first DC component on lower-cased and joined with
 // dots.
 std::string DNToDNSName(const std::string& dn) {
-  const std::string text = "," + dn;
-  std::size_t at = FindDcSeparator(text, 0);
-  if (at == std::string::npos) return std::string();
+  const std::string_view text = dn;
+  std::size_t at = FindDcComponent(text, 0);
+  if (at == std::string_view::npos) return std::string();
   // Thousands of PSOs of one domain share the text from the first DC
   // component on: the last answer is kept for the next.
   thread_local std::string lastSuffix;
   thread_local std::string lastName;
-  const std::string_view suffix = std::string_view(text).substr(at);
+  const std::string_view suffix = text.substr(at);
   if (suffix == lastSuffix) return lastName;
   std::string name;
-  while (at != std::string::npos) {
-    std::size_t start = at + 4;
-    std::size_t next = FindDcSeparator(text, start);
-    std::size_t end = next == std::string::npos ? text.size() : next;
+  while (at != std::string_view::npos) {
+    std::size_t start = at + 3;
+    std::size_t next = FindDcComponent(text, start);
+    std::size_t end = next == std::string_view::npos ? text.size() : next - 1;
     if (end > start) {
       if (!name.empty()) name += '.';
-      name += LowerCase(std::string_view(text).substr(start, end - start));
+      name += LowerCase(text.substr(start, end - start));
     }
     at = next;
   }

@@ -16,6 +16,19 @@ bool OutputBuffer::Append(std::string_view bytes) {
   return ok;
 }
 
+bool OutputBuffer::AppendLine(std::string_view text) {
+  // A line in one copy where it fits, which is nearly always: a listing of
+  // thousands of policies is tens of thousands of lines.
+  if (static_cast<std::size_t>(size_) + text.size() + 1 > kCapacity) {
+    return Append(text) && Append("\n");
+  }
+  std::memcpy(data_ + size_, text.data(), text.size());
+  data_[static_cast<std::size_t>(size_) + text.size()] = '\n';
+  std::atomic_signal_fence(std::memory_order_release);
+  size_ = static_cast<std::sig_atomic_t>(size_ + text.size() + 1);
+  return true;
+}
+
 bool OutputBuffer::Flush() {
   int size = size_;
   bool ok = size == 0 || sink_(data_, static_cast<std::size_t>(size));

@@ -28,6 +28,8 @@ class OutputBuffer {
   // Keeps the bytes, writing what was kept first when they do not fit; a
   // text larger than the buffer goes out at once. False when a write failed.
   bool Append(std::string_view bytes);
+  // The text and a line end, published together.
+  bool AppendLine(std::string_view text);
   // Writes what is kept. False when the write failed (the bytes are dropped,
   // as an unbuffered write would have lost them).
   bool Flush();

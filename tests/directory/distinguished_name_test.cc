@@ -174,6 +174,9 @@ TEST(DistinguishedNameTest, DnsNameFromDcComponents) {
   EXPECT_EQ("", DNToDNSName("CN=x,OU=y"));
   EXPECT_EQ("a,ou=x.b", DNToDNSName("DC=a,OU=x,DC=b"));
   EXPECT_EQ("", DNToDNSName(""));
+  EXPECT_EQ("com", DNToDNSName("DC=,DC=com"));
+  EXPECT_EQ("a", DNToDNSName("dc=a,dc="));
+  EXPECT_EQ("", DNToDNSName("dc"));
 }
 
 TEST(DistinguishedNameTest, ReverseDn) {

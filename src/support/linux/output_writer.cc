@@ -100,8 +100,8 @@ bool WriteText(std::string_view text, OutputStream stream, bool addLineEnd) {
   bool ok = true;
   int fd = STDOUT_FILENO;
   if (stream == OutputStream::kStandardOutput && StandardOutputBuffered()) {
-    ok = gStandardOutput.Append(text) &&
-         (!addLineEnd || gStandardOutput.Append("\n"));
+    ok = addLineEnd ? gStandardOutput.AppendLine(text)
+                    : gStandardOutput.Append(text);
   } else {
     // What standard output holds comes first on a shared terminal.
     if (stream == OutputStream::kStandardError) {
