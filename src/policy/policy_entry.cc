@@ -99,8 +99,14 @@ void SetSetting(const Entry& entry, const PolicySetting& setting,
   }
   static const std::string kEmpty;
   const std::string& first = values->empty() ? kEmpty : values->front();
+  const SettingSyntax syntax = SyntaxOf(setting);
+  int number = 0;
+  if (values->size() == 1 && ReadPlainSettingNumber(first, syntax, &number)) {
+    record->SetDirectoryNumber(setting.id, number);
+    return;
+  }
   record->SetFromDirectory(setting.id, first);
-  CheckValues(*values, first, SyntaxOf(setting), setting.id, record);
+  CheckValues(*values, first, syntax, setting.id, record);
 }
 
 }  // namespace

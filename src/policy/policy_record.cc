@@ -181,6 +181,11 @@ void PolicyRecord::SetFromDirectory(SettingId id, const std::string& text) {
   Mark(id, text);
 }
 
+void PolicyRecord::SetDirectoryNumber(SettingId id, int value) {
+  values_[Index(id)] = value;
+  specified_ |= SettingBit(id);
+}
+
 void PolicyRecord::SetSetting(SettingId id, const std::string& text) {
   if (Setting(id).unit != SettingUnit::kBoolean) {
     values_[Index(id)] = ReadDecimal(text);

@@ -37,6 +37,9 @@ class PolicyRecord {
   // A setting as the user gives it: whole minutes or days, a count, or
   // "TRUE"/"FALSE" in any case.
   void SetSetting(SettingId id, const std::string& text);
+  // A setting whose directory text was read already: the record's number
+  // for it (a count, or whole minutes or days), marked as specified.
+  void SetDirectoryNumber(SettingId id, int value);
   void SetValue(SettingId id, int value) { values_[Index(id)] = value; }
 
   // Count form: decimal texts of minutes or days.

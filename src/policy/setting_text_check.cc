@@ -55,4 +55,36 @@ bool IsValidSettingText(std::string_view text, SettingSyntax syntax) {
   return false;
 }
 
+bool ReadPlainSettingNumber(std::string_view text, SettingSyntax syntax,
+                            int* value) {
+  const bool negative = !text.empty() && text.front() == '-';
+  if (negative) text.remove_prefix(1);
+  if (text.empty() || text.size() > 18) return false;
+  std::uint64_t magnitude = 0;  // eighteen digits fit without a check
+  for (char c : text) {
+    if (c < '0' || c > '9') return false;
+    magnitude = magnitude * 10 + static_cast<std::uint64_t>(c - '0');
+  }
+  constexpr std::uint64_t kIntMax = std::numeric_limits<int>::max();
+  switch (syntax) {
+    case SettingSyntax::kInteger:
+      if (magnitude > kIntMax + (negative ? 1 : 0)) return false;
+      *value = static_cast<int>(negative ? -static_cast<std::int64_t>(magnitude)
+                                         : static_cast<std::int64_t>(magnitude));
+      return true;
+    case SettingSyntax::kIntervalMinutes:
+    case SettingSyntax::kIntervalDays: {
+      const auto unit = static_cast<std::uint64_t>(
+          syntax == SettingSyntax::kIntervalDays ? kDay : kMinute);
+      if (magnitude / unit > kIntMax) return false;
+      *value = static_cast<int>(magnitude / unit);
+      return true;
+    }
+    case SettingSyntax::kText:
+    case SettingSyntax::kBoolean:
+      break;
+  }
+  return false;
+}
+
 }  // namespace talvex
