@@ -14,7 +14,8 @@
 # the lab's ticket cache). Reported: median wall times, the ratio, the peak
 # resident set of each (median of three runs of GNU time), and the LDAP
 # requests of one run of each, read off the wire (bench/ldap_ops.py, which
-# counts only the connections of the process it runs).
+# counts only the connections of the process it runs), and the CPU time of
+# the client, from runs of the commands taking turns (bench/cpu_interleaved.py).
 # Afterwards the bulk PSOs are removed again unless --keep is given.
 # --baseline times another talvex binary (an earlier build) in the same
 # hyperfine runs, so that a change can be measured against it side by side.
@@ -37,7 +38,7 @@ while [ $# -gt 0 ]; do
     --runs) runs="$2"; shift ;;
     --keep) keep=yes ;;
     --baseline) baseline="$2"; shift ;;
-    -h | --help) sed -n '2,25p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    -h | --help) sed -n '2,26p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     *) lab_die "unknown argument $1" ;;
   esac
   shift
@@ -111,15 +112,16 @@ psos_now() {
     '(objectCategory=msDS-PasswordSettings)' 1.1 2>/dev/null | grep -c '^dn: ' || true
 }
 
-# Mean CPU time (user + system, ms) of one command of a hyperfine JSON export.
-cpu_ms() {
-  python3 -c 'import json,sys; r=json.load(open(sys.argv[1]))["results"][int(sys.argv[2])]; print(round((r["user"]+r["system"])*1000))' "$1" "$2"
+# Median CPU time (user + system, ms) of each command, the commands taking
+# turns run by run (bench/cpu_interleaved.py): one line per command.
+cpu_side_by_side() {
+  python3 "$top/bench/cpu_interleaved.py" --runs "$runs" "$@" | awk '{ print $2 }'
 }
 
 summary="$work/summary"
-printf '%-6s %-8s %-9s %12s %12s %7s %12s %12s %8s %8s' N PSOs bind "talvex ms" "ldapsearch ms" ratio \
-  "talvex kB" "ldaps. kB" "t. cpu" "l. cpu" >"$summary"
-[ -z "$baseline" ] || printf ' %12s %7s %12s %8s' "baseline ms" ratio "baseline kB" "b. cpu" >>"$summary"
+printf '%-6s %-8s %-9s %12s %12s %7s %12s %12s %8s %8s %9s' N PSOs bind "talvex ms" "ldapsearch ms" ratio \
+  "talvex kB" "ldaps. kB" "t. cpu" "l. cpu" "cpu ratio" >"$summary"
+[ -z "$baseline" ] || printf ' %12s %7s %12s %8s %9s' "baseline ms" ratio "baseline kB" "b. cpu" "cpu ratio" >>"$summary"
 echo >>"$summary"
 
 for n in $sizes; do
@@ -149,13 +151,19 @@ for n in $sizes; do
     tm="$(median_ms "$work/$kind.json" 0)"
     lm="$(median_ms "$work/$kind.json" 1)"
     ratio="$(python3 -c "print(f'{$tm / $lm:.2f}')")"
-    printf '%-6s %-8s %-9s %12s %12s %7s %12s %12s %8s %8s' "$n" "$total" "$kind" "$tm" "$lm" "$ratio" \
-      "$(peak_rss "${!t}")" "$(peak_rss "${!l}")" \
-      "$(cpu_ms "$work/$kind.json" 0)" "$(cpu_ms "$work/$kind.json" 1)" >>"$summary"
+    cpu=()
+    if [ -n "$baseline" ]; then
+      mapfile -t cpu < <(cpu_side_by_side "${!t}" "${!l}" "${!b}")
+    else
+      mapfile -t cpu < <(cpu_side_by_side "${!t}" "${!l}")
+    fi
+    printf '%-6s %-8s %-9s %12s %12s %7s %12s %12s %8s %8s %9s' "$n" "$total" "$kind" "$tm" "$lm" "$ratio" \
+      "$(peak_rss "${!t}")" "$(peak_rss "${!l}")" "${cpu[0]}" "${cpu[1]}" \
+      "$(python3 -c "print(f'{${cpu[0]} / ${cpu[1]}:.2f}')")" >>"$summary"
     if [ -n "$baseline" ]; then
       bm="$(median_ms "$work/$kind.json" 2)"
-      printf ' %12s %7s %12s %8s' "$bm" "$(python3 -c "print(f'{$bm / $lm:.2f}')")" \
-        "$(peak_rss "${!b}")" "$(cpu_ms "$work/$kind.json" 2)" >>"$summary"
+      printf ' %12s %7s %12s %8s %9s' "$bm" "$(python3 -c "print(f'{$bm / $lm:.2f}')")" \
+        "$(peak_rss "${!b}")" "${cpu[2]}" "$(python3 -c "print(f'{${cpu[2]} / ${cpu[1]}:.2f}')")" >>"$summary"
     fi
     echo >>"$summary"
   done
@@ -176,7 +184,8 @@ fi
 
 echo
 echo "Wall time: median of $runs runs (hyperfine); peak RSS: median of 3 runs (GNU time);"
-echo "cpu: mean user + system time of the client, ms (hyperfine)."
+echo "cpu: median user + system time of the client, ms, of $runs runs of each command taking"
+echo "turns (bench/cpu_interleaved.py); cpu ratio: against ldapsearch's."
 cat "$summary"
 echo
 echo "(Page requests after the first are left out of the listings below.)"
