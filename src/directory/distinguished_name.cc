@@ -313,18 +313,26 @@ bool ReadPlainDn(std::string_view text, OnRdn onRdn) {
   }
 }
 
+// Each RDN's text in turn, the plain form first; `restart` drops what
+// onRdn kept when the plain reading gives up and the full reader starts over.
+template <typename OnRdn, typename Restart>
+bool ReadRdnTexts(std::string_view text, OnRdn onRdn, Restart restart) {
+  if (ReadPlainDn(text, onRdn)) return true;
+  restart();
+  return ReadDn(
+      text, false,
+      [&](std::string_view span, std::vector<DnAttribute>) { onRdn(span); });
+}
+
 }  // namespace
 
 bool DistinguishedName::Split(std::string_view text,
                               std::vector<std::string_view>* rdns) {
   rdns->clear();
   rdns->reserve(8);  // a PSO's DN has six or seven RDNs
-  auto take = [&](std::string_view span) { rdns->push_back(span); };
-  if (ReadPlainDn(text, take)) return true;
-  rdns->clear();
-  return ReadDn(
-      text, false,
-      [&](std::string_view span, std::vector<DnAttribute>) { take(span); });
+  return ReadRdnTexts(
+      text, [&](std::string_view span) { rdns->push_back(span); },
+      [&] { rdns->clear(); });
 }
 
 std::string EscapeRdnValue(std::string_view value) {
@@ -368,13 +376,11 @@ std::string_view DnPart(std::string_view dn, int index) {
   auto take = [&](std::string_view span) {
     if (count++ == index) found = span;
   };
-  if (ReadPlainDn(dn, take)) return found;
-  found = {};
-  count = 0;
-  bool valid = ReadDn(
-      dn, false,
-      [&](std::string_view span, std::vector<DnAttribute>) { take(span); });
-  return valid ? found : std::string_view();
+  auto restart = [&] {
+    found = {};
+    count = 0;
+  };
+  return ReadRdnTexts(dn, take, restart) ? found : std::string_view();
 }
 
 std::string GetDNPart(const std::string& dn, int index) {

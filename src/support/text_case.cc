@@ -71,13 +71,9 @@ std::string ConvertCase(std::string_view text, bool lower) {
       while (end < text.size() && static_cast<unsigned char>(text[end]) < 0x80)
         ++end;
       std::size_t out = result.size();
-      result.resize(out + (end - pos));
-      char* target = result.data() + out;
-      if (lower) {
-        for (; pos < end; ++pos) *target++ = AsciiLower(text[pos]);
-      } else {
-        for (; pos < end; ++pos) *target++ = AsciiUpper(text[pos]);
-      }
+      result.append(text.substr(pos, end - pos));
+      ascii_words::ChangeAsciiCase(result.data() + out, end - pos, !lower);
+      pos = end;
       continue;
     }
     std::size_t start = pos;
@@ -120,9 +116,7 @@ bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b) {
 }
 
 bool UpperCaseEquals(std::string_view text, std::string_view upper) {
-  for (char c : text) {
-    if (static_cast<unsigned char>(c) >= 0x80) return UpperCase(text) == upper;
-  }
+  if (!ascii_words::AllAscii(text)) return UpperCase(text) == upper;
   return EqualsIgnoringAsciiCase(text, upper);
 }
 

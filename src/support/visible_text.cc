@@ -51,8 +51,7 @@ std::size_t ValidSequenceLength(std::string_view text, std::size_t at) {
 void AppendVisibleText(std::string* result, std::string_view text) {
   std::string& out = *result;
   // Nearly every text is printable ASCII throughout: one append.
-  const bool printable = ascii_words::AllPrintableAscii(text);
-  if (printable) {
+  if (ascii_words::AllPrintableAscii(text)) {
     out.append(text);
     return;
   }
